@@ -1,0 +1,185 @@
+// Directory scan and file look-ups.
+#include "content/dircontents.h"
+
+#include <algorithm>
+
+#include "platform/fs.h"
+#include "platform/text.h"
+
+namespace kestrow {
+
+namespace {
+
+constexpr FileClass kAllFilesOrder[] = {FileClass::Other, FileClass::Mp3, FileClass::Sfv, FileClass::M3u,
+                                        FileClass::Nfo};
+
+const FileEntry& EmptyEntry() {
+    static const FileEntry empty;
+    return empty;
+}
+
+}  // namespace
+
+FileClass ClassOfFileName(std::string_view name) {
+    auto dot = name.find_last_of('.');
+    if (dot == std::string_view::npos) return FileClass::Other;
+    std::string_view ext = name.substr(dot + 1);
+    if (platform::IEquals(ext, "mp3")) return FileClass::Mp3;
+    if (platform::IEquals(ext, "m3u")) return FileClass::M3u;
+    if (platform::IEquals(ext, "nfo")) return FileClass::Nfo;
+    if (platform::IEquals(ext, "sfv")) return FileClass::Sfv;
+    return FileClass::Other;
+}
+
+DirContents::DirContents(const DirContents& other)
+    : m_path(other.m_path), m_lists(other.m_lists), m_totalSize(other.m_totalSize) {}
+
+DirContents& DirContents::operator=(const DirContents& other) {
+    if (this != &other) {
+        m_path = other.m_path;
+        m_lists = other.m_lists;
+        m_totalSize = other.m_totalSize;
+        ResetCursors();
+    }
+    return *this;
+}
+
+void DirContents::Clear() {
+    for (auto& list : m_lists) list.clear();
+    m_totalSize = 0;
+    ResetCursors();
+}
+
+void DirContents::ResetCursors() {
+    m_cursor.fill(0);
+    m_fileClassIndex = -1;
+    m_lastFound = nullptr;
+}
+
+bool DirContents::Scan() {
+    Clear();
+    std::string dir = DirPath();
+    if (dir.empty()) return false;
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDirectory(dir, entries)) return false;
+    std::sort(entries.begin(), entries.end(),
+              [](const platform::DirEntry& a, const platform::DirEntry& b) { return platform::NameLess(a.name, b.name); });
+    for (const auto& e : entries) {
+        if (e.kind == platform::EntryKind::Directory) {
+            FileEntry sub;
+            sub.path.Set(dir + e.name, true);
+            m_lists[Index(FileClass::Subdir)].push_back(std::move(sub));
+        } else if (e.kind == platform::EntryKind::File) {
+            AddFile(e.name, e.size);
+        }
+        // FIFOs, devices, sockets and dangling links are not files of a release.
+    }
+    return true;
+}
+
+void DirContents::AddFile(std::string_view name, std::uint64_t size) {
+    FileEntry f;
+    f.path.dir = DirPath();
+    f.path.components = m_path.components;
+    f.path.SetFileName(name);
+    f.size = size;
+    m_totalSize += size;
+    m_lists[Index(ClassOfFileName(name))].push_back(std::move(f));
+}
+
+bool DirContents::First(FileClass c) {
+    m_cursor[Index(c)] = 0;
+    return Has(c);
+}
+
+bool DirContents::Next(FileClass c) {
+    auto& cur = m_cursor[Index(c)];
+    if (cur + 1 >= List(c).size()) {
+        cur = List(c).size();
+        return false;
+    }
+    ++cur;
+    return true;
+}
+
+const FileEntry& DirContents::Current(FileClass c) const {
+    std::size_t cur = m_cursor[Index(c)];
+    const auto& list = List(c);
+    return cur < list.size() ? list[cur] : EmptyEntry();
+}
+
+std::string DirContents::CurrentTitle(FileClass c) const {
+    const FileEntry& e = Current(c);
+    return c == FileClass::Subdir ? e.path.LastComponent() : e.path.Title();
+}
+
+std::string DirContents::SubdirName(std::size_t index) const {
+    const auto& list = List(FileClass::Subdir);
+    return index < list.size() ? list[index].path.LastComponent() : std::string();
+}
+
+bool DirContents::FirstFile() {
+    for (int i = 0; i < 5; ++i) {
+        if (Has(kAllFilesOrder[i])) {
+            m_fileClassIndex = i;
+            m_cursor[Index(kAllFilesOrder[i])] = 0;
+            return true;
+        }
+    }
+    m_fileClassIndex = -1;
+    return false;
+}
+
+bool DirContents::NextFile(bool acrossClasses) {
+    if (m_fileClassIndex < 0) return false;
+    FileClass c = kAllFilesOrder[m_fileClassIndex];
+    if (m_cursor[Index(c)] + 1 < List(c).size()) {
+        ++m_cursor[Index(c)];
+        return true;
+    }
+    if (!acrossClasses) return false;
+    for (int i = m_fileClassIndex + 1; i < 5; ++i) {
+        if (Has(kAllFilesOrder[i])) {
+            m_fileClassIndex = i;
+            m_cursor[Index(kAllFilesOrder[i])] = 0;
+            return true;
+        }
+    }
+    m_fileClassIndex = -1;
+    return false;
+}
+
+const FileEntry& DirContents::CurrentFile() const {
+    if (m_fileClassIndex < 0) return EmptyEntry();
+    return Current(kAllFilesOrder[m_fileClassIndex]);
+}
+
+const FileEntry* DirContents::GetFile(std::string_view name) const {
+    const auto& list = List(ClassOfFileName(name));
+    const FileEntry* caseBlind = nullptr;
+    for (const auto& e : list) {
+        std::string fileName = e.path.FileName();
+        if (fileName == name) return &e;
+        if (!caseBlind && platform::IEquals(fileName, name)) caseBlind = &e;
+    }
+    return caseBlind;
+}
+
+bool DirContents::FindFile(std::string_view name) {
+    m_lastFound = GetFile(name);
+    return m_lastFound != nullptr;
+}
+
+int DirContents::FindSubdir(std::string_view name) const {
+    for (const auto& e : List(FileClass::Subdir)) {
+        if (platform::IEquals(e.path.LastComponent(), name)) return 0;
+    }
+    return -1;
+}
+
+std::uint64_t DirContents::FileSize(std::string_view name) const {
+    const FileEntry* e = GetFile(name);
+    return e ? e->size : 0;
+}
+
+}  // namespace kestrow

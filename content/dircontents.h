@@ -1,0 +1,88 @@
+// The contents of one directory sorted into six classes: subdirectories, MP3, M3U, NFO, SFV and
+// other files.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/fileentry.h"
+#include "content/pathname.h"
+
+namespace kestrow {
+
+enum class FileClass { Subdir = 0, Mp3, M3u, Nfo, Sfv, Other };
+inline constexpr int kFileClassCount = 6;
+
+// The class a file name falls in by its extension (never Subdir).
+FileClass ClassOfFileName(std::string_view name);
+
+class DirContents {
+public:
+    DirContents() = default;
+    explicit DirContents(std::string_view dirPath) { SetPath(dirPath); }
+    DirContents(const DirContents& other);
+    DirContents& operator=(const DirContents& other);
+    DirContents(DirContents&&) noexcept = default;
+    DirContents& operator=(DirContents&&) noexcept = default;
+    virtual ~DirContents() = default;
+
+    void SetPath(std::string_view dirPath) { m_path.Set(dirPath, true); }
+    const PathName& Path() const { return m_path; }
+    // The directory path, ending in "/".
+    std::string DirPath() const { return m_path.DirPath(); }
+
+    // Lists the directory anew (non-recursive). Each class is sorted by name without regard to
+    // case, bytes breaking ties. False when the path is empty or cannot be listed; the lists
+    // are then empty.
+    bool Scan();
+
+    // Per-class iteration; First returns the class's presence flag, Next false at the end.
+    bool First(FileClass c);
+    bool Next(FileClass c);
+    const FileEntry& Current(FileClass c) const;
+    // The current entry's title (for a subdirectory: its name).
+    std::string CurrentTitle(FileClass c) const;
+    std::string SubdirName(std::size_t index) const;
+
+    // All files except subdirectories, in the order other, MP3, SFV, M3U, NFO. NextFile with
+    // acrossClasses false stays within "other".
+    bool FirstFile();
+    bool NextFile(bool acrossClasses = true);
+    const FileEntry& CurrentFile() const;
+    std::string CurrentFileName() const { return CurrentFile().path.FileName(); }
+
+    // Look-ups by file name: the exact name first, then without regard to case. A name with a
+    // class extension (.mp3, .m3u, .sfv, .nfo) is looked up in that class only.
+    bool FindFile(std::string_view name);
+    const FileEntry* LastFound() const { return m_lastFound; }
+    const FileEntry* GetFile(std::string_view name) const;
+    // 0 when a subdirectory of that name exists (case-blind, exact first), -1 otherwise.
+    int FindSubdir(std::string_view name) const;
+    std::uint64_t FileSize(std::string_view name) const;
+
+    const std::vector<FileEntry>& List(FileClass c) const { return m_lists[Index(c)]; }
+    std::size_t Count(FileClass c) const { return List(c).size(); }
+    bool Has(FileClass c) const { return !List(c).empty(); }
+    std::size_t SubdirCount() const { return Count(FileClass::Subdir); }
+    std::uint64_t TotalSize() const { return m_totalSize; }
+
+    // Adds a file entry as a scan would (used when a step creates a file it knows about).
+    void AddFile(std::string_view name, std::uint64_t size);
+
+private:
+    static std::size_t Index(FileClass c) { return static_cast<std::size_t>(c); }
+    void Clear();
+    void ResetCursors();
+
+    PathName m_path;
+    std::array<std::vector<FileEntry>, kFileClassCount> m_lists;
+    std::array<std::size_t, kFileClassCount> m_cursor{};
+    int m_fileClassIndex = -1;  // position of the all-files cursor in kAllFilesOrder, -1 unused
+    const FileEntry* m_lastFound = nullptr;
+    std::uint64_t m_totalSize = 0;
+};
+
+}  // namespace kestrow

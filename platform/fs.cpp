@@ -1,0 +1,322 @@
+// Linux file-system calls behind the platform interface.
+#include "platform/fs.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace kestrow::platform {
+
+namespace {
+
+constexpr int kListRetries = 5;
+
+std::string ParentOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+int RenameNoReplace(const char* from, const char* to) {
+#ifdef SYS_renameat2
+    long r = ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    if (r == 0) return 0;
+    if (errno != ENOSYS && errno != EINVAL) return -1;
+#endif
+    // The file system lacks renameat2: for files, link and unlink never replace.
+    struct stat st {};
+    if (::lstat(from, &st) != 0) return -1;
+    if (!S_ISDIR(st.st_mode)) {
+        if (::link(from, to) == 0) return ::unlink(from);
+        if (errno == EEXIST) return -1;
+    }
+    // Last resort (directories, or no hard links): check right before the rename.
+    if (::access(to, F_OK) == 0 || errno != ENOENT) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+
+Status CopyThenRemove(const std::string& from, const std::string& to) {
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0) return Status::fromErrno();
+    if (!S_ISREG(st.st_mode)) return Status{EXDEV};
+    InputFile in;
+    if (Status s = in.open(from); !s) return s;
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) return Status::fromErrno();
+    std::vector<char> buffer(1 << 20);
+    Status result;
+    for (;;) {
+        long long n = in.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            result = Status{in.lastError()};
+            break;
+        }
+        if (n == 0) break;
+        const char* p = buffer.data();
+        while (n > 0) {
+            ssize_t w = ::write(out, p, static_cast<std::size_t>(n));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                result = Status::fromErrno();
+                break;
+            }
+            p += w;
+            n -= w;
+        }
+        if (!result) break;
+    }
+    if (result && ::fsync(out) != 0) result = Status::fromErrno();
+    if (::close(out) != 0 && result) result = Status::fromErrno();
+    if (!result) {
+        ::unlink(to.c_str());
+        return result;
+    }
+    in.close();
+    if (::unlink(from.c_str()) != 0) return Status::fromErrno();
+    return {};
+}
+
+}  // namespace
+
+std::string Status::message() const {
+    if (error == 0) return "Success";
+    return std::strerror(error);
+}
+
+Status Status::fromErrno() { return Status{errno ? errno : EIO}; }
+
+Status ListDirectory(const std::string& dir, std::vector<DirEntry>& out) {
+    out.clear();
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return Status::fromErrno();
+    int dfd = ::dirfd(d);
+    int retries = 0;
+    Status result;
+    for (;;) {
+        errno = 0;
+        dirent* e = ::readdir(d);
+        if (!e) {
+            if (errno == 0) break;
+            if (++retries > kListRetries) {
+                result = Status::fromErrno();
+                break;
+            }
+            continue;
+        }
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        DirEntry entry;
+        entry.name = e->d_name;
+        struct stat st {};
+        if (::fstatat(dfd, e->d_name, &st, 0) == 0) {
+            if (S_ISREG(st.st_mode)) {
+                entry.kind = EntryKind::File;
+                entry.size = static_cast<std::uint64_t>(st.st_size);
+            } else if (S_ISDIR(st.st_mode)) {
+                entry.kind = EntryKind::Directory;
+            }
+        }
+        out.push_back(std::move(entry));
+    }
+    ::closedir(d);
+    return result;
+}
+
+InputFile::~InputFile() { close(); }
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_lastError(other.m_lastError) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_size = other.m_size;
+        m_lastError = other.m_lastError;
+    }
+    return *this;
+}
+
+Status InputFile::open(const std::string& path) {
+    close();
+    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return Status::fromErrno();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return Status{err};
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    m_fd = fd;
+    m_size = static_cast<std::uint64_t>(st.st_size);
+    return {};
+}
+
+long long InputFile::read(void* buffer, std::size_t len) {
+    for (;;) {
+        ssize_t n = ::read(m_fd, buffer, len);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        m_lastError = errno;
+        return -1;
+    }
+}
+
+void InputFile::close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+Status ReadWholeFile(const std::string& path, std::string& out, std::uint64_t maxBytes) {
+    out.clear();
+    InputFile in;
+    if (Status s = in.open(path); !s) return s;
+    if (in.size() > maxBytes) return Status{EFBIG};
+    out.resize(static_cast<std::size_t>(in.size()));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == out.size()) {
+            // The file may have grown since it was opened; read on up to the cap.
+            if (out.size() >= maxBytes + 1) break;
+            out.resize(std::min<std::uint64_t>(maxBytes + 1, out.size() + 65536));
+        }
+        long long n = in.read(out.data() + got, out.size() - got);
+        if (n < 0) return Status{in.lastError()};
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    out.resize(got);
+    if (got > maxBytes) {
+        out.clear();
+        return Status{EFBIG};
+    }
+    return {};
+}
+
+PathKind Stat(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Directory;
+    return PathKind::Other;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+Status MoveNoReplace(const std::string& from, const std::string& to) {
+    if (from == to) return {};
+    if (RenameNoReplace(from.c_str(), to.c_str()) == 0) return {};
+    if (errno == EEXIST) {
+        // A case-only rename on a case-blind file system finds the source itself at the target.
+        struct stat a {}, b {};
+        if (::lstat(from.c_str(), &a) == 0 && ::lstat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+            a.st_ino == b.st_ino) {
+            if (::rename(from.c_str(), to.c_str()) == 0) return {};
+            return Status::fromErrno();
+        }
+        return Status{EEXIST};
+    }
+    if (errno == EXDEV) return CopyThenRemove(from, to);
+    return Status::fromErrno();
+}
+
+Status ReplaceFile(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return Status::fromErrno();
+    return {};
+}
+
+Status DeleteFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) return Status::fromErrno();
+    return {};
+}
+
+Status MakeDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) != 0) return Status::fromErrno();
+    return {};
+}
+
+Status CreateEmptyFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return Status::fromErrno();
+    ::close(fd);
+    return {};
+}
+
+Status WriteFileAtomic(const std::string& path, std::string_view data) {
+    mode_t mode = 0666;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) return Status{ELOOP};
+        if (!S_ISREG(st.st_mode)) return Status{EINVAL};
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::string base = path.substr(path.find_last_of('/') + 1);
+    std::string temp = ParentOf(path) + "/." + base.substr(0, 200) + ".kestrow-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return Status::fromErrno();
+    Status result;
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, left);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            result = Status::fromErrno();
+            break;
+        }
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    if (result && ::fchmod(fd, mode) != 0) result = Status::fromErrno();
+    if (result && ::fsync(fd) != 0) result = Status::fromErrno();
+    if (::close(fd) != 0 && result) result = Status::fromErrno();
+    if (result && ::rename(temp.c_str(), path.c_str()) != 0) result = Status::fromErrno();
+    if (!result) {
+        ::unlink(temp.c_str());
+        return result;
+    }
+    // Make the rename itself durable.
+    int dfd = ::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return {};
+}
+
+Status GetFileId(const std::string& path, FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Status::fromErrno();
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return {};
+}
+
+}  // namespace kestrow::platform

@@ -1,0 +1,117 @@
+// Case-blind name comparison and UTF-8 character handling.
+#include "platform/text.h"
+
+#include <algorithm>
+
+namespace kestrow::platform {
+
+namespace {
+
+// Folds one character at s[i] to a lower-case code point; advances i.
+char32_t FoldNext(std::string_view s, std::size_t& i) {
+    std::size_t len = CharLength(s, i);
+    char32_t c;
+    auto b = static_cast<unsigned char>(s[i]);
+    if (len == 1) {
+        // ASCII, or a single legacy byte (Latin-1) taken as its own code point.
+        c = b;
+    } else if (len == 2) {
+        c = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
+    } else if (len == 3) {
+        c = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
+            (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
+    } else {
+        c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
+            ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
+    }
+    i += len;
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    return c;
+}
+
+}  // namespace
+
+std::size_t CharLength(std::string_view s, std::size_t i) {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) return 1;
+    std::size_t len;
+    char32_t min;
+    if ((b & 0xE0) == 0xC0) {
+        len = 2;
+        min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3;
+        min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4;
+        min = 0x10000;
+    } else {
+        return 1;
+    }
+    if (i + len > s.size()) return 1;
+    char32_t c = b & (0xFF >> (len + 1));
+    for (std::size_t k = 1; k < len; ++k) {
+        auto cb = static_cast<unsigned char>(s[i + k]);
+        if ((cb & 0xC0) != 0x80) return 1;
+        c = (c << 6) | (cb & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 1;
+    return len;
+}
+
+std::size_t CharCount(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); i += CharLength(s, i)) ++n;
+    return n;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t len = CharLength(s, i);
+        if (len == 1 && static_cast<unsigned char>(s[i]) >= 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+int ICompare(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        char32_t ca = FoldNext(a, i);
+        char32_t cb = FoldNext(b, j);
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
+bool IEquals(std::string_view a, std::string_view b) {
+    if (a.size() == b.size() && a == b) return true;
+    return ICompare(a, b) == 0;
+}
+
+bool NameLess(std::string_view a, std::string_view b) {
+    int c = ICompare(a, b);
+    if (c != 0) return c < 0;
+    return a < b;
+}
+
+std::string AsciiUpper(std::string_view s) {
+    std::string r(s);
+    std::transform(r.begin(), r.end(), r.begin(), [](char ch) {
+        return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
+    });
+    return r;
+}
+
+bool IEndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && IEquals(s.substr(s.size() - suffix.size()), suffix);
+}
+
+bool IStartsWith(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && IEquals(s.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace kestrow::platform

@@ -1,0 +1,28 @@
+// Byte-string helpers for names: case-blind comparison (ASCII and Latin-1 letters, in UTF-8 or
+// as single legacy bytes) and UTF-8 character counting.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrow::platform {
+
+// Equal without regard to case.
+bool IEquals(std::string_view a, std::string_view b);
+// <0, 0, >0 without regard to case; bytes break no ties here.
+int ICompare(std::string_view a, std::string_view b);
+// Orders names case-insensitively, the bytes breaking ties (a stable order for listings).
+bool NameLess(std::string_view a, std::string_view b);
+// Upper-cases ASCII letters only.
+std::string AsciiUpper(std::string_view s);
+bool IEndsWith(std::string_view s, std::string_view suffix);
+bool IStartsWith(std::string_view s, std::string_view prefix);
+
+// Length in bytes of the character starting at s[i]: a valid UTF-8 sequence, else 1.
+std::size_t CharLength(std::string_view s, std::size_t i);
+// Number of characters (code points; an invalid byte counts as one).
+std::size_t CharCount(std::string_view s);
+bool IsValidUtf8(std::string_view s);
+
+}  // namespace kestrow::platform
