@@ -1,0 +1,27 @@
+// Reading "_kestrow.backup": only its ";" lines carry data.
+#include "content/backupfile.h"
+
+#include "content/linereader.h"
+
+namespace kestrow {
+
+bool BackupFile::Load(std::string* error, platform::Questioner* questioner) {
+    m_comments.clear();
+    m_hasContent = false;
+    bool opened = ReadSignificantLines(m_file.FullPath(), error, questioner,
+                                       [this](unsigned, std::string_view trimmed, const std::string& raw) {
+                                           if (trimmed.front() == ';') {
+                                               m_comments.push_back(raw.substr(raw.find(';') + 1));
+                                           } else {
+                                               m_hasContent = true;
+                                           }
+                                       });
+    if (opened) m_hasContent = true;
+    return opened;
+}
+
+std::string BackupFile::Comment(std::size_t index) const {
+    return index < m_comments.size() ? m_comments[index] : std::string();
+}
+
+}  // namespace kestrow

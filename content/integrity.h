@@ -1,0 +1,85 @@
+// CRC-32 of files on disk and the integrity check of a directory against its SFV lists and
+// playlists.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/fs.h"
+#include "platform/question.h"
+
+namespace kestrow {
+
+class DirContents;
+class ListedDir;
+class Reporter;
+
+// What the check found, kept in the ListedDir for the tagline step.
+struct IntegrityResult {
+    std::uint32_t listedCount = 0;   // SFV entries examined, every entry of every list once
+    std::uint32_t okCount = 0;       // CRC matched, or accepted as trusted
+    std::uint32_t corruptCount = 0;  // CRC did not match
+    std::uint32_t missingCount = 0;  // not on disk, or could not be opened and was given up
+    bool listingCurrent = false;     // the scan and the lists still describe the disk
+    bool mismatch = false;           // SFV and playlists miss a different number of files
+};
+
+// Flags of CheckIntegrity, one bit each.
+namespace IntegrityFlag {
+inline constexpr unsigned PrepareCRCCheck = 1u << 0;
+inline constexpr unsigned PrepareTaglineTrustExisting = 1u << 1;
+inline constexpr unsigned PrepareGenerateM3U = 1u << 3;
+}  // namespace IntegrityFlag
+
+// The analysis reporter's codes that the check raises.
+namespace AnalysisCode {
+inline constexpr int BackupDataPresent = -1;
+inline constexpr int CrcOk = 1;
+inline constexpr int BadCrc = 2;
+inline constexpr int ListedFileMissing = 3;
+inline constexpr int SyntaxError = 5;
+inline constexpr int OpenError = 6;
+inline constexpr int CrcChecking = 7;
+inline constexpr int AnalyzingContents = 8;
+inline constexpr int NoSfv = 9;
+inline constexpr int NoM3u = 10;
+inline constexpr int NoLists = 11;
+inline constexpr int IntegrityOk = 12;
+inline constexpr int NoBackupData = 13;
+inline constexpr int NoNfoAsk = 42;
+inline constexpr int NoNfo = 43;
+inline constexpr int SkippedTrusted = 44;
+inline constexpr int FilesMissingAsk = 45;
+}  // namespace AnalysisCode
+
+// Files are read through a buffer of at most this size, never whole.
+inline constexpr std::size_t kCrcBufferSize = std::size_t{1} << 20;
+
+// The CRC-32 of a regular file, read to its real end through the fixed buffer.
+platform::Status FileCrc32(const std::string& path, std::uint32_t& crc);
+// Uppercase hexadecimal without leading zeros ("%X").
+std::string CrcText(std::uint32_t crc);
+// CRC texts compare as numbers: leading zeros are stripped on both sides, case is ignored, and
+// an empty text equals "0".
+bool CrcTextsEqual(std::string_view a, std::string_view b);
+
+// The CRC text of a file of the directory (the scan's spelling of the name when it holds the
+// file, else the name as given); nullopt when it cannot be read.
+std::optional<std::string> FileCrcText(const DirContents& dir, std::string_view name);
+// -1 when the file cannot be read, 1 when its CRC matches the listed text, 0 when it does not.
+// The computed CRC text goes to `computed` when given.
+int VerifyFile(const DirContents& dir, std::string_view name, std::string_view listedCrc,
+               std::string* computed = nullptr);
+
+// Checks a directory against its lists, raising every finding through the reporter, and fills
+// its IntegrityResult and problem lines. 1 when the check ran, 0 when there is nothing to check
+// (no list and no backup file), -1 when the user chose to stop or the directory already holds
+// backup data. reload true loads the lists first. The questioner (may be null) shows the line
+// reader's overflow warning.
+int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& reporter,
+                   platform::Questioner* questioner = nullptr);
+
+}  // namespace kestrow

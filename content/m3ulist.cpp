@@ -1,0 +1,59 @@
+// M3U line syntax: "#" comments (extended-playlist lines included) and one path per line.
+#include "content/m3ulist.h"
+
+#include "content/linereader.h"
+#include "platform/text.h"
+
+namespace kestrow {
+
+bool M3uList::Load(std::string* error, platform::Questioner* questioner) {
+    m_loaded = false;
+    m_entries.clear();
+    m_comments.clear();
+    bool opened =
+        ReadSignificantLines(m_file.FullPath(), error, questioner,
+                             [this](unsigned n, std::string_view trimmed, const std::string& raw) {
+                                 if (trimmed.front() == '#') {
+                                     m_comments.push_back(ListPrefix(n) + raw.substr(raw.find('#') + 1));
+                                 } else {
+                                     m_entries.emplace_back(trimmed);
+                                 }
+                             });
+    m_loaded = opened;
+    return opened;
+}
+
+std::string M3uList::EntryPath(std::size_t index) const {
+    return index < m_entries.size() ? m_entries[index].Text() : std::string();
+}
+
+int M3uList::FindEntry(std::string_view name) const {
+    int caseBlind = -1;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].Text() == name) return static_cast<int>(i);
+        if (caseBlind < 0 && platform::IEquals(m_entries[i].Text(), name)) caseBlind = static_cast<int>(i);
+    }
+    return caseBlind;
+}
+
+bool M3uList::AddEntry(std::string_view name, std::size_t position) {
+    if (position > m_entries.size()) return false;
+    if (position == 0) {
+        m_entries.insert(m_entries.begin(), ListEntry(name));
+    } else {
+        m_entries.emplace_back(name);
+    }
+    return true;
+}
+
+bool M3uList::ReplaceEntry(std::string_view name, std::size_t index) {
+    if (index >= m_entries.size()) return false;
+    m_entries[index] = ListEntry(name);
+    return true;
+}
+
+std::string M3uList::Comment(std::size_t index) const {
+    return index < m_comments.size() ? std::string(WithoutPrefix(m_comments[index])) : std::string();
+}
+
+}  // namespace kestrow

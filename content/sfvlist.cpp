@@ -1,0 +1,92 @@
+// SFV line syntax: "; comment", or a name, blanks or tabs, and a hexadecimal CRC.
+#include "content/sfvlist.h"
+
+#include "content/linereader.h"
+#include "platform/text.h"
+
+namespace kestrow {
+
+namespace {
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+}  // namespace
+
+std::optional<ListEntry> SfvList::ParseDataLine(std::string_view trimmed) {
+    auto sep = trimmed.find_last_of(" \t");
+    if (sep == std::string_view::npos) return std::nullopt;
+    std::string_view crc = trimmed.substr(sep + 1);
+    if (crc.empty()) return std::nullopt;
+    for (char c : crc) {
+        if (!IsHexDigit(c)) return std::nullopt;
+    }
+    std::string_view name = trimmed.substr(0, sep);
+    auto end = name.find_last_not_of(" \t\r\n\v\f");
+    name = end == std::string_view::npos ? std::string_view() : name.substr(0, end + 1);
+    if (name.empty()) return std::nullopt;
+    return ListEntry(name, crc);
+}
+
+bool SfvList::Load(std::string* error, platform::Questioner* questioner) {
+    m_loaded = false;
+    m_entries.clear();
+    m_comments.clear();
+    m_invalidLines.clear();
+    bool opened =
+        ReadSignificantLines(m_file.FullPath(), error, questioner,
+                             [this](unsigned n, std::string_view trimmed, const std::string& raw) {
+                                 if (trimmed.front() == ';') {
+                                     // The rest keeps its trailing blanks: stored backup data may end in one.
+                                     m_comments.push_back(ListPrefix(n) + raw.substr(raw.find(';') + 1));
+                                 } else if (auto entry = ParseDataLine(trimmed)) {
+                                     m_entries.push_back(std::move(*entry));
+                                 } else {
+                                     m_invalidLines.push_back(ListPrefix(n) + std::string(trimmed));
+                                 }
+                             });
+    m_loaded = opened;
+    return opened;
+}
+
+std::string SfvList::EntryName(std::size_t index) const {
+    return index < m_entries.size() ? m_entries[index].Text() : std::string();
+}
+
+std::string SfvList::EntryCrc(std::size_t index) const {
+    return index < m_entries.size() ? m_entries[index].Crc() : std::string();
+}
+
+int SfvList::FindEntry(std::string_view name) const {
+    int caseBlind = -1;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].Text() == name) return static_cast<int>(i);
+        if (caseBlind < 0 && platform::IEquals(m_entries[i].Text(), name)) caseBlind = static_cast<int>(i);
+    }
+    return caseBlind;
+}
+
+bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::string_view> crc,
+                       std::size_t index) {
+    if ((!name && !crc) || index >= m_entries.size()) return false;
+    if (name) m_entries[index].SetText(*name);
+    if (crc) m_entries[index].SetCrc(*crc);
+    return true;
+}
+
+bool SfvList::RemoveEntry(std::size_t index) {
+    if (index >= m_entries.size()) return false;
+    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+    return true;
+}
+
+std::string SfvList::Comment(std::size_t index) const {
+    return index < m_comments.size() ? std::string(WithoutPrefix(m_comments[index])) : std::string();
+}
+
+std::string SfvList::InvalidLine(std::size_t index) const {
+    return index < m_invalidLines.size() ? m_invalidLines[index] : std::string();
+}
+
+}  // namespace kestrow

@@ -1,0 +1,136 @@
+// Every CRC-32 kernel against a bit-at-a-time reference, over every length and alignment.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "content/crc32.h"
+
+namespace kestrow {
+namespace {
+
+// The textbook definition, one bit at a time: slow, but sharing nothing with the kernels.
+std::uint32_t ReferenceCrc(const unsigned char* p, std::size_t len) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < len; ++i) {
+        c ^= p[i];
+        for (int b = 0; b < 8; ++b) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+std::vector<unsigned char> RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<unsigned char> v(n);
+    for (auto& b : v) b = static_cast<unsigned char>(rng());
+    return v;
+}
+
+class Crc32KernelTest : public ::testing::TestWithParam<Crc32Kernel> {
+protected:
+    void SetUp() override {
+        if (!Crc32KernelAvailable(GetParam()))
+            GTEST_SKIP() << Crc32KernelName(GetParam()) << " not on this CPU";
+    }
+    std::uint32_t Run(std::uint32_t crc, const void* data, std::size_t len) {
+        return Crc32With(GetParam(), crc, data, len);
+    }
+};
+
+TEST_P(Crc32KernelTest, StandardCheckValue) {
+    const std::string digits = "123456789";
+    EXPECT_EQ(Run(0, digits.data(), digits.size()), 0xCBF43926u);
+}
+
+TEST_P(Crc32KernelTest, EmptyAndNullGiveZero) {
+    const unsigned char byte = 0x55;
+    EXPECT_EQ(Run(0, &byte, 0), 0u);
+    EXPECT_EQ(Run(0, nullptr, 0), 0u);
+    EXPECT_EQ(Run(0, nullptr, 100), 0u);
+}
+
+TEST_P(Crc32KernelTest, KnownTexts) {
+    struct Case {
+        std::string text;
+        std::uint32_t crc;
+    };
+    // Published values of the standard CRC-32.
+    const Case cases[] = {
+        {"a", 0xE8B7BE43u},
+        {"abc", 0x352441C2u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Run(0, c.text.data(), c.text.size()), c.crc) << c.text;
+}
+
+TEST_P(Crc32KernelTest, EveryLengthAndAlignmentMatchesReference) {
+    constexpr std::size_t kMaxLen = 2200;  // past the 1024-byte switch to the widest kernel
+    constexpr std::size_t kAlignments = 64;
+    const auto content = RandomBytes(kMaxLen, 7);
+    std::vector<unsigned char> buffer(kMaxLen + kAlignments);
+    for (std::size_t len = 0; len <= kMaxLen; ++len) {
+        const std::uint32_t expected = ReferenceCrc(content.data(), len);
+        for (std::size_t offset = 0; offset < kAlignments; ++offset) {
+            std::copy(content.begin(), content.begin() + static_cast<long>(len),
+                      buffer.begin() + static_cast<long>(offset));
+            ASSERT_EQ(Run(0, buffer.data() + offset, len), expected) << "len " << len << " offset " << offset;
+        }
+    }
+}
+
+TEST_P(Crc32KernelTest, LargeBuffersMatchReference) {
+    for (std::size_t len : {std::size_t{65536}, std::size_t{65536 + 13}, std::size_t{(1 << 20) + 255}}) {
+        const auto data = RandomBytes(len + 3, static_cast<unsigned>(len));
+        EXPECT_EQ(Run(0, data.data() + 3, len), ReferenceCrc(data.data() + 3, len)) << len;
+    }
+}
+
+TEST_P(Crc32KernelTest, ContinuingOverPiecesEqualsOneCall) {
+    const auto data = RandomBytes(5000, 11);
+    const std::uint32_t whole = ReferenceCrc(data.data(), data.size());
+    for (std::size_t split = 0; split <= data.size(); split += 37) {
+        std::uint32_t c = Run(0, data.data(), split);
+        c = Run(c, data.data() + split, data.size() - split);
+        ASSERT_EQ(c, whole) << "split at " << split;
+    }
+}
+
+TEST_P(Crc32KernelTest, AllZeroAndAllOnesBuffers) {
+    for (unsigned char fill : {0x00, 0xFF}) {
+        std::vector<unsigned char> data(4099, fill);
+        EXPECT_EQ(Run(0, data.data(), data.size()), ReferenceCrc(data.data(), data.size())) << int(fill);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, Crc32KernelTest,
+                         ::testing::Values(Crc32Kernel::SliceBy8, Crc32Kernel::Pclmul, Crc32Kernel::Vpclmul),
+                         [](const auto& info) {
+                             switch (info.param) {
+                                 case Crc32Kernel::SliceBy8:
+                                     return std::string("SliceBy8");
+                                 case Crc32Kernel::Pclmul:
+                                     return std::string("Pclmul");
+                                 case Crc32Kernel::Vpclmul:
+                                     return std::string("Vpclmul");
+                             }
+                             return std::string("Unknown");
+                         });
+
+TEST(Crc32Dispatch, PicksAnAvailableKernelAndAgreesWithIt) {
+    const Crc32Kernel active = Crc32ActiveKernel();
+    EXPECT_TRUE(Crc32KernelAvailable(active));
+    // The widest available kernel wins.
+    if (Crc32KernelAvailable(Crc32Kernel::Vpclmul))
+        EXPECT_EQ(active, Crc32Kernel::Vpclmul);
+    else if (Crc32KernelAvailable(Crc32Kernel::Pclmul))
+        EXPECT_EQ(active, Crc32Kernel::Pclmul);
+    else
+        EXPECT_EQ(active, Crc32Kernel::SliceBy8);
+    const auto data = RandomBytes(3000, 3);
+    EXPECT_EQ(Crc32(0, data.data(), data.size()), ReferenceCrc(data.data(), data.size()));
+}
+
+}  // namespace
+}  // namespace kestrow
