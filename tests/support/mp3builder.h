@@ -46,7 +46,8 @@ public:
 
     // A text frame (T???); the text is given in UTF-8 and stored in the encoding asked for
     // (Latin1 stores the bytes as given).
-    Id3v2Builder& Text(std::string_view id, std::string_view text, TextEncoding encoding = TextEncoding::Latin1);
+    Id3v2Builder& Text(std::string_view id, std::string_view text,
+                       TextEncoding encoding = TextEncoding::Latin1);
     Id3v2Builder& Comment(std::string_view text);
     Id3v2Builder& UserUrl(std::string_view url);
     // A text frame with the compression flag and a zlib stream (stored block) as its data.

@@ -1,0 +1,54 @@
+// kestrow-mp3info: reads MP3 files for the program, one escaped path per input line, one answer
+// line per file. Runs apart from the program because the tag library crashes on some tags.
+#include <sys/resource.h>
+#include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "tagline/id3reader.h"
+#include "tagline/mp3info.h"
+#include "tagline/mp3infohelper.h"
+
+namespace {
+
+// A file the library hangs on ends this process even when nobody is left to kill it.
+constexpr unsigned kSelfTimeoutSeconds = 120;
+
+void LimitResources() {
+    rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);  // a crash must not leave a core file in a release folder
+    rlimit memory{1024ul * 1024 * 1024, 1024ul * 1024 * 1024};
+    ::setrlimit(RLIMIT_AS, &memory);  // damaged sizes in a tag must not eat the machine
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+int main() {
+    LimitResources();
+    std::ios::sync_with_stdio(false);
+    // Tests prove that the program survives a hang; real files cannot be made to hang on demand.
+    const char* hangEnv = std::getenv("KESTROW_MP3INFO_TEST_HANG");
+    std::string hangSuffix = hangEnv ? hangEnv : "";
+
+    std::string line;
+    kestrow::Id3Reader reader;
+    while (std::getline(std::cin, line)) {
+        std::string path = kestrow::UnescapeField(line);
+        ::alarm(kSelfTimeoutSeconds);
+        if (!hangSuffix.empty() && EndsWith(path, hangSuffix)) {
+            for (;;) ::pause();
+        }
+        kestrow::Mp3Info info;
+        reader.Read(path, info);
+        std::cout << info.Serialize() << '\n' << std::flush;
+        ::alarm(0);
+    }
+    return 0;
+}

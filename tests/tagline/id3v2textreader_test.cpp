@@ -1,0 +1,182 @@
+// The own reader of ID3v2 text frames and the text conversions it shares with the tag reader.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "tagline/id3v2textreader.h"
+#include "tagline/textencoding.h"
+#include "tests/support/mp3builder.h"
+#include "tests/support/tempdir.h"
+
+namespace kestrow::test {
+namespace {
+
+struct FrameCase {
+    const char* label;
+    std::function<std::string()> tag;
+    const char* id;
+    std::optional<std::string> text;
+};
+
+class Id3v2TextReaderTest : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(Id3v2TextReaderTest, FindsTheFrameText) {
+    Id3v2TextReader reader;
+    ASSERT_TRUE(reader.Parse(GetParam().tag()));
+    EXPECT_EQ(reader.Text(GetParam().id), GetParam().text);
+}
+
+std::string Long(char c) {
+    return std::string(300, c);
+}
+
+// A v2.4 frame holding a 0xFF byte, written unsynchronised (0xFF 0x00) with the frame flag set.
+std::string UnsyncFrameTag() {
+    std::string data = std::string("\x00", 1) + "A\xFF" + std::string("\x00", 1) + "B";
+    return Id3v2Builder(4).Raw("TCON", data, 0x0002).Bytes();
+}
+
+std::string ExtendedHeaderTag() {
+    std::string tag = Id3v2Builder(4).Text("TCON", "Rock").Bytes();
+    std::string ext = std::string("\x00\x00\x00\x06\x01\x00", 6);  // syncsafe size 6, one flag byte
+    std::string body = ext + tag.substr(10);
+    std::string header = tag.substr(0, 10);
+    header[5] = 0x40;
+    header[9] = static_cast<char>(body.size());  // below 128, so one syncsafe byte
+    return header + body;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, Id3v2TextReaderTest,
+    ::testing::Values(
+        FrameCase{"Latin1", [] { return Id3v2Builder(4).Text("TCON", "Caf\xE9").Bytes(); }, "TCON",
+                  "Caf\xC3\xA9"},
+        FrameCase{
+            "Utf8",
+            [] { return Id3v2Builder(4).Text("TCON", "\xC3\xA9t\xC3\xA9", TextEncoding::Utf8).Bytes(); },
+            "TCON", "\xC3\xA9t\xC3\xA9"},
+        FrameCase{"Utf16Bom",
+                  [] { return Id3v2Builder(4).Text("TYER", "2008", TextEncoding::Utf16Bom).Bytes(); }, "TYER",
+                  "2008"},
+        FrameCase{
+            "Utf16BigEndian",
+            [] { return Id3v2Builder(4).Text("TCON", "\xF0\x9D\x84\x9E", TextEncoding::Utf16Be).Bytes(); },
+            "TCON", "\xF0\x9D\x84\x9E"},
+        FrameCase{"SyncsafeSizeAbove127",
+                  [] { return Id3v2Builder(4).Text("TIT2", Long('a')).Text("TCON", "Rock").Bytes(); }, "TCON",
+                  "Rock"},
+        FrameCase{"V23PlainSizeAbove127",
+                  [] { return Id3v2Builder(3).Text("TIT2", Long('b')).Text("TCON", "Pop").Bytes(); }, "TCON",
+                  "Pop"},
+        FrameCase{"FirstOfSeveralValues",
+                  [] { return Id3v2Builder(4).Raw("TCON", std::string("\x03Rock\0Pop", 9)).Bytes(); }, "TCON",
+                  "Rock"},
+        FrameCase{"FirstFrameWins",
+                  [] { return Id3v2Builder(4).Text("TCON", "One").Text("TCON", "Two").Bytes(); }, "TCON",
+                  "One"},
+        FrameCase{"Unsynchronised", UnsyncFrameTag, "TCON",
+                  "A\xC3\xBF"
+                  "B"},
+        FrameCase{"DataLengthIndicator",
+                  [] {
+                      std::string data =
+                          std::string("\x00\x00\x00\x05", 4) + EncodeText("Soul", TextEncoding::Latin1);
+                      return Id3v2Builder(4).Raw("TCON", data, 0x0001).Bytes();
+                  },
+                  "TCON", "Soul"},
+        FrameCase{"CompressedFrameSkipped",
+                  [] {
+                      return Id3v2Builder(4)
+                          .Raw("TCON", std::string("\x00zzzz", 5), 0x0008)
+                          .Text("TDRC", "2010-01-01")
+                          .Bytes();
+                  },
+                  "TCON", std::nullopt},
+        FrameCase{"FrameAfterCompressedFrame",
+                  [] {
+                      return Id3v2Builder(4)
+                          .Raw("TCON", std::string("\x00zzzz", 5), 0x0008)
+                          .Text("TDRC", "2010")
+                          .Bytes();
+                  },
+                  "TDRC", "2010"},
+        FrameCase{"ExtendedHeader", ExtendedHeaderTag, "TCON", "Rock"},
+        FrameCase{"PaddingEndsFrames", [] { return Id3v2Builder(4).Text("TCON", "Ska").Padding(64).Bytes(); },
+                  "TCON", "Ska"},
+        FrameCase{"CutTagKeepsCompleteFrames",
+                  [] {
+                      std::string tag = Id3v2Builder(4).Text("TCON", "Funk").Text("TIT2", Long('c')).Bytes();
+                      return tag.substr(0, tag.size() - 100);
+                  },
+                  "TCON", "Funk"},
+        FrameCase{"CutFrameIsDropped",
+                  [] {
+                      std::string tag = Id3v2Builder(4).Text("TCON", "Funk").Text("TIT2", Long('c')).Bytes();
+                      return tag.substr(0, tag.size() - 100);
+                  },
+                  "TIT2", std::nullopt}),
+    [](const ::testing::TestParamInfo<FrameCase>& info) { return std::string(info.param.label); });
+
+TEST(Id3v2TextReader, RefusesWhatIsNoV23OrV24Tag) {
+    Id3v2TextReader reader;
+    EXPECT_FALSE(reader.Parse(""));
+    EXPECT_FALSE(reader.Parse("ID3"));
+    EXPECT_FALSE(reader.Parse(std::string("TAG\x04\0\0\0\0\0\0", 10)));
+    std::string v22 = Id3v2Builder(4).Text("TCON", "Rock").Bytes();
+    v22[3] = 2;
+    EXPECT_FALSE(reader.Parse(v22));
+    EXPECT_EQ(reader.MajorVersion(), 0);
+}
+
+TEST(Id3v2TextReader, FrameSizePastTheTagStopsReading) {
+    std::string tag = Id3v2Builder(4).Text("TCON", "Rock").Bytes();
+    tag[10 + 7] = 0x7F;  // the frame claims far more bytes than the tag holds
+    Id3v2TextReader reader;
+    ASSERT_TRUE(reader.Parse(tag));
+    EXPECT_FALSE(reader.Text("TCON"));
+}
+
+TEST(Id3v2TextReader, ReadsTheTagAtTheStartOfAFile) {
+    TempDir dir;
+    WriteFile(dir / "a.mp3", MakeMp3(Id3v2Builder(4).Text("TCON", "Rock").Bytes(), std::string(500, '\0')));
+    WriteFile(dir / "b.mp3", std::string(500, '\0'));
+    Id3v2TextReader reader;
+    ASSERT_TRUE(reader.ReadFile(dir / "a.mp3"));
+    EXPECT_EQ(reader.MajorVersion(), 4);
+    EXPECT_EQ(reader.Text("TCON"), "Rock");
+    EXPECT_FALSE(reader.ReadFile(dir / "b.mp3"));
+    EXPECT_FALSE(reader.ReadFile(dir / "none.mp3"));
+}
+
+struct Utf16Case {
+    std::string bytes;
+    bool bigEndian;
+    std::string utf8;
+};
+
+TEST(TextEncoding, Utf16ToUtf8) {
+    const Utf16Case cases[] = {
+        {std::string("\0A\0B", 4), true, "AB"},
+        {std::string("A\0B\0", 4), false, "AB"},
+        {std::string("\0A\0\0\0B", 6), true, "A"},                       // stops at a zero unit
+        {std::string("\0A\0", 3), true, "A"},                            // an odd byte is dropped
+        {std::string("\xD8\x34\xDD\x1E", 4), true, "\xF0\x9D\x84\x9E"},  // surrogate pair
+        {std::string("\xD8\x34\0A", 4), true,
+         "\xEF\xBF\xBD"
+         "A"},                                               // lone high surrogate
+        {std::string("\xDD\x1E", 2), true, "\xEF\xBF\xBD"},  // lone low surrogate
+        {std::string("\x00\xE9", 2), true, "\xC3\xA9"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf16BytesToUtf8(c.bytes, c.bigEndian), c.utf8);
+}
+
+TEST(TextEncoding, EightBitKeepsUtf8AndConvertsLatin1) {
+    EXPECT_EQ(EightBitToUtf8("plain"), "plain");
+    EXPECT_EQ(EightBitToUtf8("\xC3\xA9"), "\xC3\xA9");
+    EXPECT_EQ(EightBitToUtf8("Caf\xE9"), "Caf\xC3\xA9");
+    EXPECT_EQ(EightBitToUtf8("\xFF"), "\xC3\xBF");
+}
+
+}  // namespace
+}  // namespace kestrow::test

@@ -1,0 +1,336 @@
+// MP3 information read through the helper process: header facts, tag texts, genres, and the
+// helper surviving files that crash or hang the tag library.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "tagline/mp3info.h"
+#include "tagline/mp3infohelper.h"
+#include "tests/support/mp3builder.h"
+#include "tests/support/tempdir.h"
+#include "tests/tagline/helperpath.h"
+
+namespace kestrow::test {
+namespace {
+
+std::string Cbr(int kbps = 128, int frames = 8) {
+    MpegStream s;
+    s.bitrateKbps = kbps;
+    s.frameCount = frames;
+    return MakeMpegStream(s);
+}
+
+Id3v1Fields V1(int genre) {
+    return Id3v1Fields{"Song", "Band", "Record", "1999", "note", 3, genre};
+}
+
+class Mp3InfoTest : public ::testing::Test {
+protected:
+    void SetUp() override { UseBuiltMp3InfoHelper(); }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::string path = m_dir / name;
+        WriteFile(path, bytes);
+        return path;
+    }
+    TempDir m_dir;
+};
+
+struct TagCase {
+    const char* label;
+    std::function<std::string()> bytes;
+    std::optional<std::string> genre;
+    std::optional<std::string> yearText;
+    std::optional<std::string> title;
+};
+
+class Mp3InfoTagTest : public Mp3InfoTest, public ::testing::WithParamInterface<TagCase> {};
+
+TEST_P(Mp3InfoTagTest, GenreYearAndTitle) {
+    const TagCase& c = GetParam();
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Write("t.mp3", c.bytes())));
+    EXPECT_EQ(info.genre, c.genre);
+    EXPECT_EQ(info.yearText, c.yearText);
+    EXPECT_EQ(info.title, c.title);
+    EXPECT_EQ(info.year, c.yearText ? std::atoi(c.yearText->c_str()) : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tags, Mp3InfoTagTest,
+    ::testing::Values(
+        TagCase{"NoTags", [] { return Cbr(); }, std::nullopt, std::nullopt, std::nullopt},
+        TagCase{"V1Genre17IsRock", [] { return MakeMp3("", Cbr(), MakeId3v1Tag(V1(17))); }, "Rock", "1999",
+                "Song"},
+        TagCase{"V1GenreFirst", [] { return MakeMp3("", Cbr(), MakeId3v1Tag(V1(0))); }, "Blues", "1999",
+                "Song"},
+        TagCase{"V1GenreLast", [] { return MakeMp3("", Cbr(), MakeId3v1Tag(V1(147))); }, "Synthpop", "1999",
+                "Song"},
+        TagCase{"V1GenreJustPastList", [] { return MakeMp3("", Cbr(), MakeId3v1Tag(V1(148))); }, "(148)",
+                "1999", "Song"},
+        TagCase{"V1Genre200KeepsText", [] { return MakeMp3("", Cbr(), MakeId3v1Tag(V1(200))); }, "(200)",
+                "1999", "Song"},
+        TagCase{"V1Genre255IsNone", [] { return MakeMp3("", Cbr(), MakeId3v1Tag(V1(255))); }, std::nullopt,
+                "1999", "Song"},
+        TagCase{
+            "V23NumberKeptUnchanged",
+            [] { return MakeMp3(Id3v2Builder(3).Text("TCON", "(17)").Text("TYER", "2008").Bytes(), Cbr()); },
+            "(17)", "2008", std::nullopt},
+        TagCase{"V23WinsOverV1",
+                [] {
+                    return MakeMp3(Id3v2Builder(3).Text("TCON", "Hip-Hop").Text("TIT2", "Two").Bytes(), Cbr(),
+                                   MakeId3v1Tag(V1(17)));
+                },
+                "Hip-Hop", "1999", "Two"},
+        TagCase{"V23Utf16LittleEndianBom",
+                [] {
+                    return MakeMp3(Id3v2Builder(3)
+                                       .Text("TCON", "Hip-Hop", TextEncoding::Utf16Bom)
+                                       .Text("TIT2", "T\xC3\xAFtle \xE2\x82\xAC", TextEncoding::Utf16Bom)
+                                       .Bytes(),
+                                   Cbr());
+                },
+                "Hip-Hop", std::nullopt, "T\xC3\xAFtle \xE2\x82\xAC"},
+        TagCase{"V23Utf16BigEndianBom",
+                [] {
+                    std::string rock = std::string("\x01\xFE\xFF\0R\0o\0c\0k", 11);
+                    return MakeMp3(Id3v2Builder(3).Raw("TCON", rock).Text("TYER", "2001").Bytes(), Cbr());
+                },
+                "Rock", "2001", std::nullopt},
+        TagCase{"V23Latin1Accent",
+                [] { return MakeMp3(Id3v2Builder(3).Text("TIT2", "Caf\xE9").Bytes(), Cbr()); }, std::nullopt,
+                std::nullopt, "Caf\xC3\xA9"},
+        TagCase{"V24TimestampGivesYear",
+                [] {
+                    return MakeMp3(Id3v2Builder(4)
+                                       .Text("TIT2", "Four")
+                                       .Text("TCON", "Rock")
+                                       .Text("TDRC", "2011-03-01")
+                                       .Bytes(),
+                                   Cbr());
+                },
+                "Rock", "2011", "Four"},
+        TagCase{"V24Utf8AndTyer",
+                [] {
+                    return MakeMp3(Id3v2Builder(4)
+                                       .Text("TCON", "Drum & Bass", TextEncoding::Utf8)
+                                       .Text("TYER", "2009", TextEncoding::Utf16Bom)
+                                       .Bytes(),
+                                   Cbr());
+                },
+                "Drum & Bass", "2009", std::nullopt},
+        TagCase{
+            "V24GenreWinsOverV1",
+            [] { return MakeMp3(Id3v2Builder(4).Text("TCON", "Jazz").Bytes(), Cbr(), MakeId3v1Tag(V1(17))); },
+            "Jazz", "1999", "Song"},
+        TagCase{
+            "V24WithoutGenreTakesV1Name",
+            [] { return MakeMp3(Id3v2Builder(4).Text("TIT2", "Four").Bytes(), Cbr(), MakeId3v1Tag(V1(17))); },
+            "Rock", "1999", "Four"}),
+    [](const ::testing::TestParamInfo<TagCase>& info) { return std::string(info.param.label); });
+
+TEST_F(Mp3InfoTest, ConstantRateHeaderFacts) {
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Write("cbr.mp3", Cbr(128))));
+    EXPECT_TRUE(info.valid);
+    EXPECT_EQ(info.bitrate, 128000);
+    EXPECT_EQ(info.vbrBitrate, 0);
+    EXPECT_EQ(info.effectiveBitrate, 128000);
+    EXPECT_EQ(info.sampleRate, 44100);
+    EXPECT_EQ(info.bitrateText, "128 kbit/s");
+    EXPECT_EQ(info.layerText, "Layer III");
+    EXPECT_EQ(info.versionText, "MPEG 1");
+    EXPECT_EQ(info.channelText, "Joint Stereo");
+    EXPECT_FALSE(info.hasV1Tag);
+    EXPECT_FALSE(info.hasV2Tag);
+}
+
+TEST_F(Mp3InfoTest, VariableRateFromXingFrame) {
+    MpegStream s;
+    s.frameCount = 30;
+    s.vbrRatesKbps = {128, 192, 256};
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Write("vbr.mp3", MakeMpegStream(s))));
+    EXPECT_GE(info.vbrBitrate, 128000);
+    EXPECT_LE(info.vbrBitrate, 256000);
+    EXPECT_EQ(info.effectiveBitrate, info.vbrBitrate);
+    EXPECT_EQ(info.bitrateText, std::to_string(info.vbrBitrate / 1000) + " kbit/s (VBR)");
+}
+
+TEST_F(Mp3InfoTest, Mpeg2MonoHeaderTexts) {
+    MpegStream s;
+    s.version = MpegVersion::Mpeg2;
+    s.sampleRate = 22050;
+    s.bitrateKbps = 64;
+    s.channels = ChannelMode::SingleChannel;
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Write("m2.mp3", MakeMpegStream(s))));
+    EXPECT_EQ(info.versionText, "MPEG 2");
+    EXPECT_EQ(info.channelText, "Single Channel");
+    EXPECT_EQ(info.sampleRate, 22050);
+    EXPECT_EQ(info.bitrate, 64000);
+}
+
+TEST_F(Mp3InfoTest, PlayingTimeFromAudioSizeAndRate) {
+    const int frames = 1000;
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Write("long.mp3", MakeMp3(Id3v2Builder(3).Text("TIT2", "x").Bytes(),
+                                                    Cbr(128, frames), MakeId3v1Tag(V1(1))))));
+    EXPECT_EQ(info.seconds, frames * 1152 / 44100);
+    EXPECT_EQ(info.fileSize, frames * MpegFrameSize(MpegVersion::Mpeg1, 128, 44100));
+}
+
+TEST_F(Mp3InfoTest, OtherFramesAndTrackNumber) {
+    std::string tag = Id3v2Builder(3)
+                          .Text("TPE1", "Artist")
+                          .Text("TALB", "Album")
+                          .Text("TRCK", "07/12")
+                          .Text("TCOM", "Composer")
+                          .Text("TCOP", "2008 Label")
+                          .Text("TENC", "Encoder")
+                          .Text("TOPE", "Original")
+                          .Comment("A comment")
+                          .UserUrl("http://example.org/")
+                          .Bytes();
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Write("all.mp3", MakeMp3(tag, Cbr()))));
+    EXPECT_EQ(info.artist, "Artist");
+    EXPECT_EQ(info.album, "Album");
+    EXPECT_EQ(info.trackText, "07/12");
+    EXPECT_EQ(info.trackNumber, 7);
+    EXPECT_EQ(info.composer, "Composer");
+    EXPECT_EQ(info.rightsNote, "2008 Label");
+    EXPECT_EQ(info.encodedBy, "Encoder");
+    EXPECT_EQ(info.originalArtist, "Original");
+    EXPECT_EQ(info.comment, "A comment");
+    EXPECT_EQ(info.userUrl, "http://example.org/");
+    EXPECT_FALSE(info.genre);
+}
+
+TEST_F(Mp3InfoTest, UnreadableFilesGiveAnEmptyRecord) {
+    MakeDirs(m_dir / "folder.mp3");
+    for (const std::string& path :
+         {Write("junk.mp3", std::string(3000, 'x')), m_dir / "missing.mp3", m_dir / "folder.mp3"}) {
+        Mp3Info info;
+        info.genre = "stale";
+        EXPECT_FALSE(info.Read(path)) << path;
+        EXPECT_EQ(info, Mp3Info()) << path;
+        EXPECT_EQ(info.fileSize, -1);
+    }
+}
+
+TEST_F(Mp3InfoTest, NamesWithLineBreaksAndTabsReachTheHelperWhole) {
+    Mp3Info info;
+    std::string path = Write("a\tb\nc\\d.mp3", MakeMp3("", Cbr(), MakeId3v1Tag(V1(17))));
+    ASSERT_TRUE(info.Read(path));
+    EXPECT_EQ(info.path, path);
+    EXPECT_EQ(info.genre, "Rock");
+}
+
+TEST(Mp3InfoLine, RoundTripKeepsEveryField) {
+    Mp3Info info;
+    info.path = "/x/a\tb\\n.mp3";
+    info.hasV2Tag = true;
+    info.fileSize = 5'000'000'000;
+    info.bitrate = 192000;
+    info.vbrBitrate = 201000;
+    info.seconds = 321;
+    info.genre = "Drum\t& \\Bass\r\n";
+    info.yearText = "";
+    info.userUrl = "http://u";
+    info.trackNumber = 4;
+    info.valid = true;
+    Mp3Info back;
+    ASSERT_TRUE(back.Parse(info.Serialize()));
+    EXPECT_EQ(back, info);
+    EXPECT_EQ(info.Serialize().find('\n'), std::string::npos);
+}
+
+TEST(Mp3InfoLine, MalformedLinesAreRejected) {
+    Mp3Info info;
+    for (const char* line : {"", "garbage", "valid=1\tbitrate=abc", "bitrate=1"}) {
+        EXPECT_FALSE(info.Parse(line)) << line;
+    }
+}
+
+class Mp3HelperTest : public Mp3InfoTest {
+protected:
+    void TearDown() override {
+        Mp3InfoHelper::Instance().Stop();
+        Mp3InfoHelper::Instance().SetTimeout(Mp3InfoHelper::kDefaultTimeout);
+        ::unsetenv("KESTROW_MP3INFO_TEST_HANG");
+    }
+    std::string Good() { return Write("good.mp3", MakeMp3("", Cbr(), MakeId3v1Tag(V1(17)))); }
+};
+
+TEST_F(Mp3HelperTest, SurvivesAFileThatCrashesTheTagLibrary) {
+    std::string crashing =
+        Write("compressed.mp3", MakeMp3(Id3v2Builder(3).CompressedText("TIT2", "Boom").Bytes(), Cbr()));
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Good()));
+    pid_t first = Mp3InfoHelper::Instance().Pid();
+    int starts = Mp3InfoHelper::Instance().StartCount();
+    EXPECT_FALSE(info.Read(crashing));
+    EXPECT_FALSE(info.valid);
+    EXPECT_EQ(info.bitrate, 0);
+    ASSERT_TRUE(info.Read(Good()));
+    EXPECT_EQ(info.genre, "Rock");
+    EXPECT_GT(Mp3InfoHelper::Instance().StartCount(), starts);
+    EXPECT_NE(Mp3InfoHelper::Instance().Pid(), first);
+}
+
+TEST_F(Mp3HelperTest, SurvivesAFileThatHangs) {
+    Mp3InfoHelper::Instance().Stop();
+    ::setenv("KESTROW_MP3INFO_TEST_HANG", "hang.mp3", 1);
+    Mp3InfoHelper::Instance().SetTimeout(std::chrono::milliseconds(300));
+    std::string hanging = Write("hang.mp3", MakeMp3("", Cbr(), MakeId3v1Tag(V1(17))));
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Good()));
+    pid_t hungPid = Mp3InfoHelper::Instance().Pid();
+    EXPECT_FALSE(info.Read(hanging));
+    EXPECT_NE(::kill(hungPid, 0), 0) << "the hung helper was not ended";
+    ASSERT_TRUE(info.Read(Good()));
+    EXPECT_EQ(info.genre, "Rock");
+}
+
+TEST_F(Mp3HelperTest, ReplacesAHelperThatDiedWhileIdle) {
+    Mp3Info info;
+    ASSERT_TRUE(info.Read(Good()));
+    pid_t pid = Mp3InfoHelper::Instance().Pid();
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_TRUE(info.Read(Good()));
+    EXPECT_NE(Mp3InfoHelper::Instance().Pid(), pid);
+}
+
+TEST_F(Mp3HelperTest, MissingHelperMakesEveryFileUnreadable) {
+    Mp3InfoHelper::Instance().Stop();
+    Mp3InfoHelper::Instance().SetExecutable(m_dir / "no-such-helper");
+    Mp3Info info;
+    EXPECT_FALSE(info.Read(Good()));
+    EXPECT_FALSE(Mp3InfoHelper::Instance().LastError().empty());
+    UseBuiltMp3InfoHelper();
+    EXPECT_TRUE(info.Read(Good()));
+}
+
+TEST_F(Mp3HelperTest, ConcurrentReadsGetTheirOwnAnswers) {
+    std::string rock = Write("rock.mp3", MakeMp3("", Cbr(), MakeId3v1Tag(V1(17))));
+    std::string jazz = Write("jazz.mp3", MakeMp3("", Cbr(192), MakeId3v1Tag(V1(8))));
+    int wrong = 0;
+    auto run = [&](const std::string& path, const char* genre, int rate, int& bad) {
+        for (int i = 0; i < 20; ++i) {
+            Mp3Info info;
+            if (!info.Read(path) || info.genre != genre || info.bitrate != rate) ++bad;
+        }
+    };
+    int wrongOther = 0;
+    std::thread other(run, jazz, "Jazz", 192000, std::ref(wrongOther));
+    run(rock, "Rock", 128000, wrong);
+    other.join();
+    EXPECT_EQ(wrong + wrongOther, 0);
+}
+
+}  // namespace
+}  // namespace kestrow::test

@@ -1,0 +1,479 @@
+// Tagline names, the tagline file with its old-tagline rename, and the markers in the parent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "content/listeddir.h"
+#include "content/reporter.h"
+#include "platform/bytesize.h"
+#include "platform/text.h"
+#include "tagline/mp3info.h"
+#include "tagline/tagline.h"
+#include "tests/support/mp3builder.h"
+#include "tests/support/tempdir.h"
+#include "tests/tagline/helperpath.h"
+
+namespace kestrow::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The formatter's text as a tagline shows it: "85.3 MB" becomes "85,3MB".
+std::string SizeOf(std::uint64_t bytes) {
+    std::string text = platform::FormatByteSize(bytes);
+    std::replace(text.begin(), text.end(), '.', ',');
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+IntegrityResult Counts(std::uint32_t listed, std::uint32_t ok, std::uint32_t corrupt, std::uint32_t missing) {
+    IntegrityResult r;
+    r.listedCount = listed;
+    r.okCount = ok;
+    r.corruptCount = corrupt;
+    r.missingCount = missing;
+    return r;
+}
+
+Mp3Info HipHop(int bitrate = 192000, int vbr = 0) {
+    Mp3Info info;
+    info.valid = true;
+    info.genre = "Hip-Hop";
+    info.yearText = "2008";
+    info.bitrate = bitrate;
+    info.vbrBitrate = vbr;
+    return info;
+}
+
+constexpr std::uint64_t k85_3MB = 89443533;  // 85.3 * 1024 * 1024, rounded up
+constexpr std::uint64_t k70_1MB = 73505178;
+
+struct NameCase {
+    const char* label;
+    std::string prefix;
+    IntegrityResult counts;
+    std::uint64_t size;
+    std::optional<Mp3Info> mp3;
+    std::string expected;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class TaglineNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(TaglineNameTest, Builds) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(TaglineName(c.prefix, c.counts, c.size, c.mp3 ? &*c.mp3 : nullptr), c.expected);
+}
+
+Mp3Info WithGenre(const char* genre, const char* year = "2008") {
+    Mp3Info info = HipHop();
+    info.genre = genre;
+    info.yearText = year;
+    return info;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TaglineNameTest,
+    ::testing::Values(
+        NameCase{"AllOk", "[KSTW]", Counts(12, 12, 0, 0), k85_3MB, HipHop(),
+                 "[KSTW]-[OK-12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
+        NameCase{"Incomplete", "[KSTW]", Counts(12, 10, 0, 2), k70_1MB, HipHop(),
+                 "[KSTW]-[#INCOMPLETE#-10_of_12_Files-70,1MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
+        NameCase{"CorruptBeforeMissing", "[KSTW]", Counts(12, 10, 1, 1), k85_3MB, HipHop(),
+                 "[KSTW]-[#CORRUPT#-1_of_12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
+        NameCase{"UncheckedFilesAreIncomplete", "[KSTW]", Counts(5, 3, 0, 0), 716800, std::nullopt,
+                 "[KSTW]-[#INCOMPLETE#-3_of_5_Files-700KB]-[KSTW]"},
+        NameCase{"OneFileNoMp3", "[KSTW]", Counts(1, 1, 0, 0), 716800, std::nullopt,
+                 "[KSTW]-[OK-1_File-700KB]-[KSTW]"},
+        NameCase{"Vbr", "[KSTW]", Counts(2, 2, 0, 0), 716800, HipHop(128000, 201000),
+                 "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-VBR]-[KSTW]"},
+        NameCase{"Cbr128", "[KSTW]", Counts(2, 2, 0, 0), 716800, HipHop(128000),
+                 "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-128kbps]-[KSTW]"},
+        NameCase{"UnreadableMp3", "[KSTW]", Counts(2, 2, 0, 0), 716800, Mp3Info(),
+                 "[KSTW]-[OK-2_Files-700KB]-[--0kbps]-[KSTW]"},
+        NameCase{"PrefixWithBlanks", "My Tag ", Counts(2, 2, 0, 0), 716800, std::nullopt,
+                 "My Tag -[OK-2_Files-700KB]-My Tag "},
+        NameCase{"EmptyPrefixIsDefault", "", Counts(2, 2, 0, 0), 716800, std::nullopt,
+                 "[KSTW]-[OK-2_Files-700KB]-[KSTW]"},
+        NameCase{"PrefixUnsafeChars", "a/b\\c", Counts(2, 2, 0, 0), 716800, std::nullopt,
+                 "a_b_c-[OK-2_Files-700KB]-a_b_c"},
+        NameCase{"GenreBlanksBecomeUnderscores", "[KSTW]", Counts(2, 2, 0, 0), 716800,
+                 WithGenre("Classic Rock"), "[KSTW]-[OK-2_Files-700KB]-[Classic_Rock-2008-192kbps]-[KSTW]"},
+        NameCase{"GenreAndYearUnsafeChars", "[KSTW]", Counts(2, 2, 0, 0), 716800,
+                 WithGenre("AC/DC: *Live*?", "20\t08|"),
+                 "[KSTW]-[OK-2_Files-700KB]-[AC_DC___Live__-20_08_-192kbps]-[KSTW]"},
+        NameCase{"GenreCappedAt32", "[KSTW]", Counts(2, 2, 0, 0), 716800,
+                 WithGenre("abcdefghijklmnopqrstuvwxyz0123456789ABCD"),
+                 "[KSTW]-[OK-2_Files-700KB]-[abcdefghijklmnopqrstuvwxyz012345-2008-192kbps]-[KSTW]"}),
+    [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+
+TEST(TaglineNameLimits, NameStaysWithin255BytesAndWholeCharacters) {
+    std::string euros;
+    for (int i = 0; i < 40; ++i) euros += "\xE2\x82\xAC";
+    Mp3Info info = WithGenre(euros.c_str(), euros.c_str());
+    std::string name =
+        TaglineName(euros, Counts(4000000000u, 3999999999u, 0, 1), ~std::uint64_t{0} / 2, &info);
+    EXPECT_LE(name.size(), kTaglineNameMaxBytes);
+    EXPECT_TRUE(platform::IsValidUtf8(name));
+    EXPECT_NE(name.find("-[#INCOMPLETE#-3999999999_of_4000000000_Files-"), std::string::npos);
+    EXPECT_EQ(name.substr(0, 3), "\xE2\x82\xAC");
+}
+
+TEST(TaglineField, CapsCharactersNotBytes) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "\xC3\xA9";
+    EXPECT_EQ(platform::CharCount(TaglineField(text)), kTaglineFieldMaxChars);
+    EXPECT_EQ(TaglineField(std::string("a\0b\x7F"
+                                       "c",
+                                       5)),
+              "a_b_c");
+}
+
+class FakeReporter : public Reporter {
+public:
+    int Report(int code, const std::string& n, const std::string& = {}, const std::string& = {}) override {
+        reports.emplace_back(code, n);
+        return answer ? answer(code) : (code == 8 || code == 10 ? -1 : 0);
+    }
+    std::vector<std::pair<int, std::string>> reports;
+    std::function<int(int)> answer;
+};
+
+std::string Mp3Bytes(int kbps = 192) {
+    MpegStream s;
+    s.bitrateKbps = kbps;
+    return MakeMp3(Id3v2Builder(3).Text("TCON", "Rock").Text("TYER", "2008").Bytes(), MakeMpegStream(s));
+}
+
+class WriteTaglineTest : public ::testing::Test {
+protected:
+    static constexpr const char* kName = "Artist-Album-2008-GRP";
+
+    void SetUp() override {
+        UseBuiltMp3InfoHelper();
+        MakeDirs(Dir());
+    }
+
+    std::string Dir() const { return m_root / kName; }
+    std::string InDir(const std::string& name) const { return Dir() + "/" + name; }
+    std::string InParent(const std::string& name) const { return m_root / name; }
+
+    void MakeRelease(bool sfv, bool nfo, bool m3u, bool mp3, bool subdir = false) {
+        if (mp3) WriteFile(InDir("01-artist-song.mp3"), Mp3Bytes());
+        if (sfv)
+            WriteFile(InDir("album.sfv"), "01-artist-song.mp3 12345678\r\n02-artist-other.mp3 9abcdef0\r\n");
+        if (nfo) WriteFile(InDir("album.nfo"), "release notes\r\n");
+        if (m3u) WriteFile(InDir("album.m3u"), "01-artist-song.mp3\r\n");
+        if (subdir) MakeDirs(InDir("CD1"));
+    }
+
+    void Load(IntegrityResult counts, std::vector<std::string> problems = {}) {
+        m_dir = ListedDir(Dir());
+        m_dir.LoadLists();
+        counts.listingCurrent = true;
+        m_dir.integrity = counts;
+        m_dir.problemLines = std::move(problems);
+        m_parent = DirContents(m_root.path());
+        m_parent.Scan();
+        m_dir.parent = &m_parent;
+    }
+
+    void Run(bool noCheck = false, const std::string& prefix = "[KSTW]") {
+        m_reporter.reports.clear();
+        WriteTagline(m_dir, prefix, noCheck, true, true, true, true, m_reporter);
+    }
+
+    std::uint64_t SizeOnDisk() const {
+        std::uint64_t total = 0;
+        for (const auto& e : fs::directory_iterator(Dir())) {
+            if (e.is_regular_file()) total += e.file_size();
+        }
+        return total;
+    }
+
+    // The names in the release that are taglines (an "-[" piece after the first character).
+    std::vector<std::string> Taglines() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(Dir())) {
+            std::string n = e.path().filename().string();
+            if (n.find("-[OK-", 1) != std::string::npos || n.find("-[#", 1) != std::string::npos)
+                out.push_back(n);
+        }
+        return out;
+    }
+
+    // The parent's markers for the release, by suffix.
+    std::set<std::string> Markers() const {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(m_root.path())) {
+            std::string n = e.path().filename().string();
+            if (n.rfind(std::string(kName) + "#", 0) == 0) out.insert(n.substr(std::string(kName).size()));
+        }
+        return out;
+    }
+
+    TempDir m_root;
+    ListedDir m_dir;
+    DirContents m_parent;
+    FakeReporter m_reporter;
+};
+
+TEST_F(WriteTaglineTest, CompleteReleaseGetsAnEmptyOkTaglineAndNoMarkers) {
+    MakeRelease(true, true, true, true);
+    Load(Counts(2, 2, 0, 0));
+    std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(SizeOnDisk()) + "]-[Rock-2008-192kbps]-[KSTW]";
+    Run();
+    EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
+    EXPECT_EQ(ReadFile(InDir(expected)), "");
+    EXPECT_EQ(Markers(), std::set<std::string>{});
+    EXPECT_EQ(m_reporter.reports, (std::vector<std::pair<int, std::string>>{{28, expected}}));
+}
+
+TEST_F(WriteTaglineTest, SecondRunRenamesOntoTheSameName) {
+    MakeRelease(true, true, true, true);
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    std::vector<std::string> first = Taglines();
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    EXPECT_EQ(Taglines(), first);
+    EXPECT_EQ(m_reporter.reports, (std::vector<std::pair<int, std::string>>{{28, first.at(0)}}));
+}
+
+TEST_F(WriteTaglineTest, ProblemTaglineListsTheFilesAndKeepsItsNameOnTheNextRun) {
+    MakeRelease(true, true, true, true);
+    std::vector<std::string> problems = {"Missing: 02-artist-other.mp3\r\n",
+                                         "Corrupt: 01-artist-song.mp3\r\n"};
+    std::uint64_t size = SizeOnDisk();
+    Load(Counts(2, 0, 1, 1), problems);
+    Run();
+    std::string expected = "[KSTW]-[#CORRUPT#-1_of_2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
+    ASSERT_EQ(Taglines(), std::vector<std::string>{expected});
+    EXPECT_EQ(ReadFile(InDir(expected)), problems[0] + problems[1]);
+    EXPECT_EQ(Markers(), std::set<std::string>{"#corrupt"});
+
+    Load(Counts(2, 0, 1, 1), problems);
+    Run();
+    EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
+    EXPECT_EQ(ReadFile(InDir(expected)), problems[0] + problems[1]);
+}
+
+TEST_F(WriteTaglineTest, ProblemTaglineTurningOkIsRenamedAndEmptied) {
+    MakeRelease(true, true, true, true);
+    Load(Counts(2, 1, 0, 1), {"Missing: 02-artist-other.mp3\r\n"});
+    Run();
+    ASSERT_EQ(Taglines().size(), 1u);
+    EXPECT_NE(Taglines()[0].find("-[#INCOMPLETE#-1_of_2_Files-"), std::string::npos);
+    EXPECT_EQ(Markers(), std::set<std::string>{"#incomplete"});
+
+    WriteFile(InDir("02-artist-other.mp3"), Mp3Bytes(128));
+    std::uint64_t size = SizeOnDisk() - fs::file_size(InDir(Taglines()[0]));
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
+    EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
+    EXPECT_EQ(fs::file_size(InDir(expected)), 0u);
+    EXPECT_EQ(Markers(), std::set<std::string>{});
+}
+
+TEST_F(WriteTaglineTest, UnrelatedEmptyFileIsTakenWhenThereIsNoTagline) {
+    MakeRelease(true, true, true, true);
+    WriteFile(InDir("empty.txt"), "");
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    EXPECT_FALSE(Exists(InDir("empty.txt")));
+    EXPECT_EQ(Taglines().size(), 1u);
+}
+
+TEST_F(WriteTaglineTest, AnExistingTaglineIsPreferredOverAnotherEmptyFile) {
+    MakeRelease(true, true, true, true);
+    WriteFile(InDir("a-empty.txt"), "");
+    WriteFile(InDir("[KSTW]-[OK-9_Files-1KB]-[KSTW]"), "");
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    EXPECT_TRUE(Exists(InDir("a-empty.txt")));
+    ASSERT_EQ(Taglines().size(), 1u);
+    EXPECT_NE(Taglines()[0], "[KSTW]-[OK-9_Files-1KB]-[KSTW]");
+}
+
+TEST_F(WriteTaglineTest, FilesThatOnlyLookLikeProblemTaglinesAreNeverTaken) {
+    MakeRelease(true, true, true, true);
+    WriteFile(InDir("notes-[#INCOMPLETE#-draft.txt"), "my own notes\r\n");
+    WriteFile(InDir("x-[#CORRUPT#-y.nfo"), "Missing: a.mp3\r\n");
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    EXPECT_EQ(ReadFile(InDir("notes-[#INCOMPLETE#-draft.txt")), "my own notes\r\n");
+    EXPECT_EQ(ReadFile(InDir("x-[#CORRUPT#-y.nfo")), "Missing: a.mp3\r\n");
+    EXPECT_EQ(Taglines().size(), 3u);  // the two user files and the new tagline
+}
+
+TEST_F(WriteTaglineTest, MarkersOfDiscsInsideTheReleaseAreNotTaken) {
+    MakeRelease(true, true, true, true, true);
+    WriteFile(InDir("CD1#NoNFO"), "");
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    EXPECT_TRUE(Exists(InDir("CD1#NoNFO")));
+    EXPECT_EQ(Taglines().size(), 1u);
+}
+
+TEST_F(WriteTaglineTest, Mp3InformationComesFromTheRenamedFileAfterTheReload) {
+    MakeRelease(true, true, true, true);
+    Load(Counts(2, 2, 0, 0));
+    fs::rename(InDir("01-artist-song.mp3"), InDir("01-Artist-Song (cut).MP3"));
+    m_dir.integrity.listingCurrent = false;
+    Run();
+    ASSERT_EQ(Taglines().size(), 1u);
+    EXPECT_NE(Taglines()[0].find("-[Rock-2008-192kbps]-"), std::string::npos) << Taglines()[0];
+}
+
+TEST_F(WriteTaglineTest, RenameAndCreateFailuresAreReported) {
+    MakeRelease(true, true, true, true);
+    WriteFile(InDir("old-[OK-1_File-1KB]-x"), "");
+    std::uint64_t size = SizeOnDisk();
+    std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
+    MakeDirs(InDir(expected));  // blocks both the rename and the creation
+    Load(Counts(2, 2, 0, 0));
+    int asked = 0;
+    m_reporter.answer = [&asked](int code) { return code == 8 && asked++ == 0 ? 0 : code == 8 ? -1 : 0; };
+    Run();
+    std::vector<std::pair<int, std::string>> want = {
+        {8, InDir("old-[OK-1_File-1KB]-x")}, {8, InDir("old-[OK-1_File-1KB]-x")}, {27, Dir() + "/"}};
+    EXPECT_EQ(m_reporter.reports, want);
+    EXPECT_TRUE(Exists(InDir("old-[OK-1_File-1KB]-x")));
+}
+
+TEST_F(WriteTaglineTest, MarkerThatCannotBeCreatedIsReportedWithItsPath) {
+    MakeRelease(true, false, true, true);
+    MakeDirs(InParent(std::string(kName) + "#NoNFO"));
+    Load(Counts(2, 2, 0, 0));
+    Run(true);
+    EXPECT_EQ(m_reporter.reports,
+              (std::vector<std::pair<int, std::string>>{{27, InParent(std::string(kName) + "#NoNFO")}}));
+}
+
+TEST_F(WriteTaglineTest, ReleaseWithoutSfvGetsOnlyListMarkers) {
+    MakeRelease(false, true, true, true);
+    Load(Counts(0, 0, 0, 0));
+    Run();
+    EXPECT_TRUE(Taglines().empty());
+    EXPECT_EQ(Markers(), std::set<std::string>{"#NoSFV"});
+    EXPECT_EQ(m_reporter.reports,
+              (std::vector<std::pair<int, std::string>>{{28, std::string(kName) + "#NoSFV"}}));
+}
+
+struct StatusCase {
+    const char* label;
+    std::set<std::string> before;
+    IntegrityResult counts;
+    bool nfo;
+    bool noCheck;
+    std::set<std::string> after;
+};
+
+class StatusMarkerTest : public WriteTaglineTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusMarkerTest, FollowsTheCheck) {
+    const StatusCase& c = GetParam();
+    MakeRelease(true, c.nfo, true, true);
+    for (const std::string& suffix : c.before) WriteFile(InParent(kName + suffix), "");
+    Load(c.counts);
+    Run(c.noCheck);
+    std::set<std::string> status;
+    for (const std::string& m : Markers()) {
+        if (m == "#corrupt" || m == "#incomplete") status.insert(m);
+    }
+    EXPECT_EQ(status, c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StatusMarkerTest,
+    ::testing::Values(
+        StatusCase{"AllOk", {}, Counts(2, 2, 0, 0), true, false, {}},
+        StatusCase{"MissingMakesIncomplete", {}, Counts(2, 1, 0, 1), true, false, {"#incomplete"}},
+        StatusCase{"UncheckedMakesIncomplete", {}, Counts(2, 1, 0, 0), true, false, {"#incomplete"}},
+        StatusCase{"CorruptOnly", {}, Counts(2, 1, 1, 0), true, false, {"#corrupt"}},
+        StatusCase{"CorruptAndMissing", {}, Counts(3, 1, 1, 1), true, false, {"#corrupt"}},
+        StatusCase{"FixedWithNfoDeletesCorrupt", {"#corrupt"}, Counts(2, 2, 0, 0), true, false, {}},
+        StatusCase{
+            "FixedWithoutNfoKeepsCorrupt", {"#corrupt"}, Counts(2, 2, 0, 0), false, false, {"#corrupt"}},
+        StatusCase{"CorruptTurnedMissing", {"#corrupt"}, Counts(2, 1, 0, 1), true, false, {"#incomplete"}},
+        StatusCase{"CompleteDeletesIncomplete", {"#incomplete"}, Counts(2, 2, 0, 0), true, false, {}},
+        StatusCase{"StillIncomplete", {"#incomplete"}, Counts(2, 1, 0, 1), true, false, {"#incomplete"}},
+        StatusCase{"CorruptKeepsIncomplete",
+                   {"#incomplete"},
+                   Counts(2, 1, 1, 0),
+                   true,
+                   false,
+                   {"#incomplete", "#corrupt"}},
+        StatusCase{"NoCheckTouchesNeither",
+                   {"#incomplete", "#corrupt"},
+                   Counts(2, 2, 0, 0),
+                   true,
+                   true,
+                   {"#incomplete", "#corrupt"}},
+        StatusCase{"NothingListedTouchesNeither",
+                   {"#incomplete"},
+                   Counts(0, 0, 0, 0),
+                   true,
+                   false,
+                   {"#incomplete"}}),
+    [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.label); });
+
+struct ListCase {
+    const char* label;
+    bool sfv, nfo, m3u, mp3, subdir, mismatch;
+    std::set<std::string> before;
+    std::set<std::string> after;
+};
+
+class ListMarkerTest : public WriteTaglineTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListMarkerTest, FollowsTheLists) {
+    const ListCase& c = GetParam();
+    MakeRelease(c.sfv, c.nfo, c.m3u, c.mp3, c.subdir);
+    for (const std::string& suffix : c.before) WriteFile(InParent(kName + suffix), "");
+    IntegrityResult counts;
+    counts.mismatch = c.mismatch;
+    Load(counts);
+    Run(true);
+    EXPECT_EQ(Markers(), c.after);
+    std::set<std::string> reported;
+    for (const auto& [code, text] : m_reporter.reports) {
+        if (code == 28) reported.insert(text.substr(std::string(kName).size()));
+    }
+    EXPECT_EQ(reported, c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ListMarkerTest,
+    ::testing::Values(
+        ListCase{"Complete", true, true, true, true, false, false, {}, {}},
+        ListCase{"NoSfv", false, true, true, true, false, false, {}, {"#NoSFV"}},
+        ListCase{"NoNfo", true, false, true, true, false, false, {}, {"#NoNFO"}},
+        ListCase{"NoM3u", true, true, false, true, false, false, {}, {"#NoM3U"}},
+        ListCase{"NoM3uNeedsAnMp3", true, true, false, false, false, false, {}, {}},
+        ListCase{"NoM3uNeedsAnNfo", true, false, false, true, false, false, {}, {"#NoNFO"}},
+        ListCase{"OnlyMp3", false, false, false, true, false, false, {}, {"#NoSFV", "#NoNFO"}},
+        ListCase{"DiscFolderNeedsNone", false, false, false, true, true, false, {}, {}},
+        ListCase{"Mismatch", true, true, true, true, false, true, {}, {"#SFVvsM3U-mismatch"}},
+        ListCase{"MismatchNeedsAnM3u", true, true, false, true, false, true, {}, {"#NoM3U"}},
+        ListCase{"StaleMarkersDeleted",
+                 true,
+                 true,
+                 true,
+                 true,
+                 false,
+                 false,
+                 {"#NoSFV", "#NoNFO", "#NoM3U", "#SFVvsM3U-mismatch"},
+                 {}},
+        ListCase{"StillTrueMarkerStays", true, false, true, true, false, false, {"#NoNFO"}, {"#NoNFO"}}),
+    [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace kestrow::test
