@@ -24,7 +24,8 @@ void PathName::Set(std::string_view path, bool isDirectory) {
 
 void PathName::SetFileName(std::string_view name) {
     auto dot = name.find_last_of('.');
-    if (dot == std::string_view::npos) {
+    // A trailing dot has no extension after it; keeping it in the title keeps the name whole.
+    if (dot == std::string_view::npos || dot + 1 == name.size()) {
         title.assign(name);
         ext.clear();
     } else {

@@ -35,6 +35,7 @@ TEST(PathName, SplitsFilesAndDirectories) {
         {"README", false, "", "README", "", {}},
         {"/r/.nfo", false, "/r/", "", "nfo", {"r"}},
         {"/r/a.b.c", false, "/r/", "a.b", "c", {"r"}},
+        {"/r/song.", false, "/r/", "song.", "", {"r"}},
         {"rel/CD1", true, "rel/CD1/", "", "", {"rel", "CD1"}},
         {"/r/cd1\\track.mp3", false, "/r/", "cd1\\track", "mp3", {"r"}},  // a backslash is a character
     };
@@ -51,6 +52,7 @@ TEST(PathName, SplitsFilesAndDirectories) {
     EXPECT_EQ(file.Component(-1), "/music/album/");
     EXPECT_EQ(file.Component(5), "");
     EXPECT_EQ(PathName("/a/README", false).FileName(), "README");
+    EXPECT_EQ(PathName("/a/song.", false).FileName(), "song.");
 }
 
 TEST(DirContents, EmptyDirectoryScansWithNothingPresent) {
