@@ -1,0 +1,416 @@
+// Tests of the backup record text, its packing and escaping, and the record parser.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "backup/backupdata.h"
+#include "backup/backuprecord.h"
+
+namespace kestrow {
+namespace {
+
+BackupRecord File(std::string original, std::string renamed) {
+    return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
+}
+BackupRecord Temp(std::string original, std::string renamed) {
+    return {BackupRecordKind::TempFile, std::move(original), std::move(renamed), 0};
+}
+BackupRecord Dir(std::string original, std::string renamed, std::int32_t op) {
+    return {BackupRecordKind::Directory, std::move(original), std::move(renamed), op};
+}
+
+std::vector<std::uint8_t> Bytes(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+struct RecordTextCase {
+    const char* label;
+    BackupRecord record;
+    const char* text;
+};
+
+TEST(BackupRecordText, SplitsNamesAtTheLastDot) {
+    const RecordTextCase cases[] = {
+        {"file with extension", File("01-long title.mp3", "01-long.mp3"),
+         "<F:.mp3;01-long;.mp3;01-long title>"},
+        {"file without extension", File("README", "READ"), "<F:;READ;;README>"},
+        {"extension changes", File("a.b.txt", "a.b"), "<F:.b;a;.txt;a.b>"},
+        {"leading dot", File(".hidden", "h"), "<F:;h;.hidden;>"},
+        {"temp file", Temp("x.nfo", "x.nf1"), "<T:.nf1;x;.nfo;x>"},
+        {"directory without dot", Dir("Long Artist - Album", "Artist-Album", 3),
+         "<D:;Artist-Album;;Long Artist - Album><OP:3>"},
+        {"directory with dots", Dir("Artist.Album.2008", "Artist Album 2008", -12),
+         "<D:;Artist Album 2008;.2008;Artist.Album><OP:-12>"},
+        {"directory new name keeps its dot", Dir("A", "A.B", 0), "<D:;A.B;;A><OP:0>"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BackupRecordText(c.record), c.text) << c.label;
+        BackupData data;
+        data.SetPlainText(c.text);
+        ASSERT_TRUE(data.Parse()) << c.label;
+        std::vector<BackupRecord> back = data.Records();
+        ASSERT_EQ(back.size(), 1u) << c.label;
+        EXPECT_EQ(back[0], c.record) << c.label;
+    }
+}
+
+TEST(BackupRecordNames, ValidityAndStorability) {
+    struct Case {
+        std::string name;
+        bool valid;
+        bool storable;
+    };
+    const Case cases[] = {
+        {"01 - track.mp3", true, true},
+        {"a<b", true, true},
+        {"D:", true, true},
+        {std::string(255, 'x'), true, true},
+        {std::string(256, 'x'), false, false},
+        {"", false, false},
+        {".", false, false},
+        {"..", false, false},
+        {"...", true, true},
+        {"a/b", false, false},
+        {"a\\b", false, false},
+        {std::string("a\0b", 3), false, false},
+        {"a\rb", false, false},
+        {"a\nb", false, false},
+        {"a;b", true, false},
+        {"a>b", true, false},
+        {"x<F:y", true, false},
+        {"x<D:y", true, false},
+        {"x<T:y", true, false},
+        {"x<OP:1", true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValidBackupName(c.name), c.valid) << c.name;
+        EXPECT_EQ(IsStorableBackupName(c.name), c.storable) << c.name;
+    }
+}
+
+TEST(BackupParse, ReadsEveryKindAndTheOperationNumber) {
+    BackupData data;
+    data.SetPlainText("<F:.mp3;a;.mp3;aaa><D:;New;;Old Dir><OP:42><T:.nf1;r;.nfo;r><F:;b;;bbb>");
+    ASSERT_TRUE(data.Parse());
+    ASSERT_EQ(data.FileRecords().size(), 2u);
+    EXPECT_EQ(data.FileRecords()[0], File("aaa.mp3", "a.mp3"));
+    EXPECT_EQ(data.FileRecords()[1], File("bbb", "b"));
+    ASSERT_TRUE(data.HasDirectoryRecord());
+    EXPECT_EQ(data.DirectoryRecord(), Dir("Old Dir", "New", 42));
+    ASSERT_EQ(data.TempFileRecords().size(), 1u);
+    EXPECT_EQ(data.TempFileRecords()[0], Temp("r.nfo", "r.nf1"));
+}
+
+TEST(BackupParse, OperationNumberIsReadAsAtoiReadsIt) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"<D:;n;;o>", 0},
+        {"<D:;n;;o><OP:>", 0},
+        {"<D:;n;;o><OP:17xyz>", 17},
+        {"<D:;n;;o><OP: -8>", -8},
+        {"<D:;n;;o><OP:abc>", 0},
+        {"<D:;n;;o><OP:2147483647>", INT_MAX},
+        {"<D:;n;;o><OP:-2147483648>", INT_MIN},
+        {"<D:;n;;o><OP:99999999999>", INT_MAX},
+    };
+    for (const auto& [text, op] : cases) {
+        BackupData data;
+        data.SetPlainText(text);
+        ASSERT_TRUE(data.Parse()) << text;
+        EXPECT_EQ(data.DirectoryRecord().operationNumber, op) << text;
+    }
+}
+
+TEST(BackupParse, OnlyTheFirstDirectoryRecordCounts) {
+    BackupData data;
+    data.SetPlainText("<D:;n1;;o1><OP:1><D:;n2;;o2><OP:2>");
+    ASSERT_TRUE(data.Parse());
+    EXPECT_EQ(data.DirectoryRecord(), Dir("o1", "n1", 1));
+    data.SetPlainText("");
+    EXPECT_TRUE(data.Parse());
+    EXPECT_FALSE(data.HasDirectoryRecord());
+}
+
+TEST(BackupParse, InvalidOrTruncatedRecordsRejectTheWholeText) {
+    const char* cases[] = {
+        "<F:;ok;;ok><F:;;;orig>",  // empty new name
+        "<F:;new;;>",              // empty original
+        "<F:;..;;x>",              // parent directory
+        "<F:;.;;x>",               // the directory itself
+        "<F:;a/b;;x>",             // a path
+        "<F:;a\\b;;x>",            // a Windows path
+        "<F:;a\rb;;x>",            // CR
+        "<F:;a\nb;;x>",            // LF
+        "<D:;new;;..><OP:1>",      // directory restored as ".."
+        "<T:;t;;../../etc>",       // a temp file escaping its folder
+        "<F:;new;;orig",           // missing ">"
+        "<F:.mp3;new.mp3",         // missing field ends
+        "<D:;only>",               // directory record cut short
+    };
+    for (const char* text : cases) {
+        BackupData data;
+        data.SetPlainText(text);
+        EXPECT_FALSE(data.Parse()) << text;
+        EXPECT_TRUE(data.Records().empty()) << text;
+    }
+    BackupData data;
+    std::string nul("<F:;a");
+    nul += '\0';
+    nul += "b;;x>";
+    data.SetPlainText(nul);
+    EXPECT_FALSE(data.Parse());
+    data.SetPlainText("<F:;" + std::string(256, 'n') + ";;x>");
+    EXPECT_FALSE(data.Parse());
+    data.SetPlainText("<F:;" + std::string(255, 'n') + ";;x>");
+    EXPECT_TRUE(data.Parse());
+}
+
+TEST(BackupEscape, EachUnsafeByteBecomesItsToken) {
+    const std::pair<std::uint8_t, const char*> tokens[] = {
+        {0, "!nL~"}, {8, "!bS~"}, {9, "!lT~"}, {10, "!lF~"}, {12, "!fF~"}, {13, "!cR~"}, {27, "!eS~"},
+    };
+    for (const auto& [byte, token] : tokens) {
+        std::vector<std::uint8_t> block = Bytes("V100");
+        block.push_back(byte);
+        EXPECT_EQ(EscapeBackupBlock(block.data(), block.size()), std::string("[V100") + token + "!eE~]")
+            << int(byte);
+    }
+}
+
+TEST(BackupEscape, EveryOtherByteStandsForItself) {
+    const std::string unsafe("\x00\x08\x09\x0a\x0c\x0d\x1b", 7);
+    for (int b = 1; b < 256; ++b) {
+        if (unsafe.find(static_cast<char>(b)) != std::string::npos) continue;
+        std::vector<std::uint8_t> block = Bytes("V100");
+        block.push_back(static_cast<std::uint8_t>(b));
+        std::string expected = "[V100";
+        expected += static_cast<char>(b);
+        expected += "!eE~]";
+        EXPECT_EQ(EscapeBackupBlock(block.data(), block.size()), expected) << b;
+    }
+}
+
+TEST(BackupEscape, AllByteValuesSurviveEscapeAndUnescape) {
+    std::vector<std::uint8_t> block = Bytes("V100");
+    for (int round = 0; round < 2; ++round) {
+        for (int b = 0; b < 256; ++b) block.push_back(static_cast<std::uint8_t>(b));
+    }
+    std::string text = EscapeBackupBlock(block.data(), block.size());
+    for (char c : std::string("\x00\x08\x09\x0a\x0c\x0d\x1b", 7)) {
+        EXPECT_EQ(text.find(c), std::string::npos) << int(c);
+    }
+    EXPECT_EQ(text.size(), 1 + block.size() + 2 * 7 * 3 + 5);
+    std::vector<std::uint8_t> back;
+    ASSERT_TRUE(UnescapeBackupText(text, back));
+    std::vector<std::uint8_t> expected = block;
+    std::copy_n("AP32", 4, expected.begin());
+    EXPECT_EQ(back, expected);
+}
+
+TEST(BackupEscape, UnescapeRejectsBadFrames) {
+    std::string header(24, 'h');
+    const std::string cases[] = {
+        "",
+        "[V10",
+        "[V100!eE~]",                           // no header at all
+        "[V100" + header.substr(4),             // no end marker
+        "[V101" + header.substr(4) + "!eE~]",   // wrong start
+        header + "!eE~]",                       // no "[" in front
+        "[V100" + header.substr(8) + "!eE~]",   // header cut short
+        "[V100" + header.substr(4) + "!eE~] ",  // something after the end marker
+    };
+    for (const auto& text : cases) {
+        std::vector<std::uint8_t> block;
+        EXPECT_FALSE(UnescapeBackupText(text, block)) << text;
+        EXPECT_TRUE(block.empty());
+    }
+}
+
+std::string RandomName(std::mt19937& rng, std::size_t maxLen) {
+    std::uniform_int_distribution<int> byte(1, 255);
+    std::uniform_int_distribution<std::size_t> len(1, maxLen);
+    for (;;) {
+        std::string name;
+        std::size_t n = len(rng);
+        for (std::size_t i = 0; i < n; ++i) name += static_cast<char>(byte(rng));
+        if (IsStorableBackupName(name)) return name;
+    }
+}
+
+std::vector<BackupRecord> RandomRecords(std::mt19937& rng, std::size_t maxLen) {
+    std::vector<BackupRecord> records;
+    std::uniform_int_distribution<int> count(0, 12);
+    int files = count(rng);
+    for (int i = 0; i < files; ++i) records.push_back(File(RandomName(rng, maxLen), RandomName(rng, maxLen)));
+    if (rng() % 2) {
+        records.push_back(
+            Dir(RandomName(rng, maxLen), RandomName(rng, maxLen), static_cast<std::int32_t>(rng())));
+    }
+    int temps = count(rng) / 3;
+    for (int i = 0; i < temps; ++i) records.push_back(Temp(RandomName(rng, maxLen), RandomName(rng, maxLen)));
+    return records;
+}
+
+TEST(BackupEncode, RandomRecordSetsRoundTrip) {
+    std::mt19937 rng(20080117);
+    int ambiguousBlocks = 0;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<BackupRecord> records = RandomRecords(rng, round % 2 ? 12 : 255);
+        BackupData data;
+        for (const auto& r : records) data.AppendRecord(r);
+        ASSERT_TRUE(data.Encode());
+        if (records.empty()) {
+            EXPECT_TRUE(data.EncodedText().empty());
+            continue;
+        }
+        const std::string& text = data.EncodedText();
+        ASSERT_EQ(text.compare(0, 5, "[V100"), 0);
+        ASSERT_EQ(text.compare(text.size() - 5, 5, "!eE~]"), 0);
+        std::string plain = data.PlainText();
+        BackupData back;
+        back.SetEncodedText(text);
+        if (!back.Decode()) {
+            // Only a packed "!" followed by a token tail may make the text unreadable.
+            std::string packed(data.PackedBlock().begin(), data.PackedBlock().end());
+            bool ambiguous = false;
+            for (const char* tail : {"nL~", "cR~", "lF~", "eS~", "bS~", "lT~", "fF~"}) {
+                ambiguous = ambiguous || packed.find(std::string("!") + tail) != std::string::npos;
+            }
+            EXPECT_TRUE(ambiguous) << "round " << round;
+            ++ambiguousBlocks;
+            continue;
+        }
+        EXPECT_EQ(back.PlainText(), plain);
+        EXPECT_EQ(back.Records(), records) << "round " << round;
+    }
+    EXPECT_LT(ambiguousBlocks, 10);
+}
+
+TEST(BackupEncode, EmptyRecordTextStoresNothing) {
+    BackupData data;
+    EXPECT_TRUE(data.Encode());
+    EXPECT_TRUE(data.EncodedText().empty());
+    EXPECT_TRUE(data.PackedBlock().empty());
+}
+
+TEST(BackupEncode, PackedHeaderCarriesTheStoredTag) {
+    BackupData data;
+    data.AppendRecord(File("a long name.mp3", "a.mp3"));
+    ASSERT_TRUE(data.Encode());
+    ASSERT_GE(data.PackedBlock().size(), 24u);
+    EXPECT_EQ(std::string(data.PackedBlock().begin(), data.PackedBlock().begin() + 4), "AP32");
+    EXPECT_EQ(data.EncodedText().substr(0, 5), "[V100");
+}
+
+std::string EncodedOf(const std::vector<BackupRecord>& records) {
+    BackupData data;
+    for (const auto& r : records) data.AppendRecord(r);
+    EXPECT_TRUE(data.Encode());
+    return data.EncodedText();
+}
+
+bool Decodes(const std::string& text) {
+    BackupData data;
+    data.SetEncodedText(text);
+    bool ok = data.Decode();
+    if (!ok) {
+        EXPECT_TRUE(data.Records().empty());
+        EXPECT_TRUE(data.PlainText().empty());
+    }
+    return ok;
+}
+
+TEST(BackupDecode, DamagedTextsDecodeToNothing) {
+    const std::string good =
+        EncodedOf({File("first original name.mp3", "first.mp3"),
+                   File("second original name.mp3", "second.mp3"), Dir("Old", "New", 5)});
+    ASSERT_TRUE(Decodes(good));
+
+    std::string flipped = good;
+    flipped[good.size() - 8] = static_cast<char>(flipped[good.size() - 8] ^ 0x40);
+    std::string truncated = good.substr(0, good.size() / 2) + "!eE~]";
+    std::string unterminated = good.substr(0, good.size() - 5);
+    std::string shortHeader = good.substr(0, 20) + "!eE~]";
+    std::string extraByte = good.substr(0, good.size() - 5) + "x!eE~]";
+    for (const auto& text : {flipped, truncated, unterminated, shortHeader, extraByte, std::string("[V10"),
+                             std::string("[V100!eE~]")}) {
+        EXPECT_FALSE(Decodes(text)) << text.size();
+    }
+}
+
+// A block whose header is consistent (tag, sizes, packed CRC) but whose records carry a path.
+TEST(BackupDecode, ValidBlockWithInvalidNamesIsCorrupt) {
+    BackupData data;
+    data.SetPlainText("<F:;ok;;fine><F:.mp3;new;.mp3;../escape>");
+    ASSERT_TRUE(data.Encode());
+    EXPECT_FALSE(Decodes(data.EncodedText()));
+}
+
+// Header fields are little-endian 32-bit: packed size at 8, original size at 16.
+std::string WithHeaderField(const std::string& encoded, std::size_t offset, std::uint32_t value) {
+    std::vector<std::uint8_t> block;
+    EXPECT_TRUE(UnescapeBackupText(encoded, block));
+    for (int i = 0; i < 4; ++i) block[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    std::copy_n("V100", 4, block.begin());
+    return EscapeBackupBlock(block.data(), block.size());
+}
+
+TEST(BackupDecode, ForgedHeaderSizesAreRefusedBeforeAllocating) {
+    const std::string good = EncodedOf({File("some original name.mp3", "some.mp3")});
+    ASSERT_TRUE(Decodes(good));
+    EXPECT_FALSE(Decodes(WithHeaderField(good, 8, 0xFFFFFFF0u)));   // packed size beyond the block
+    EXPECT_FALSE(Decodes(WithHeaderField(good, 16, 0xFFFFFFF0u)));  // original size beyond the cap
+    EXPECT_FALSE(Decodes(WithHeaderField(good, 4, 23)));            // header size too small
+    EXPECT_FALSE(Decodes(WithHeaderField(good, 4, 0x7FFFFFFFu)));   // header beyond the block
+}
+
+TEST(BackupEncode, OperationNumberSurvivesReEncoding) {
+    for (std::int32_t op : {0, 1, -1, INT_MAX, INT_MIN}) {
+        BackupData data;
+        data.AppendRecord(File("orig.mp3", "o.mp3"));
+        data.AppendRecord(Dir("Dir.Old", "DirNew", op));
+        ASSERT_TRUE(data.Encode());
+        BackupData back;
+        back.SetEncodedText(data.EncodedText());
+        ASSERT_TRUE(back.Decode());
+        // A restore writes back what it keeps, by the same rules.
+        BackupData again;
+        for (const auto& r : back.Records()) again.AppendRecord(r);
+        ASSERT_TRUE(again.Encode());
+        EXPECT_EQ(again.EncodedText(), data.EncodedText()) << op;
+        EXPECT_EQ(back.DirectoryRecord().operationNumber, op);
+    }
+}
+
+
+// Framed garbage and damaged blocks must be refused without reading outside the text.
+TEST(BackupDecode, RandomDamageNeverGetsPastTheChecks) {
+    std::mt19937 rng(77);
+    std::uniform_int_distribution<int> byte(0, 255);
+    const std::string good = EncodedOf({File("a fairly long original name.mp3", "a.mp3"), Dir("Old.Dir", "New", 9)});
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        if (round % 2) {
+            text = "[V100";
+            for (int i = static_cast<int>(rng() % 120); i > 0; --i) text += static_cast<char>(byte(rng));
+            text += "!eE~]";
+        } else {
+            text = good;
+            for (int flips = 1 + static_cast<int>(rng() % 3); flips > 0; --flips) {
+                std::size_t at = 5 + rng() % (text.size() - 10);
+                text[at] = static_cast<char>(byte(rng));
+            }
+        }
+        BackupData data;
+        data.SetEncodedText(text);
+        if (data.Decode()) {
+            // Only a change that kept every byte of the block can still read back.
+            EXPECT_EQ(data.Records().size(), 2u) << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestrow

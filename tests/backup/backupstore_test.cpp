@@ -1,0 +1,778 @@
+// Tests of storing backup data in a directory's lists or backup file, the list writer, the finder
+// and the text shown for a directory.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "backup/backupdata.h"
+#include "backup/backupfinder.h"
+#include "backup/backupstore.h"
+#include "backup/showbackup.h"
+#include "content/listeddir.h"
+#include "tests/support/tempdir.h"
+
+namespace kestrow {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct Call {
+    int code;
+    std::string n;
+    std::string x;
+};
+
+// Answers by code, or from a queue for one code; everything else gets `fallback`.
+class RecordingReporter : public Reporter {
+public:
+    explicit RecordingReporter(int fallback) : m_fallback(fallback) {}
+    int Report(int code, const std::string& n, const std::string&, const std::string& x) override {
+        calls.push_back({code, n, x});
+        if (auto q = queued.find(code); q != queued.end() && !q->second.empty()) {
+            int a = q->second.front();
+            q->second.pop_front();
+            return a;
+        }
+        auto it = answers.find(code);
+        return it == answers.end() ? m_fallback : it->second;
+    }
+    std::vector<int> Codes() const {
+        std::vector<int> codes;
+        for (const auto& c : calls) codes.push_back(c.code);
+        return codes;
+    }
+    int Count(int code) const {
+        int k = 0;
+        for (const auto& c : calls) k += c.code == code;
+        return k;
+    }
+
+    std::vector<Call> calls;
+    std::map<int, int> answers;
+    std::map<int, std::deque<int>> queued;
+
+private:
+    int m_fallback;
+};
+
+BackupRecord File(std::string original, std::string renamed) {
+    return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
+}
+
+const std::string kSfv =
+    "; made by a tool\r\n"
+    "01-a long first track name.mp3 1A2B3C4D\r\n"
+    "; between\r\n"
+    "not a valid line\r\n"
+    "02-second.mp3 00ABCDEF\r\n"
+    ";trailing comment with blanks   \r\n";
+const std::string kM3u = "#EXTM3U\r\n01-a long first track name.mp3\r\n02-second.mp3\r\n";
+
+std::vector<BackupRecord> SomeRecords() {
+    return {File("01-a long first track name.mp3", "01-a long.mp3"),
+            File("02-second.mp3", "02-s.mp3"),
+            {BackupRecordKind::Directory, "Artist - A Very Long Album Name (2008)", "Artist-Album", 7},
+            {BackupRecordKind::TempFile, "release.nfo", "release.nf1", 0}};
+}
+
+BackupData DataOf(const std::vector<BackupRecord>& records) {
+    BackupData data;
+    for (const auto& r : records) data.AppendRecord(r);
+    return data;
+}
+
+// A release folder with one SFV list and one playlist unless told otherwise.
+struct Release {
+    explicit Release(bool sfv = true, bool m3u = true) {
+        if (sfv) WriteFile(tmp / "album.sfv", kSfv);
+        if (m3u) WriteFile(tmp / "album.m3u", kM3u);
+    }
+    ListedDir Load() const {
+        ListedDir dir(tmp.path());
+        EXPECT_TRUE(dir.LoadLists());
+        return dir;
+    }
+    TempDir tmp;
+};
+
+// What a later restore pass reads back from the folder.
+struct ReadBack {
+    int result = 0;
+    BackupData data;
+    RecordingReporter reporter{1};
+};
+
+void Find(const std::string& path, ReadBack& back) {
+    ListedDir dir(path);
+    dir.LoadLists();
+    back.result = findBackupData(dir, back.data, false, back.reporter);
+}
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2) {
+        lines.push_back(text.substr(start, pos - start));
+    }
+    EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
+    return lines;
+}
+
+TEST(BackupBlockLines, CutsTheEncodedTextIntoLinesOfEighty) {
+    const std::pair<std::size_t, std::vector<std::size_t>> cases[] = {
+        {1, {1}}, {80, {80}}, {81, {80, 1}}, {160, {80, 80}}, {161, {80, 80, 1}},
+    };
+    for (const auto& [length, pieces] : cases) {
+        std::vector<std::string> lines = BackupBlockLines(std::string(length, 'x'));
+        ASSERT_EQ(lines.size(), 4 + pieces.size() + 1) << length;
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(lines[k].size(), 70u);
+        for (std::size_t i = 0; i < pieces.size(); ++i) EXPECT_EQ(lines[4 + i].size(), pieces[i]) << length;
+        EXPECT_TRUE(lines.back().empty());
+    }
+    EXPECT_TRUE(BackupBlockLines("").empty());
+}
+
+// Searches seeded random one-record sets for one whose encoded text fits `wanted`.
+std::vector<BackupRecord> RecordsWhose(const std::function<bool(const std::string&)>& wanted) {
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<int> len(1, 90);
+    std::uniform_int_distribution<int> ch('a', 'z');
+    for (int attempt = 0; attempt < 20000; ++attempt) {
+        std::string name;
+        for (int i = len(rng); i > 0; --i) name += static_cast<char>(ch(rng));
+        if (attempt % 2) name += " x";
+        std::vector<BackupRecord> records{File(name, "t")};
+        BackupData data = DataOf(records);
+        if (!data.Encode() || !wanted(data.EncodedText())) continue;
+        if (EncodeVerified(data)) return records;
+    }
+    ADD_FAILURE() << "no record set found";
+    return {};
+}
+
+class StoredLength : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(StoredLength, DataLinesHoldEightyCharactersAndReadBack) {
+    std::size_t length = GetParam();
+    auto records = RecordsWhose([length](const std::string& t) { return t.size() == length; });
+    ASSERT_FALSE(records.empty());
+    Release release;
+    ListedDir dir = release.Load();
+    BackupData data = DataOf(records);
+    RecordingReporter reporter(0);
+    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), 1);
+    std::vector<std::string> lines = SplitCrLf(ReadFile(release.tmp / "album.sfv"));
+    std::size_t dataLines = (length + 79) / 80;
+    for (std::size_t i = 0; i < dataLines; ++i) {
+        EXPECT_EQ(lines[4 + i].size(), 1 + std::min<std::size_t>(80, length - 80 * i)) << i;
+    }
+    EXPECT_EQ(lines[4 + dataLines], ";");
+    EXPECT_EQ(lines[5 + dataLines], "; made by a tool");
+    ReadBack back;
+    Find(release.tmp.path(), back);
+    ASSERT_EQ(back.result, 1);
+    EXPECT_EQ(back.data.Records(), records);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, StoredLength, ::testing::Values(80u, 81u, 160u));
+
+TEST(BackupStorage, DataLineEndingInABlankReadsBack) {
+    auto records = RecordsWhose([](const std::string& t) { return t.size() > 85 && t[79] == ' '; });
+    ASSERT_FALSE(records.empty());
+    for (int place : {0, 1, 2}) {
+        Release release;
+        ListedDir dir = release.Load();
+        BackupData data = DataOf(records);
+        RecordingReporter reporter(0);
+        ASSERT_EQ(BackupStore(dir, data).chooseAndStore(place, reporter), 1);
+        ReadBack back;
+        Find(release.tmp.path(), back);
+        ASSERT_EQ(back.result, 1) << place;
+        EXPECT_FALSE(back.data.NoBackupData());
+        EXPECT_EQ(back.data.Records(), records) << place;
+    }
+}
+
+std::string RandomName(std::mt19937& rng) {
+    std::uniform_int_distribution<int> byte(1, 255);
+    std::uniform_int_distribution<int> len(1, 70);
+    for (;;) {
+        std::string name;
+        for (int i = len(rng); i > 0; --i) name += static_cast<char>(byte(rng));
+        if (IsStorableBackupName(name)) return name;
+    }
+}
+
+TEST(BackupStorage, RandomRecordSetsRoundTripThroughEveryPlace) {
+    std::mt19937 rng(1999);
+    int refused = 0;
+    for (int round = 0; round < 36; ++round) {
+        std::vector<BackupRecord> records;
+        for (int i = static_cast<int>(rng() % 20) + 1; i > 0; --i)
+            records.push_back(File(RandomName(rng), RandomName(rng)));
+        if (rng() % 2)
+            records.push_back(
+                {BackupRecordKind::Directory, RandomName(rng), RandomName(rng), static_cast<int>(rng())});
+        if (rng() % 2) records.push_back({BackupRecordKind::TempFile, RandomName(rng), RandomName(rng), 0});
+        int place = round % 3;
+        Release release;
+        ListedDir dir = release.Load();
+        BackupData data = DataOf(records);
+        RecordingReporter reporter(0);
+        BackupStore store(dir, data);
+        int result = store.chooseAndStore(place, reporter);
+        if (result == -1) {
+            // Only a block that the escaping cannot tell apart is refused, and then nothing is written.
+            ++refused;
+            EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+            continue;
+        }
+        ASSERT_EQ(result, 1) << round;
+        const char* expected[] = {"album.sfv", "album.m3u", "_kestrow.backup"};
+        EXPECT_EQ(store.StoredIn(), expected[place]);
+        EXPECT_EQ(reporter.Codes(), std::vector<int>{15});
+        ReadBack back;
+        Find(release.tmp.path(), back);
+        ASSERT_EQ(back.result, 1) << round;
+        EXPECT_EQ(static_cast<int>(back.data.Source()), place);
+        EXPECT_EQ(back.data.Records(), records) << round;
+        EXPECT_EQ(back.reporter.Count(14), 1);
+    }
+    EXPECT_LT(refused, 4);
+}
+
+TEST(ListWriter, WritesTheListBackAsItWasRead) {
+    Release release;
+    ListedDir dir = release.Load();
+    ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
+    ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+    EXPECT_EQ(ReadFile(release.tmp / "album.m3u"), kM3u);
+}
+
+TEST(ListWriter, LineFeedListsComeBackWithCrLfAndEditedEntries) {
+    TempDir tmp;
+    WriteFile(tmp / "a.sfv", "; head\n\na.mp3 11111111\n; mid\nb.mp3\t22222222\n\n");
+    ListedDir dir(tmp.path());
+    dir.LoadLists();
+    ASSERT_TRUE(dir.sfvLists[0].SetEntry("a-new.mp3", std::nullopt, 0));
+    ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
+    EXPECT_EQ(ReadFile(tmp / "a.sfv"), "; head\r\na-new.mp3 11111111\r\n; mid\r\nb.mp3 22222222\r\n");
+}
+
+TEST(ListWriter, CommentsKeepTheNumberOfEntriesBeforeThemAndAppendedEntriesGoLast) {
+    TempDir tmp;
+    WriteFile(tmp / "p.m3u", "#EXTM3U\r\na.mp3\r\n#x\r\nb.mp3\r\n");
+    ListedDir dir(tmp.path());
+    dir.LoadLists();
+    M3uList& list = dir.m3uLists[0];
+    ASSERT_TRUE(list.AddEntry("c.mp3", 2));
+    ASSERT_TRUE(list.AddEntry("first.mp3", 0));
+    ASSERT_TRUE(WriteM3uList(list));
+    EXPECT_EQ(ReadFile(tmp / "p.m3u"), "#EXTM3U\r\nfirst.mp3\r\n#x\r\na.mp3\r\nb.mp3\r\nc.mp3\r\n");
+}
+
+TEST(ListWriter, RefusesListsItWouldDamage) {
+    TempDir tmp;
+    std::string longLine(5000, 'n');
+    const std::string overlong = "; head\r\n" + longLine + " 1234ABCD\r\n";
+    WriteFile(tmp / "long.sfv", overlong);
+    WriteFile(tmp / "edge.sfv", "; head\r\n" + std::string(4094, 'e') + "\r\n");
+    WriteFile(tmp / "unread.sfv", kSfv);
+    ListedDir dir(tmp.path());
+    dir.LoadLists();
+    ASSERT_EQ(dir.sfvLists.size(), 3u);
+    EXPECT_FALSE(WriteSfvList(dir.sfvLists[1]));  // long.sfv: its long line came back in pieces
+    EXPECT_EQ(ReadFile(tmp / "long.sfv"), overlong);
+    EXPECT_TRUE(WriteSfvList(dir.sfvLists[0]));  // edge.sfv: 4094 characters fit the reader
+    SfvList unread(PathName(tmp / "unread.sfv", false));
+    EXPECT_FALSE(WriteSfvList(unread));
+    EXPECT_EQ(ReadFile(tmp / "unread.sfv"), kSfv);
+    M3uList generated(PathName(tmp / "new.m3u", false));
+    ASSERT_TRUE(generated.AddEntry("a.mp3", 0));
+    EXPECT_TRUE(WriteM3uList(generated));
+    EXPECT_EQ(ReadFile(tmp / "new.m3u"), "a.mp3\r\n");
+}
+
+TEST(BackupStorage, BlockGoesFirstAndLeavesWithARestore) {
+    Release release;
+    ListedDir dir = release.Load();
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), 1);
+    std::vector<std::string> lines = SplitCrLf(ReadFile(release.tmp / "album.sfv"));
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(lines[k], std::string(";") + kBackupHeaderLines[k]);
+    EXPECT_EQ(lines[4].substr(0, 6), ";[V100");
+
+    ListedDir again(release.tmp.path());
+    again.LoadLists();
+    BackupData found;
+    RecordingReporter analysis(1);
+    ASSERT_EQ(findBackupData(again, found, false, analysis), 1);
+    EXPECT_EQ(found.Source(), BackupSource::Sfv);
+    // Every record resolved: the block leaves the list with its header lines.
+    found.ClearPlainText();
+    RecordingReporter change(0);
+    EXPECT_EQ(BackupStore(again, found).restoreStore(0, change), 3);
+    ASSERT_TRUE(WriteSfvList(again.sfvLists[0]));
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+}
+
+TEST(BackupStorage, RestoreWritesRemainingRecordsBackWhereTheyWere) {
+    Release release;
+    WriteFile(release.tmp / "b.sfv", "c.mp3 12345678\r\n");
+    ListedDir dir = release.Load();
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    ASSERT_TRUE(EncodeVerified(data));
+    BackupStore store(dir, data);
+    ASSERT_EQ(store.store(BackupSource::Sfv, 1), "b.sfv");
+
+    ReadBack back;
+    ListedDir again(release.tmp.path());
+    again.LoadLists();
+    ASSERT_EQ(findBackupData(again, back.data, false, back.reporter), 1);
+    ASSERT_EQ(back.data.ListIndex(), 1);
+    BackupData& kept = back.data;
+    std::vector<BackupRecord> remaining{kept.FileRecords()[1]};
+    kept.ClearPlainText();
+    kept.AppendRecord(remaining[0]);
+    RecordingReporter change(0);
+    BackupStore restore(again, kept);
+    ASSERT_EQ(restore.restoreStore(0, change), 1);
+    EXPECT_EQ(restore.StoredIn(), "b.sfv");
+    EXPECT_EQ(change.Codes(), std::vector<int>{15});
+
+    ReadBack after;
+    Find(release.tmp.path(), after);
+    ASSERT_EQ(after.result, 1);
+    EXPECT_EQ(after.data.Records(), remaining);
+    EXPECT_EQ(after.reporter.Count(14), 1) << "the old block is gone";
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+}
+
+TEST(BackupStorage, RestoreOfABackupFileBlockAsksForItsDeletion) {
+    Release release;
+    ListedDir dir = release.Load();
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(2, reporter), 1);
+    ReadBack back;
+    ListedDir again(release.tmp.path());
+    again.LoadLists();
+    ASSERT_EQ(findBackupData(again, back.data, false, back.reporter), 1);
+    EXPECT_EQ(back.data.Source(), BackupSource::BackupFile);
+    back.data.ClearPlainText();
+    RecordingReporter change(0);
+    EXPECT_EQ(BackupStore(again, back.data).restoreStore(2, change), 2);
+}
+
+struct FallbackCase {
+    const char* label;
+    int preference;
+    bool sfvReadOnly;
+    bool m3uPresent;
+    bool m3uReadOnly;
+    bool backupFileReadOnly;
+    std::vector<int> reports;
+    const char* storedIn;  // empty: nothing stored
+};
+
+TEST(BackupStorage, FallbackOrderWithUnwritableLists) {
+    const FallbackCase cases[] = {
+        {"SFV wanted and writable", 0, false, true, false, false, {15}, "album.sfv"},
+        {"SFV read-only: M3U", 0, true, true, false, false, {11, 15}, "album.m3u"},
+        {"M3U wanted, none there: SFV", 1, false, false, false, false, {12, 15}, "album.sfv"},
+        {"M3U read-only: SFV", 1, false, true, true, false, {12, 15}, "album.sfv"},
+        {"backup file read-only: SFV", 2, false, true, false, true, {13, 15}, "album.sfv"},
+        {"backup file and SFV read-only: M3U", 2, true, true, false, true, {13, 15}, "album.m3u"},
+        {"nothing writable", 2, true, true, true, true, {13, 14}, ""},
+        {"SFV and M3U read-only", 0, true, true, true, false, {11, 14}, ""},
+    };
+    for (const auto& c : cases) {
+        Release release(true, c.m3uPresent);
+        if (c.backupFileReadOnly) WriteFile(release.tmp / "_kestrow.backup", "; old\r\n");
+        ListedDir dir = release.Load();
+        if (c.sfvReadOnly) ::chmod((release.tmp / "album.sfv").c_str(), 0444);
+        if (c.m3uReadOnly) ::chmod((release.tmp / "album.m3u").c_str(), 0444);
+        if (c.backupFileReadOnly) ::chmod((release.tmp / "_kestrow.backup").c_str(), 0444);
+        BackupData data = DataOf(SomeRecords());
+        RecordingReporter reporter(0);
+        BackupStore store(dir, data);
+        int result = store.chooseAndStore(c.preference, reporter);
+        EXPECT_EQ(reporter.Codes(), c.reports) << c.label;
+        EXPECT_EQ(store.StoredIn(), c.storedIn) << c.label;
+        EXPECT_EQ(result, *c.storedIn ? 1 : -2) << c.label;
+        if (c.sfvReadOnly || std::string(c.storedIn) != "album.sfv") {
+            EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv) << c.label;
+        }
+        if (c.backupFileReadOnly) {
+            EXPECT_EQ(ReadFile(release.tmp / "_kestrow.backup"), "; old\r\n") << c.label;
+        }
+        // A list that refused the block keeps none of it for a later write.
+        if (c.m3uPresent) {
+            ::chmod((release.tmp / "album.m3u").c_str(), 0644);
+            ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
+            bool holds = ReadFile(release.tmp / "album.m3u").find("[V100") != std::string::npos;
+            EXPECT_EQ(holds, std::string(c.storedIn) == "album.m3u") << c.label;
+        }
+    }
+}
+
+TEST(BackupStorage, ReadOnlyFolderTakesNothing) {
+    Release release;
+    ListedDir dir = release.Load();
+    ::chmod(release.tmp.path().c_str(), 0555);
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    EXPECT_EQ(BackupStore(dir, data).chooseAndStore(2, reporter), -2);
+    EXPECT_EQ(reporter.Codes(), (std::vector<int>{13, 14}));
+    ::chmod(release.tmp.path().c_str(), 0755);
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+    EXPECT_FALSE(test::Exists(release.tmp / "_kestrow.backup"));
+}
+
+TEST(BackupStorage, SeveralSfvListsTakeTheBlockOnlyOnce) {
+    Release release;
+    WriteFile(release.tmp / "b.sfv", "c.mp3 12345678\r\n");
+    WriteFile(release.tmp / "c.sfv", "d.mp3 12345678\r\n");
+    ListedDir dir = release.Load();
+    ::chmod((release.tmp / "album.sfv").c_str(), 0444);
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    BackupStore store(dir, data);
+    ASSERT_EQ(store.chooseAndStore(0, reporter), 1);
+    EXPECT_EQ(store.StoredIn(), "b.sfv");
+    EXPECT_EQ(ReadFile(release.tmp / "c.sfv"), "d.mp3 12345678\r\n");
+    // Writing every list afterwards, as the apply does, still gives one block.
+    ::chmod((release.tmp / "album.sfv").c_str(), 0644);
+    for (const auto& list : dir.sfvLists) ASSERT_TRUE(WriteSfvList(list));
+    ReadBack back;
+    Find(release.tmp.path(), back);
+    EXPECT_EQ(back.reporter.Count(14), 1);
+    EXPECT_EQ(back.reporter.Count(15), 0);
+}
+
+TEST(BackupStorage, ListWithAnOverlongLineIsNotWritten) {
+    Release release;
+    const std::string longSfv = kSfv + std::string(4200, 'z') + " 12345678\r\n";
+    WriteFile(release.tmp / "album.sfv", longSfv);
+    ListedDir dir = release.Load();
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    BackupStore store(dir, data);
+    ASSERT_EQ(store.chooseAndStore(0, reporter), 1);
+    EXPECT_EQ(store.StoredIn(), "album.m3u");
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), longSfv);
+}
+
+// Writes beyond the limit fail as on a full disk (EFBIG instead of ENOSPC).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lim = m_old;
+        lim.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int);
+};
+
+TEST(BackupStorage, FullDiskLeavesEveryFileAsItWas) {
+    Release release;
+    ListedDir dir = release.Load();
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    BackupStore store(dir, data);
+    {
+        FileSizeLimit full(200);  // smaller than the four header lines alone
+        EXPECT_EQ(store.chooseAndStore(2, reporter), -2);
+    }
+    EXPECT_EQ(reporter.Codes(), (std::vector<int>{13, 14}));
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+    EXPECT_EQ(ReadFile(release.tmp / "album.m3u"), kM3u);
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(release.tmp.path())) {
+        left.push_back(e.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"album.m3u", "album.sfv"}));
+    // Once there is room the same lists take exactly one block.
+    RecordingReporter later(0);
+    ASSERT_EQ(store.chooseAndStore(0, later), 1);
+    ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
+    ReadBack back;
+    Find(release.tmp.path(), back);
+    EXPECT_EQ(back.reporter.Count(14), 1);
+}
+
+TEST(BackupStorage, NamesTheFormatCannotHoldAreNeverStored) {
+    Release release;
+    ListedDir dir = release.Load();
+    const std::vector<BackupRecord> refused[] = {
+        {File("a;b.mp3", "a.mp3")},
+        {File("x.mp3", "y>z.mp3")},
+        {File("x<F:y.mp3", "x.mp3")},
+        {File("", "x.mp3")},
+    };
+    for (const auto& records : refused) {
+        BackupData data = DataOf(records);
+        RecordingReporter reporter(0);
+        EXPECT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), -1) << records[0].originalName;
+        EXPECT_TRUE(reporter.calls.empty());
+    }
+    for (const char* text : {"junk<F:;a;;b>", "<F:;a;;b>junk", "<F:;a;b;;c>",
+                             "<F:;a;;b><D:;d;;e><OP:1><D:;f;;g><OP:2>", "<D:;d;;e>", "<F:;a;;b>x<F:;c;;d>"}) {
+        BackupData data;
+        data.SetPlainText(text);
+        RecordingReporter reporter(0);
+        EXPECT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), -1) << text;
+    }
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+    // A restore writes back what it keeps as it decides it: files, temp files, the directory.
+    BackupData kept;
+    kept.AppendRecord(File("a.mp3", "b.mp3"));
+    kept.AppendRecord({BackupRecordKind::TempFile, "c.nfo", "c.nf1", 0});
+    kept.AppendRecord({BackupRecordKind::Directory, "Old Dir", "New", 3});
+    kept.AppendRecord(File("d.mp3", "e.mp3"));
+    EXPECT_TRUE(EncodeVerified(kept));
+    BackupData empty;
+    RecordingReporter reporter(0);
+    EXPECT_EQ(BackupStore(dir, empty).chooseAndStore(0, reporter), 0);
+    EXPECT_TRUE(reporter.calls.empty());
+}
+
+// Stores a block in the given place of a fresh load of the folder, bypassing the checks when asked.
+void StoreIn(const std::string& path, BackupSource kind, BackupData data, bool verified = true) {
+    ListedDir dir(path);
+    dir.LoadLists();
+    if (verified) {
+        ASSERT_TRUE(EncodeVerified(data));
+    } else {
+        ASSERT_TRUE(data.Encode());
+    }
+    ASSERT_FALSE(BackupStore(dir, data).store(kind).empty());
+}
+
+TEST(BackupFinder, TwoBlocksInOneDirectory) {
+    Release release;
+    StoreIn(release.tmp.path(), BackupSource::Sfv, DataOf({File("sfv original.mp3", "s.mp3")}));
+    StoreIn(release.tmp.path(), BackupSource::BackupFile, DataOf({File("file original.mp3", "f.mp3")}));
+    struct Case {
+        const char* label;
+        std::deque<int> answers;
+        int result;
+        int oneInstanceReports;
+    };
+    const Case cases[] = {
+        {"ignore", {1}, 1, 1}, {"abort", {-1}, -1, 1}, {"retry, then ignore", {0, 1}, 1, 2}};
+    for (const auto& c : cases) {
+        ListedDir dir = release.Load();
+        BackupData data;
+        RecordingReporter reporter(1);
+        reporter.queued[15] = c.answers;
+        EXPECT_EQ(findBackupData(dir, data, false, reporter), c.result) << c.label;
+        EXPECT_EQ(reporter.Count(15), c.oneInstanceReports) << c.label;
+        if (c.result != 1) continue;
+        // "_kestrow.backup" comes first in the search.
+        EXPECT_EQ(data.Source(), BackupSource::BackupFile) << c.label;
+        EXPECT_EQ(data.Records(), std::vector<BackupRecord>{File("file original.mp3", "f.mp3")});
+        EXPECT_EQ(reporter.calls[0].code, 14);
+        EXPECT_EQ(reporter.calls[0].n, "_kestrow.backup");
+    }
+}
+
+TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
+    auto stored = [](const std::function<std::string(std::string)>& damage) {
+        auto release = std::make_unique<Release>();
+        StoreIn(release->tmp.path(), BackupSource::Sfv, DataOf(SomeRecords()));
+        std::string sfv = ReadFile(release->tmp / "album.sfv");
+        WriteFile(release->tmp / "album.sfv", damage(sfv));
+        return release;
+    };
+    auto flipData = [](std::string s) {
+        std::size_t at = s.find("[V100") + 40;
+        s[at] = s[at] == 'a' ? 'b' : 'a';
+        return s;
+    };
+    auto noEnd = [](std::string s) {
+        s.replace(s.find("!eE~]"), 5, "!eE~)");
+        return s;
+    };
+    auto truncated = [](std::string s) {
+        std::size_t end = s.find("!eE~]");
+        std::size_t lineStart = s.rfind("\r\n", end) + 2;
+        return s.erase(lineStart, s.find("\r\n", end) + 2 - lineStart);
+    };
+    for (const auto& [label, damage] :
+         std::vector<std::pair<const char*, std::function<std::string(std::string)>>>{
+             {"bad CRC", flipData}, {"missing end marker", noEnd}, {"last line gone", truncated}}) {
+        auto release = stored(damage);
+        ReadBack back;
+        Find(release->tmp.path(), back);
+        EXPECT_EQ(back.result, 0) << label;
+        EXPECT_TRUE(back.data.NoBackupData()) << label;
+        EXPECT_TRUE(back.data.Records().empty()) << label;
+        EXPECT_EQ(back.reporter.Count(16), 1) << label;
+        EXPECT_EQ(back.reporter.calls.back().n, "album.sfv") << label;
+    }
+    // A block written elsewhere, sound in every byte, that names a path.
+    Release release;
+    BackupData evil;
+    evil.SetPlainText("<F:.mp3;x;.mp3;../../outside>");
+    StoreIn(release.tmp.path(), BackupSource::M3u, std::move(evil), false);
+    ReadBack back;
+    Find(release.tmp.path(), back);
+    EXPECT_EQ(back.result, 0);
+    EXPECT_EQ(back.reporter.Count(16), 1);
+    EXPECT_TRUE(back.data.Records().empty());
+}
+
+TEST(BackupFinder, ReportsTheListSituation) {
+    struct Case {
+        const char* label;
+        bool sfv, m3u, backupFile;
+        std::vector<int> codes;
+        int result;
+    };
+    const Case cases[] = {
+        {"both lists", true, true, false, {}, 1},          {"playlist only", false, true, false, {9}, 1},
+        {"SFV only", true, false, false, {10}, 1},         {"nothing", false, false, false, {11, 13}, 0},
+        {"backup file only", false, false, true, {11}, 1},
+    };
+    for (const auto& c : cases) {
+        Release release(c.sfv, c.m3u);
+        if (c.backupFile) WriteFile(release.tmp / "_kestrow.backup", "; nothing here\r\n");
+        ReadBack back;
+        Find(release.tmp.path(), back);
+        std::vector<int> codes = back.reporter.Codes();
+        std::erase(codes, 5);  // the syntax error of the SFV fixture
+        EXPECT_EQ(codes, c.codes) << c.label;
+        EXPECT_EQ(back.result, c.result) << c.label;
+        EXPECT_TRUE(back.data.NoBackupData()) << c.label;
+    }
+}
+
+TEST(BackupFinder, SyntaxErrorsAreReportedAndMayAbort) {
+    Release release;
+    ListedDir dir = release.Load();
+    BackupData data;
+    RecordingReporter goOn(1);
+    EXPECT_EQ(findBackupData(dir, data, false, goOn), 1);
+    ASSERT_EQ(goOn.Count(5), 1);
+    EXPECT_EQ(goOn.calls.back().n, "album.sfv");
+    EXPECT_EQ(goOn.calls.back().x, "not a valid line");
+    RecordingReporter stop(1);
+    stop.answers[5] = -1;
+    EXPECT_EQ(findBackupData(dir, data, true, stop), -1);
+}
+
+TEST(BackupFinder, HeaderLinesGoOnlyWhenTheyAreHeaderLines) {
+    BackupData data = DataOf(SomeRecords());
+    ASSERT_TRUE(EncodeVerified(data));
+    std::string block;
+    for (std::size_t pos = 0; pos < data.EncodedText().size(); pos += 80) {
+        block += ";" + data.EncodedText().substr(pos, 80) + "\r\n";
+    }
+    TempDir tmp;
+    const std::string before = "; one\r\n; two\r\n; three\r\n; four\r\na.mp3 12345678\r\n";
+    WriteFile(tmp / "x.sfv", before + block + "; after\r\n");
+    WriteFile(tmp / "x.m3u", "a.mp3\r\n");
+    ListedDir dir(tmp.path());
+    dir.LoadLists();
+    BackupData found;
+    RecordingReporter reporter(1);
+    ASSERT_EQ(findBackupData(dir, found, false, reporter), 1);
+    EXPECT_EQ(found.Records(), SomeRecords());
+    ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
+    EXPECT_EQ(ReadFile(tmp / "x.sfv"), before + "; after\r\n");
+}
+
+TEST(BackupStorage, LoadBackupFileReadsCommentLinesOnly) {
+    TempDir tmp;
+    WriteFile(tmp / "_Kestrow.BACKUP", "  ;kept with blanks  \r\nnot a comment\r\n;\r\n;x\r\n");
+    ListedDir dir(tmp.path());
+    dir.Scan();
+    BackupStore::loadBackupFile(dir);
+    ASSERT_TRUE(dir.backupFile.has_value());
+    EXPECT_EQ(dir.backupFile->Comments(), (std::vector<std::string>{"kept with blanks  ", "x"}));
+    std::filesystem::remove(tmp / "_Kestrow.BACKUP");
+    dir.Scan();
+    BackupStore::loadBackupFile(dir);
+    EXPECT_FALSE(dir.backupFile.has_value());
+}
+
+TEST(BackupStorage, RebasedListsAreWrittenInTheRenamedFolder) {
+    TempDir tmp;
+    WriteFile(tmp / "old/album.sfv", kSfv);
+    WriteFile(tmp / "old/album.m3u", kM3u);
+    ListedDir dir(tmp / "old");
+    dir.LoadLists();
+    std::filesystem::rename(tmp / "old", tmp / "new");
+    BackupStore::rebase(dir, tmp / "new");
+    EXPECT_EQ(dir.sfvLists[0].FullPath(), tmp / "new/album.sfv");
+    BackupData data = DataOf(SomeRecords());
+    RecordingReporter reporter(0);
+    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(1, reporter), 1);
+    EXPECT_NE(ReadFile(tmp / "new/album.m3u").find("[V100"), std::string::npos);
+    EXPECT_FALSE(test::Exists(tmp / "old"));
+}
+
+TEST(ShowBackup, PrintsRecordsOrWhyThereAreNone) {
+    Release release;
+    std::vector<BackupRecord> records = SomeRecords();
+    records.push_back(File("esc\x1b[2Jape.mp3", "e.mp3"));
+    StoreIn(release.tmp.path(), BackupSource::M3u, DataOf(records));
+    std::string text;
+    EXPECT_EQ(ShowBackup(release.tmp.path(), text), 0);
+    for (const char* part :
+         {"\"album.m3u\" (M3U playlist)", "\"Artist-Album\" <- \"Artist - A Very Long Album Name (2008)\"",
+          "operation number 7", "Files (3)", "\"01-a long.mp3\" <- \"01-a long first track name.mp3\"",
+          "Temp files (1)", "\"release.nf1\" <- \"release.nfo\"", "\"esc\\x1B[2Jape.mp3\""}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    }
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+
+    Release plain;
+    EXPECT_EQ(ShowBackup(plain.tmp.path(), text), 1);
+    EXPECT_NE(text.find("No backup data"), std::string::npos);
+    EXPECT_EQ(ShowBackup(plain.tmp / "missing", text), 2);
+
+    std::string m3u = ReadFile(release.tmp / "album.m3u");
+    m3u.replace(m3u.find("!eE~]"), 5, "!eE~)");
+    WriteFile(release.tmp / "album.m3u", m3u);
+    EXPECT_EQ(ShowBackup(release.tmp.path(), text), 1);
+    EXPECT_NE(text.find("cannot be read"), std::string::npos);
+}
+
+TEST(BackupFinder, HoldsBackupDataSeesAStoredBlock) {
+    Release release;
+    EXPECT_FALSE(HoldsBackupData(release.Load()));
+    StoreIn(release.tmp.path(), BackupSource::M3u, DataOf(SomeRecords()));
+    EXPECT_TRUE(HoldsBackupData(release.Load()));
+}
+
+}  // namespace
+}  // namespace kestrow
