@@ -62,8 +62,9 @@ bool DirContents::Scan() {
     if (dir.empty()) return false;
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDirectory(dir, entries)) return false;
-    std::sort(entries.begin(), entries.end(),
-              [](const platform::DirEntry& a, const platform::DirEntry& b) { return platform::NameLess(a.name, b.name); });
+    std::sort(entries.begin(), entries.end(), [](const platform::DirEntry& a, const platform::DirEntry& b) {
+        return platform::NameLess(a.name, b.name);
+    });
     for (const auto& e : entries) {
         if (e.kind == platform::EntryKind::Directory) {
             FileEntry sub;

@@ -10,7 +10,8 @@ void PathName::Set(std::string_view path, bool isDirectory) {
     title.clear();
     ext.clear();
     auto slash = path.find_last_of('/');
-    std::string_view dirPart = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+    std::string_view dirPart =
+        slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
     std::string_view namePart = slash == std::string_view::npos ? path : path.substr(slash + 1);
     dir.assign(dirPart);
     if (!isDirectory || (dir.empty() && namePart.empty())) {
@@ -40,7 +41,9 @@ void PathName::SetDir(std::string_view d) {
     SplitComponents();
 }
 
-std::string PathName::FileName() const { return ext.empty() ? title : title + "." + ext; }
+std::string PathName::FileName() const {
+    return ext.empty() ? title : title + "." + ext;
+}
 
 std::string PathName::Component(int i) const {
     if (i < 0) return dir;

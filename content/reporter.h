@@ -10,7 +10,8 @@ namespace kestrow {
 class Reporter {
 public:
     virtual ~Reporter() = default;
-    virtual int Report(int code, const std::string& n = {}, const std::string& m = {}, const std::string& x = {}) = 0;
+    virtual int Report(int code, const std::string& n = {}, const std::string& m = {},
+                       const std::string& x = {}) = 0;
 };
 
 }  // namespace kestrow

@@ -1,14 +1,14 @@
 // Linux file-system calls behind the platform interface.
 #include "platform/fs.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <algorithm>
 #include <utility>
@@ -100,7 +100,9 @@ std::string Status::message() const {
     return std::strerror(error);
 }
 
-Status Status::fromErrno() { return Status{errno ? errno : EIO}; }
+Status Status::fromErrno() {
+    return Status{errno ? errno : EIO};
+}
 
 Status ListDirectory(const std::string& dir, std::vector<DirEntry>& out) {
     out.clear();
@@ -138,7 +140,9 @@ Status ListDirectory(const std::string& dir, std::vector<DirEntry>& out) {
     return result;
 }
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+    close();
+}
 
 InputFile::InputFile(InputFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_lastError(other.m_lastError) {}
@@ -231,7 +235,8 @@ Status MoveNoReplace(const std::string& from, const std::string& to) {
     if (RenameNoReplace(from.c_str(), to.c_str()) == 0) return {};
     if (errno == EEXIST) {
         // A case-only rename on a case-blind file system finds the source itself at the target.
-        struct stat a {}, b {};
+        struct stat a {
+        }, b{};
         if (::lstat(from.c_str(), &a) == 0 && ::lstat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
             a.st_ino == b.st_ino) {
             if (::rename(from.c_str(), to.c_str()) == 0) return {};

@@ -5,11 +5,15 @@ namespace kestrow::platform {
 
 Answer RefusingAnswer(Buttons buttons) {
     switch (buttons) {
-        case Buttons::Ok: return Answer::Ok;
+        case Buttons::Ok:
+            return Answer::Ok;
         case Buttons::YesNoDefaultYes:
-        case Buttons::YesNoDefaultNo: return Answer::No;
-        case Buttons::RetryCancel: return Answer::Cancel;
-        case Buttons::AbortRetryIgnore: return Answer::Abort;
+        case Buttons::YesNoDefaultNo:
+            return Answer::No;
+        case Buttons::RetryCancel:
+            return Answer::Cancel;
+        case Buttons::AbortRetryIgnore:
+            return Answer::Abort;
     }
     return Answer::Cancel;
 }

@@ -22,7 +22,8 @@ char32_t FoldNext(std::string_view s, std::size_t& i) {
             (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
     } else {
         c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-            ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
+            ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
+            (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
     }
     i += len;
     if (c >= 'A' && c <= 'Z') return c + 32;
@@ -100,9 +101,8 @@ bool NameLess(std::string_view a, std::string_view b) {
 
 std::string AsciiUpper(std::string_view s) {
     std::string r(s);
-    std::transform(r.begin(), r.end(), r.begin(), [](char ch) {
-        return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
-    });
+    std::transform(r.begin(), r.end(), r.begin(),
+                   [](char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch; });
     return r;
 }
 

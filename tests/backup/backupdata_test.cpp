@@ -384,12 +384,12 @@ TEST(BackupEncode, OperationNumberSurvivesReEncoding) {
     }
 }
 
-
 // Framed garbage and damaged blocks must be refused without reading outside the text.
 TEST(BackupDecode, RandomDamageNeverGetsPastTheChecks) {
     std::mt19937 rng(77);
     std::uniform_int_distribution<int> byte(0, 255);
-    const std::string good = EncodedOf({File("a fairly long original name.mp3", "a.mp3"), Dir("Old.Dir", "New", 9)});
+    const std::string good =
+        EncodedOf({File("a fairly long original name.mp3", "a.mp3"), Dir("Old.Dir", "New", 9)});
     for (int round = 0; round < 2000; ++round) {
         std::string text;
         if (round % 2) {

@@ -16,7 +16,8 @@ using test::WriteFile;
 
 std::vector<std::string> Names(const DirContents& d, FileClass c) {
     std::vector<std::string> names;
-    for (const auto& e : d.List(c)) names.push_back(c == FileClass::Subdir ? e.path.LastComponent() : e.path.FileName());
+    for (const auto& e : d.List(c))
+        names.push_back(c == FileClass::Subdir ? e.path.LastComponent() : e.path.FileName());
     return names;
 }
 
@@ -75,8 +76,8 @@ TEST(DirContents, MissingOrEmptyPathFails) {
 
 TEST(DirContents, SortsEntriesIntoClassesByExtension) {
     TempDir t;
-    for (const char* name : {"album.Mp3", "ALBUM.MP3", "album.mp3.txt", "README", ".nfo", "list.sfv", "play.M3U",
-                             "cover.JPG", "empty-tagline"}) {
+    for (const char* name : {"album.Mp3", "ALBUM.MP3", "album.mp3.txt", "README", ".nfo", "list.sfv",
+                             "play.M3U", "cover.JPG", "empty-tagline"}) {
         WriteFile(t / name, "");
     }
     WriteFile(t / "b.mp3", "1234567");
@@ -87,7 +88,8 @@ TEST(DirContents, SortsEntriesIntoClassesByExtension) {
 
     DirContents d(t.path());
     ASSERT_TRUE(d.Scan());
-    EXPECT_EQ(Names(d, FileClass::Mp3), (std::vector<std::string>{"ALBUM.MP3", "album.Mp3", "b.mp3", "link.mp3"}));
+    EXPECT_EQ(Names(d, FileClass::Mp3),
+              (std::vector<std::string>{"ALBUM.MP3", "album.Mp3", "b.mp3", "link.mp3"}));
     EXPECT_EQ(Names(d, FileClass::Nfo), (std::vector<std::string>{".nfo"}));
     EXPECT_EQ(Names(d, FileClass::Sfv), (std::vector<std::string>{"list.sfv"}));
     EXPECT_EQ(Names(d, FileClass::M3u), (std::vector<std::string>{"play.M3U"}));
@@ -103,7 +105,8 @@ TEST(DirContents, LargeFilesKeepTheirFullSize) {
     TempDir t;
     const std::uint64_t fiveGiB = 5ULL << 30;
     WriteFile(t / "big.mp3", "");
-    if (::truncate((t / "big.mp3").c_str(), static_cast<off_t>(fiveGiB)) != 0) GTEST_SKIP() << "no sparse files";
+    if (::truncate((t / "big.mp3").c_str(), static_cast<off_t>(fiveGiB)) != 0)
+        GTEST_SKIP() << "no sparse files";
     DirContents d(t.path());
     ASSERT_TRUE(d.Scan());
     EXPECT_EQ(d.FileSize("big.mp3"), fiveGiB);
@@ -112,7 +115,8 @@ TEST(DirContents, LargeFilesKeepTheirFullSize) {
 
 TEST(DirContents, IterationOrders) {
     TempDir t;
-    for (const char* name : {"b.nfo", "a.m3u", "z.sfv", "x.mp3", "w.mp3", "other.txt", "cover.jpg"}) WriteFile(t / name, "");
+    for (const char* name : {"b.nfo", "a.m3u", "z.sfv", "x.mp3", "w.mp3", "other.txt", "cover.jpg"})
+        WriteFile(t / name, "");
     test::MakeDirs(t / "CD1");
     test::MakeDirs(t / "CD2");
     DirContents d(t.path());
@@ -120,7 +124,8 @@ TEST(DirContents, IterationOrders) {
 
     std::vector<std::string> all;
     for (bool more = d.FirstFile(); more; more = d.NextFile()) all.push_back(d.CurrentFileName());
-    EXPECT_EQ(all, (std::vector<std::string>{"cover.jpg", "other.txt", "w.mp3", "x.mp3", "z.sfv", "a.m3u", "b.nfo"}));
+    EXPECT_EQ(all, (std::vector<std::string>{"cover.jpg", "other.txt", "w.mp3", "x.mp3", "z.sfv", "a.m3u",
+                                             "b.nfo"}));
 
     std::vector<std::string> others;
     for (bool more = d.FirstFile(); more; more = d.NextFile(false)) others.push_back(d.CurrentFileName());

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 
@@ -159,7 +159,9 @@ TEST(WriteFileAtomic, FullDiskKeepsTheOldFileIntact) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {1024, 1024};
+        struct rlimit lim {
+            1024, 1024
+        };
         ::setrlimit(RLIMIT_FSIZE, &lim);
         Status s = WriteFileAtomic(t / "list.sfv", std::string(1 << 20, 'n'));
         ::_exit(s.ok() ? 0 : 3);

@@ -15,10 +15,10 @@ TEST(Text, CaseBlindComparisonCoversAsciiAndLatin1) {
         bool equal;
     } cases[] = {
         {"track01.mp3", "TRACK01.MP3", true},
-        {"Ärger.mp3", "ärger.MP3", true},         // UTF-8 Latin-1 letters
-        {"\xC4rger", "\xE4RGER", true},           // legacy Latin-1 bytes
+        {"Ärger.mp3", "ärger.MP3", true},  // UTF-8 Latin-1 letters
+        {"\xC4rger", "\xE4RGER", true},    // legacy Latin-1 bytes
         {"a.mp3", "a.mp", false},
-        {"\xC3\x97", "\xC3\xB7", false},          // multiplication and division signs do not fold
+        {"\xC3\x97", "\xC3\xB7", false},  // multiplication and division signs do not fold
         {"", "", true},
     };
     for (const auto& c : cases) EXPECT_EQ(IEquals(c.a, c.b), c.equal) << c.a << " vs " << c.b;
@@ -40,12 +40,12 @@ TEST(Text, CharactersCountCodePointsAndInvalidBytesOneEach) {
     } cases[] = {
         {"abc", 3, true},
         {"Bj\xC3\xB6rk", 5, true},
-        {"\xE2\x82\xAC", 1, true},         // euro sign
-        {"\xF0\x9F\x8E\xB5", 1, true},     // musical note
-        {"caf\xE9", 4, false},             // Latin-1 byte
-        {"\xE2\x82", 2, false},            // truncated sequence
-        {"\xC0\x80", 2, false},            // overlong encoding
-        {"\xED\xA0\x80", 3, false},        // surrogate
+        {"\xE2\x82\xAC", 1, true},      // euro sign
+        {"\xF0\x9F\x8E\xB5", 1, true},  // musical note
+        {"caf\xE9", 4, false},          // Latin-1 byte
+        {"\xE2\x82", 2, false},         // truncated sequence
+        {"\xC0\x80", 2, false},         // overlong encoding
+        {"\xED\xA0\x80", 3, false},     // surrogate
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CharCount(c.s), c.chars) << c.s;

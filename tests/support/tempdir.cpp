@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -16,23 +16,27 @@ namespace kestrow::test {
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/kestrow-test-XXXXXX";
-    if (char* made = ::mkdtemp(pattern.data())) m_path = made;
-    else ADD_FAILURE() << "mkdtemp failed for " << pattern;
+    if (char* made = ::mkdtemp(pattern.data()))
+        m_path = made;
+    else
+        ADD_FAILURE() << "mkdtemp failed for " << pattern;
 }
 
 TempDir::~TempDir() {
     if (m_path.empty()) return;
     std::error_code ec;
     // Tests may leave read-only folders behind; make them writable so they can be removed.
-    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0700);
     }
     ::chmod(m_path.c_str(), 0700);
     fs::remove_all(m_path, ec);
 }
 
-std::string TempDir::operator/(std::string_view name) const { return m_path + "/" + std::string(name); }
+std::string TempDir::operator/(std::string_view name) const {
+    return m_path + "/" + std::string(name);
+}
 
 void MakeDirs(const std::string& path) {
     std::error_code ec;

@@ -1,0 +1,322 @@
+// Texts, colours and questions of the analysis reports.
+#include "engine/analysisreporter.h"
+
+namespace kestrow {
+
+namespace {
+
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
+
+constexpr int kGoOn = 1;
+
+}  // namespace
+
+void AnalysisReporter::AppendToRemembered(const std::string& text) {
+    m_prompt.host().AppendToLogLine(text, m_remembered);
+}
+
+int AnalysisReporter::Report(int code, const std::string& n, const std::string& /*m*/, const std::string& x) {
+    const ReportPrompter& p = m_prompt;
+    JobHost& host = p.host();
+    switch (code) {
+        case -1:
+            p.OnColour(LogColour::Red, n + " Already contains backupdata for this directory!");
+            p.Blank();
+            p.NoteFailure();
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask(
+                    n + " already contains Kestrow Backupdata, you need to restore this directory before any "
+                        "changes can be made",
+                    "Error", Buttons::Ok, Icon::Information);
+            }
+            return -1;
+        case 1:
+            AppendToRemembered(" ===> CRC OK");
+            host.FileCheckFinished(true);
+            return kGoOn;
+        case 2: {
+            p.OnColour(LogColour::Red, " ===> *BAD* CRC  <---*WARNING*!!");
+            p.NoteProblemFiles();
+            host.FileCheckFinished(true);
+            if (p.Silenced(Silence::SuppressPlus)) return -1;
+            Answer a =
+                p.Ask(n + " is corrupt (Bad CRC), continue anyway?", "WARNING", Buttons::YesNoDefaultNo);
+            return a == Answer::Yes ? 1 : -1;
+        }
+        case 3:
+            p.OnColour(LogColour::Red, "== Listed file " + x + " was NOT found on disk! <---*WARNING*!!");
+            p.NoteProblemFiles();
+            return kGoOn;
+        case 5: {
+            p.OnColour(LogColour::Red, "== Syntax ERROR found: <---*WARNING*!!" + x);
+            if (p.Silenced(Silence::Suppress)) return -1;
+            Answer a = p.Ask(n + " contains a line with invalid syntax: " + x + "  continue Anyway ?",
+                             "WARNING", Buttons::YesNoDefaultNo);
+            return a == Answer::Yes ? 1 : -1;
+        }
+        case 6: {
+            p.OnColour(LogColour::Red, "== An *ERROR* occured while opening the file! <---*WARNING*!! " + x);
+            int answer = -1;
+            if (!p.Silenced(Silence::SuppressPlus)) {
+                Answer a =
+                    p.Ask("Could not open " + x + " For reading", "WARNING", Buttons::AbortRetryIgnore);
+                answer = a == Answer::Retry ? 0 : a == Answer::Ignore ? 1 : -1;
+            }
+            if (answer != 0) {
+                // The file is given up and counts as missing.
+                p.NoteProblemFiles();
+                host.FileCheckFinished(false);
+            }
+            return answer;
+        }
+        case 7:
+            Remember(p.Plain("== CRC checking: " + x));
+            host.FileCheckStarted(x);
+            return kGoOn;
+        case 8:
+            p.Plain("ANALYZING CONTENTS IN " + n);
+            p.Separator();
+            return kGoOn;
+        case 9:
+            p.OnColour(LogColour::Purple, "No SFV file(s) found!");
+            p.Blank();
+            return kGoOn;
+        case 10:
+            p.OnColour(LogColour::Purple, "No M3U file(s) found!");
+            p.Blank();
+            return kGoOn;
+        case 11:
+            p.OnColour(LogColour::Red, "No SFV or M3U files found! ");
+            return -1;
+        case 12:
+            p.Plain("Integrity OK! ");
+            return -1;
+        case 13:
+            p.Plain("This directory does not contain any backup data! ");
+            return -1;
+        case 14:
+            p.Plain("Backup data found in: " + n);
+            return kGoOn;
+        case 15: {
+            p.Plain(
+                "== Backup data was found in more than one file. Kestrow supports only one backup instance.");
+            Answer a = p.Ask(
+                "Backup data was found in more than one file. Kestrow supports only one backup instance. "
+                "Please "
+                "make sure you have not manually copied backup data into this dir, then try again",
+                "ERROR", Buttons::AbortRetryIgnore);
+            if (a == Answer::Abort) p.NoteFailure();
+            return a == Answer::Retry ? 0 : a == Answer::Ignore ? 1 : -1;
+        }
+        case 16: {
+            std::string text =
+                "The Backup data found in " + n + "is CORRUPT. The contents in this dir cannot be restored";
+            p.OnColour(LogColour::Red, "== " + text);
+            p.NoteFailure();
+            p.Ask(text, "FATAL ERROR", Buttons::Ok);
+            return -1;
+        }
+        case 21:
+            Remember(p.Plain("== Calculating CRC-sum for " + n));
+            return kGoOn;
+        case 22:
+            AppendToRemembered(" ===> DONE");
+            return kGoOn;
+        case 23:
+            p.Plain(x + ": CRC OK");
+            return kGoOn;
+        case 24:
+            p.OnColour(LogColour::Olive, "Removing " + n + " from SFV file(s)");
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("Truncated file'" + n +
+                          "' will be removed from SFV file(s) since its original filename" + x +
+                          "is also present, with identical CRC",
+                      "DUBLICATE FILES IN SFV", Buttons::Ok);
+            }
+            return kGoOn;
+        case 25: {
+            int answer = 0;
+            if (!p.Silenced(Silence::SuppressPlus)) {
+                Answer a = p.Ask(
+                    " CRC for TRUNCATED file '" + n + "' is OK but it's backed up ORIGINAL filename " + x +
+                        " is also listed in  a SFV file with another CRC-sum. Do you want the ORIGINAL "
+                        "filename and CRC to be removed from the SFVfile?",
+                    "DUBLICATE FILES", Buttons::YesNoDefaultYes);
+                answer = a == Answer::Yes ? 0 : -1;
+            }
+            if (answer == 0) p.Plain("ORIGINAL filename '" + x + "' will be removed from SFV file(s)");
+            return answer;
+        }
+        case 26: {
+            Answer a =
+                p.Ask("TRUNCATED file '" + n + " is  CORRUPT (CRC mismatch). Restore file anyway?" + x +
+                          " is also listed in  a SFV file with another CRC-sum. Continue and remove the "
+                          "ORIGINAL filename and CRC for the SFVfile?",
+                      "DUBLICATE FILES", Buttons::YesNoDefaultYes);
+            if (a != Answer::Yes) return -1;
+            p.OnColour(LogColour::Red, "*Warning* TRUNCATED file" + n + "is CORRUPT!");
+            return 0;
+        }
+        case 27:
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("There is no CRC present in any SFV-file(s) for TRUNCATED file '" + n, "No CRC",
+                      Buttons::Ok);
+            }
+            p.Plain("no CRC present in any SFV-file(s) for TRUNCATED file: " + n);
+            return 0;
+        case 28: {
+            if (p.Silenced(Silence::SuppressPlus)) return -1;
+            Answer a = p.Ask(
+                "Both the backed-up TRUNCATED file '" + n + "and a file with it's ORIGINAL filename '" + x +
+                    "' are present and appears to be identical (equal CRCs). Remove truncated file "
+                    "from disk and sfv-file(s)?  ",
+                "No CRC", Buttons::YesNoDefaultYes);
+            p.Plain("Identical TRUNCATED and ORIGINAL file found: " + n);
+            return a == Answer::Yes ? 0 : -1;
+        }
+        case 29: {
+            Answer a = p.Ask(
+                "Backed-up TRUNCATED file '" + n + " is OK, but  a file with it's ORIGINAL filename '" + x +
+                    "' is present  with a bad CRC. Replace this file with the correct one on disk and "
+                    "in sfv-file(s)?",
+                "No CRC", Buttons::YesNoDefaultYes);
+            if (a != Answer::Yes) return -1;
+            p.Plain("ORIGINAL file " + n + " with BAD CRC will be replaced");
+            return 0;
+        }
+        case 30:
+            p.Plain("Removing " + n + " from SFV file(s)");
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("Coppupted Backed-up Truncated file'" + n +
+                          "' will be removed from disk and SFV file(s) since a file with its original "
+                          "filename" +
+                          x + "is also present, with correct CRC",
+                      "DUBLICATE FILES", Buttons::Ok);
+            }
+            return 0;
+        case 31:
+            p.OnColour(LogColour::Red, "*Warning* Truncated file " + n + " not found in dir");
+            if (!p.Silenced(Silence::SuppressPlus)) {
+                p.Ask("No file with Truncated filename '" + n +
+                          "' contained in the backup data for this dir was found!",
+                      "MISSING FILE", Buttons::Ok);
+            }
+            return 0;
+        case 32:
+            p.OnColour(LogColour::Red,
+                       "*Warning* Truncated file " + n + " not found in dir, but listed in SFV");
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("CRC for Truncated file '" + n +
+                          "' was found in SFV but not on disk, ORIGINAL file with identical CRC was found. "
+                          "The entry "
+                          "for the truncated file will be removed from the sfv-file",
+                      "MISSING FILE", Buttons::Ok);
+            }
+            return 0;
+        case 33: {
+            Answer a = p.Ask("Backed-up TRUNCATED file '" + n +
+                                 "' is not present on disk. A file with it's original filename is however "
+                                 "present in the dir and "
+                                 "with correct CRC in an SFV-file This CRC is NOT identical to the one "
+                                 "listed for the missing "
+                                 "truncated file. It is reccomeded that you verify this dir manually and "
+                                 "then try to restore "
+                                 "again. Remove Truncated file from the sfv listing (not recomended)?",
+                             "No CRC", Buttons::YesNoDefaultYes);
+            p.OnColour(LogColour::Red, "no CRC present in any SFV-file(s) for TRUNCATED file: " + n);
+            if (a != Answer::Yes) return -1;
+            p.Plain("TRUNCATED file " + n + " will be removed from the SFV listing");
+            return 0;
+        }
+        case 34:
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("Backed-up TRUNCATED file '" + n +
+                          "' is not present either on disk or in any SFV-file. A file with it's original "
+                          "filename is "
+                          "however present with correct CRC. backup-data for truncated data will be removed",
+                      "No CRC", Buttons::Ok);
+            }
+            p.Plain("Backup data for TRUNCATED file " + n + " will be removed");
+            return 0;
+        case 35:
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("Backed-up TRUNCATED file '" + n +
+                          "' is not present either on disk or in any SFV-file. A file with it's original "
+                          "filename is "
+                          "however present but with BAD CRC. backup-data for truncated data will be removed",
+                      "No CRC", Buttons::Ok);
+            }
+            p.OnColour(LogColour::Red,
+                       "Backup data for TRUNCATED file " + n +
+                           " will be removed. *WARNING* A file with it's original filename is "
+                           "present but CORRUPT");
+            return 0;
+        case 36: {
+            Answer a =
+                p.Ask("Both the TRUNCATED TEMPfile '" + n + "' and a file with its ORIGINAL filename '" + x +
+                          "' are presnet on disk. Overwrite the original file?",
+                      "Overwrite?", Buttons::YesNoDefaultYes);
+            p.OnColour(LogColour::Red, "no CRC present in any SFV-file(s) for TRUNCATED file: " + n);
+            return a == Answer::Yes ? 0 : -1;
+        }
+        case 37:
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask("Backed-up TRUNCATED TEMPfile '" + n + "' was not found on disk", "Missing file",
+                      Buttons::Ok);
+            }
+            p.OnColour(LogColour::Red,
+                       "*WARNING* Backed-up TRUNCATED TEMPfile '" + n + "' was not found on disk");
+            return 0;
+        case 38:
+            p.Blank();
+            p.OnColour(LogColour::Olive, "Listing PLANNED MODIFICATIONS in dir " + n + ":");
+            p.Separator();
+            return kGoOn;
+        case 39:
+            p.OnColour(LogColour::Olive, "== DIR:  " + n + ", ===> " + x);
+            return kGoOn;
+        case 40:
+            p.OnColour(LogColour::Olive, "== FILE: " + n + ", ===> " + x);
+            return kGoOn;
+        case 42: {
+            p.OnColour(LogColour::Purple, "No NFO file(s) found!");
+            p.Blank();
+            if (p.Silenced(Silence::Suppress)) return 0;
+            Answer a = p.Ask("No NFO file found for directory " + n + " Continue anyway?", "ERROR",
+                             Buttons::YesNoDefaultNo);
+            return a == Answer::Yes ? 0 : -1;
+        }
+        case 43:
+            p.OnColour(LogColour::Purple, "No NFO file(s) found!");
+            p.Blank();
+            return kGoOn;
+        case 44:
+            AppendToRemembered(" ===> SKIPPED (trusted)");
+            host.FileCheckFinished(false);
+            return kGoOn;
+        case 45: {
+            if (p.Silenced(Silence::SuppressPlus)) return 0;
+            Answer a = p.Ask("One or more files listed in " + n +
+                                 " was NOT found on disk!, see the log window for details, continue anyway?",
+                             "WARNING", Buttons::YesNoDefaultNo);
+            return a == Answer::Yes ? 1 : -1;
+        }
+        case 46: {
+            std::string text =
+                "When attemting to restore filenames without backupdata, files that did not match any entry "
+                "in the "
+                "M3U or SFV file(s), I was not able to distinguish between two or more files. You should "
+                "examine "
+                "this directory manually and try to correct the filenames yourself!";
+            p.Plain(n + ": " + text);
+            p.Ask(text, "WARNING", Buttons::YesNoDefaultNo);
+            return -1;
+        }
+        default:
+            return kGoOn;
+    }
+}
+
+}  // namespace kestrow

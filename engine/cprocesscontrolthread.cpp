@@ -1,0 +1,128 @@
+// The job runner.
+#include "engine/cprocesscontrolthread.h"
+
+#include <memory>
+#include <vector>
+
+#include "content/dircontents.h"
+#include "engine/cprocessthread.h"
+#include "engine/preparedirjob.h"
+
+namespace kestrow {
+
+void CProcessControlThread::CouldNotLocate(const std::string& name) {
+    JobHost& host = m_context->host;
+    std::string text = "Could not locate selected dir " + name + ", Directory skipped!";
+    host.LogColouredLine(LogColour::White, LogColour::Red, text);
+    m_context->control.sawUnreadableDir = true;
+    if (!m_context->control.shuttingDown) {
+        host.Ask(HostQuestion{text, "WARNING", platform::Buttons::Ok, platform::Icon::Exclamation,
+                              platform::Answer::Ok});
+    }
+}
+
+int CProcessControlThread::Run() {
+    if (!m_context) return -1;
+    const PassContext& ctx = *m_context;
+    JobHost& host = ctx.host;
+    JobControl& control = ctx.control;
+    const ProcessOptions& options = host.Options();
+
+    DirContents working;
+    const bool single = control.CommandLineRun() && !control.commandLineName.empty();
+    if (control.CommandLineRun() && control.commandLineName.empty()) host.SelectAllDirs();
+
+    std::vector<std::string> names;
+    if (single)
+        names.push_back(control.commandLineName);
+    else
+        names = host.SelectedDirNames();
+
+    if (names.empty()) {
+        host.Ask(HostQuestion{"Please select the directories you wish to process!", "No selection",
+                              platform::Buttons::Ok, platform::Icon::Information, platform::Answer::Ok});
+    } else {
+        control.rules = options.DeleteTempFiles && options.lastProcessOption == 1
+                            ? BuildRuleLists(options.specialFileLines)
+                            : SpecialFileRuleLists{};
+        // Once per job, so that a broken rule is not met silently in every directory.
+        for (const std::string& line : control.rules.skippedLines) {
+            host.LogColouredLine(
+                LogColour::White, LogColour::Red,
+                "Special file rule skipped, a rename needs \" -> \" and a plain file name: " + line);
+        }
+
+        // The runner keeps its own view of the folder: the list the user sees may be refilled
+        // while the job runs.
+        DirContents folder(host.CurrentFolder());
+        ctx.steps.Scan(folder);
+
+        host.SetJobState(JobState::Running);
+        control.pauseRequested = false;
+        control.abortRequested = false;
+        // A new job reports its own abort, whatever the last one did.
+        control.abortReported = false;
+        host.EnableAbortPause(true);
+
+        // A pass changes only its own directory and the markers named after it, so the view of
+        // the folder stays good for the other names; it is read again only when a name is not
+        // in it.
+        bool folderChanged = false;
+        for (const std::string& name : names) {
+            if (control.shuttingDown) break;
+            if (folderChanged && folder.FindSubdir(name) != 0) {
+                ctx.steps.Scan(folder);
+                folderChanged = false;
+            }
+            if (folder.FindSubdir(name) != 0) {
+                CouldNotLocate(name);
+                continue;
+            }
+            working.SetPath(folder.DirPath() + name);
+            if (!ctx.steps.Scan(working)) {
+                CouldNotLocate(name);
+                continue;
+            }
+            if (options.lastProcessOption == 1 || options.lastProcessOption == 2) {
+                auto job = std::make_unique<PrepareDirJob>(working);
+                ctx.steps.LoadLists(*job);
+                job->groupTags = options.preserveGrptag ? &options.groupTags : nullptr;
+                job->parent = &folder;
+                job->rules = &control.rules;
+                control.rejected = 0;
+                control.accepted = options.ConfirmChanges ? 0 : 1;
+                control.prepareJob = job.get();
+                CProcessThread worker;
+                worker.Attach(ctx);
+                worker.Start();
+                // The job object lives until its worker is joined.
+                worker.Join();
+                control.prepareJob = nullptr;
+            } else {
+                // The restore pass arrives with its own engine; until then a restore job does
+                // nothing to the directory.
+                control.sawFailure = true;
+            }
+            folderChanged = true;
+        }
+
+        host.EnableAbortPause(false);
+        host.RefillDirList();
+    }
+
+    control.rules = SpecialFileRuleLists{};
+    host.SetJobState(JobState::Idle);
+    if (control.CommandLineRun()) host.CloseAfterUnattendedRun();
+    return 0;
+}
+
+void CProcessControlThread::Start() {
+    Join();
+    m_thread = std::thread([this] { Run(); });
+}
+
+void CProcessControlThread::Join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+}  // namespace kestrow

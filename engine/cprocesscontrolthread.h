@@ -1,0 +1,35 @@
+// The job runner: one selected directory at a time, it builds the directory's engine object,
+// starts the pass worker and waits for it.
+#pragma once
+
+#include <thread>
+
+#include "engine/passcontext.h"
+
+namespace kestrow {
+
+class DirContents;
+
+class CProcessControlThread {
+public:
+    CProcessControlThread() = default;
+    ~CProcessControlThread() { Join(); }
+    CProcessControlThread(const CProcessControlThread&) = delete;
+    CProcessControlThread& operator=(const CProcessControlThread&) = delete;
+
+    void Attach(const PassContext& context) { m_context = &context; }
+    // -1 when nothing is attached, else 0 at the end of the job.
+    int Run();
+    // Runs the job on its own thread and returns at once.
+    void Start();
+    void Join();
+    bool Running() const { return m_thread.joinable(); }
+
+private:
+    void CouldNotLocate(const std::string& name);
+
+    const PassContext* m_context = nullptr;
+    std::thread m_thread;
+};
+
+}  // namespace kestrow

@@ -1,0 +1,60 @@
+// Log lines with stable identities.
+#include "engine/loglinemodel.h"
+
+#include <algorithm>
+
+namespace kestrow {
+
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return out;
+}
+
+LogLineModel::LogLineModel(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 2)) {}
+
+LogLineId LogLineModel::Add(LogColour foreground, LogColour background, std::string_view text) {
+    if (m_lines.size() >= m_capacity) {
+        std::size_t drop = m_lines.size() < kShedBlock ? m_lines.size() - 1 : kShedBlock;
+        m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<std::ptrdiff_t>(drop));
+        m_shed += drop;
+    }
+    LogLine line;
+    line.id = m_nextId++;
+    line.foreground = foreground;
+    line.background = background;
+    line.text = OneLine(text);
+    m_lines.push_back(std::move(line));
+    return m_lines.back().id;
+}
+
+std::size_t LogLineModel::IndexOf(LogLineId id) const {
+    auto it = std::lower_bound(m_lines.begin(), m_lines.end(), id,
+                               [](const LogLine& line, LogLineId wanted) { return line.id < wanted; });
+    if (it == m_lines.end() || it->id != id) return m_lines.size();
+    return static_cast<std::size_t>(it - m_lines.begin());
+}
+
+const LogLine* LogLineModel::Find(LogLineId id) const {
+    std::size_t index = IndexOf(id);
+    return index < m_lines.size() ? &m_lines[index] : nullptr;
+}
+
+LogLineId LogLineModel::Append(LogLineId id, std::string_view text) {
+    std::size_t index = IndexOf(id);
+    if (index >= m_lines.size()) return Add(LogColour::Black, LogColour::White, text);
+    LogLine& line = m_lines[index];
+    line.text += OneLine(text);
+    line.foreground = LogColour::Black;
+    line.background = LogColour::White;
+    return line.id;
+}
+
+void LogLineModel::Clear() {
+    m_shed += m_lines.size();
+    m_lines.clear();
+}
+
+}  // namespace kestrow

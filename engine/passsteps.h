@@ -1,0 +1,34 @@
+// The engine steps the check/prepare pass calls on each directory, behind one interface so that
+// the pass can be driven by other steps (the tests' fakes, and steps as they are built).
+#pragma once
+
+#include <string>
+
+#include "content/dircontents.h"
+#include "content/reporter.h"
+
+namespace kestrow {
+
+class PrepareDirJob;
+
+class PassSteps {
+public:
+    virtual ~PassSteps() = default;
+
+    // Lists the directory anew; false when it cannot be read.
+    virtual bool Scan(DirContents& dir) = 0;
+    virtual void LoadLists(PrepareDirJob& job) = 0;
+    // Negative when the check stopped at the user's request or found backup data.
+    virtual int CheckIntegrity(PrepareDirJob& job, int checkFlags, bool reload, Reporter& reporter) = 0;
+    // -2 refused by the user; above 0 (the number of subdirectories) the pass descends. Leaves
+    // job.nothingToDo set when no change is planned.
+    virtual int PlanDirectory(PrepareDirJob& job, int maxLength, unsigned renameOptions, bool checkAndTag,
+                              Reporter& reporter) = 0;
+    // -1 no valid backup data, -2 backup data not saved, -3 stopped after the backup data was
+    // stored, 1 applied.
+    virtual int ApplyPlan(PrepareDirJob& job, int backupTo, Reporter& reporter) = 0;
+    virtual int WriteTagline(PrepareDirJob& job, const std::string& prefix, bool noCheck,
+                             Reporter& reporter) = 0;
+};
+
+}  // namespace kestrow

@@ -1,0 +1,25 @@
+// The per-directory object of the check/prepare pass: the directory with its lists and the state
+// the pass keeps for it.
+#pragma once
+
+#include "content/listeddir.h"
+#include "engine/specialfilerulelists.h"
+#include "rename/changeplan.h"
+#include "settings/processoptions.h"
+
+namespace kestrow {
+
+class PrepareDirJob : public ListedDir {
+public:
+    explicit PrepareDirJob(const DirContents& scanned) { static_cast<DirContents&>(*this) = scanned; }
+
+    // Set when preserveGrptag is on, else none.
+    const GroupTagMap* groupTags = nullptr;
+    const SpecialFileRuleLists* rules = nullptr;
+    // Left by planning: no change is planned for this directory.
+    bool nothingToDo = false;
+    // The changes planned for this directory, carried out by the apply.
+    ChangePlan plan;
+};
+
+}  // namespace kestrow

@@ -1,0 +1,58 @@
+// The silence rule and the question plumbing of the reporters.
+#include "engine/reportprompter.h"
+
+#include "engine/jobcontrol.h"
+#include "engine/logtexts.h"
+
+namespace kestrow {
+
+platform::Answer DefaultAnswerOf(platform::Buttons buttons) {
+    switch (buttons) {
+        case platform::Buttons::Ok:
+            return platform::Answer::Ok;
+        case platform::Buttons::YesNoDefaultYes:
+            return platform::Answer::Yes;
+        case platform::Buttons::YesNoDefaultNo:
+            return platform::Answer::No;
+        case platform::Buttons::RetryCancel:
+            return platform::Answer::Retry;
+        case platform::Buttons::AbortRetryIgnore:
+            return platform::Answer::Retry;
+    }
+    return platform::Answer::Ok;
+}
+
+bool ReportPrompter::Silenced(Silence rule) const {
+    if (rule == Silence::Never) return false;
+    const ProcessOptions& o = m_host.Options();
+    if (o.SuppressAlerts) return true;
+    if (rule == Silence::Suppress) return false;
+    return !o.Truncate && !o.ReplaceDots && !o.RemoveDotsInDirs && !o.StripTHEtagDirs && !o.StripVAtagDirs &&
+           !o.DeleteTempFiles;
+}
+
+platform::Answer ReportPrompter::Ask(const std::string& text, const std::string& caption,
+                                     platform::Buttons buttons, platform::Icon icon) const {
+    return Ask(text, caption, buttons, icon, DefaultAnswerOf(buttons));
+}
+
+platform::Answer ReportPrompter::Ask(const std::string& text, const std::string& caption,
+                                     platform::Buttons buttons, platform::Icon icon,
+                                     platform::Answer defaultAnswer) const {
+    if (m_control && m_control->shuttingDown) return platform::RefusingAnswer(buttons);
+    return m_host.Ask(HostQuestion{text, caption, buttons, icon, defaultAnswer});
+}
+
+void ReportPrompter::Separator() const {
+    m_host.LogLine(std::string(kSeparator));
+}
+
+void ReportPrompter::NoteProblemFiles() const {
+    if (m_control) m_control->sawProblemFiles = true;
+}
+
+void ReportPrompter::NoteFailure() const {
+    if (m_control) m_control->sawFailure = true;
+}
+
+}  // namespace kestrow

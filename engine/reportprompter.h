@@ -1,0 +1,52 @@
+// What the two reporters share: the silence rule, question boxes and the log calls they make.
+#pragma once
+
+#include <string>
+
+#include "engine/jobhost.h"
+
+namespace kestrow {
+
+class JobControl;
+
+// Which setting keeps a question from being shown.
+enum class Silence {
+    Suppress,      // "Suppress alert popups" alone
+    SuppressPlus,  // also when no renaming option is on
+    Never,         // the question is always asked
+};
+
+class ReportPrompter {
+public:
+    ReportPrompter(JobHost& host, JobControl* control) : m_host(host), m_control(control) {}
+
+    JobHost& host() const { return m_host; }
+    JobControl* control() const { return m_control; }
+
+    bool Silenced(Silence rule) const;
+    // Asks unless the front end is closing, in which case the refusing button answers.
+    platform::Answer Ask(const std::string& text, const std::string& caption, platform::Buttons buttons,
+                         platform::Icon icon = platform::Icon::Exclamation) const;
+    platform::Answer Ask(const std::string& text, const std::string& caption, platform::Buttons buttons,
+                         platform::Icon icon, platform::Answer defaultAnswer) const;
+
+    LogLineId Plain(const std::string& text) const { return m_host.LogLine(text); }
+    // Every coloured report line is white text on a coloured background.
+    LogLineId OnColour(LogColour background, const std::string& text) const {
+        return m_host.LogColouredLine(LogColour::White, background, text);
+    }
+    void Blank() const { m_host.LogLine(" "); }
+    void Separator() const;
+
+    void NoteProblemFiles() const;
+    void NoteFailure() const;
+
+private:
+    JobHost& m_host;
+    JobControl* m_control;
+};
+
+// The default button of a button set, as the boxes show it.
+platform::Answer DefaultAnswerOf(platform::Buttons buttons);
+
+}  // namespace kestrow

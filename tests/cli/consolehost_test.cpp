@@ -1,0 +1,198 @@
+// The console host: log output with appends and colours, answers without a terminal, and the
+// confirmation of planned changes; the terminal questioner on a pipe.
+#include "cli/consolehost.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "cli/terminalquestioner.h"
+#include "tests/support/tempdir.h"
+
+namespace kestrow {
+namespace {
+
+using platform::Answer;
+using platform::Buttons;
+
+class FixedQuestioner : public platform::Questioner {
+public:
+    Answer answer = Answer::Yes;
+    int asked = 0;
+    Answer Ask(const std::string&, const std::string&, Buttons, platform::Icon) override {
+        ++asked;
+        return answer;
+    }
+};
+
+class ConsoleHostTest : public ::testing::Test {
+protected:
+    std::string Output() {
+        std::fflush(file);
+        return test::ReadFile(path);
+    }
+    ConsoleHost::Setup MakeSetup(bool colour) {
+        ConsoleHost::Setup s;
+        s.out = file;
+        s.colour = colour;
+        return s;
+    }
+    ~ConsoleHostTest() override { std::fclose(file); }
+
+    test::TempDir tmp;
+    std::string path = tmp / "out.txt";
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    ProcessOptions options;
+    JobControl control;
+    FixedQuestioner questioner;
+};
+
+TEST_F(ConsoleHostTest, AppendsLandOnTheirLineUntilItIsWritten) {
+    ConsoleHost host(options, control, questioner, MakeSetup(false));
+    LogLineId a = host.LogLine("== CRC checking: a.mp3");
+    host.AppendToLogLine(" ===> CRC OK", a);
+    host.LogLine("next\r\nline");
+    // The first line has been written out: a late append becomes a line of its own.
+    host.AppendToLogLine(" ===> DONE", a);
+    host.Finish();
+    EXPECT_EQ(Output(), "== CRC checking: a.mp3 ===> CRC OK\nnext  line\n ===> DONE\n");
+}
+
+TEST_F(ConsoleHostTest, ColouredLinesUseTheAnsiColours) {
+    ConsoleHost host(options, control, questioner, MakeSetup(true));
+    host.LogColouredLine(LogColour::White, LogColour::Blue, "Processing x/");
+    host.LogLine("plain");
+    LogLineId red = host.LogColouredLine(LogColour::White, LogColour::Red, "red");
+    host.AppendToLogLine("+", red);  // an append turns the line plain
+    host.LogColouredLine(LogColour::White, LogColour::Olive, "olive");
+    host.Finish();
+    EXPECT_EQ(Output(), "\x1b[97;104mProcessing x/\x1b[0m\nplain\nred+\n\x1b[97;43molive\x1b[0m\n");
+}
+
+TEST(ConsoleColourTest, SixteenColoursMapOntoAnsi) {
+    EXPECT_EQ(ConsoleHost::AnsiStart(LogColour::Black, LogColour::White), "");
+    EXPECT_EQ(ConsoleHost::AnsiStart(LogColour::White, LogColour::Purple), "\x1b[97;45m");
+    EXPECT_EQ(ConsoleHost::AnsiStart(LogColour::White, LogColour::Teal), "\x1b[97;46m");
+    EXPECT_EQ(ConsoleHost::AnsiStart(LogColour::White, LogColour::Green), "\x1b[97;42m");
+    EXPECT_EQ(ConsoleHost::AnsiStart(LogColour::Aqua, LogColour::Gray), "\x1b[96;100m");
+    EXPECT_EQ(ConsoleHost::AnsiStart(LogColour::Maroon, LogColour::Silver), "\x1b[31;47m");
+}
+
+TEST_F(ConsoleHostTest, ConfirmationFollowsTheAnswerPolicy) {
+    struct Row {
+        AnswerPolicy policy;
+        bool interactive;
+        Answer userAnswer;
+        int accepted;
+        int rejected;
+    };
+    const Row rows[] = {
+        {AnswerPolicy::Yes, false, Answer::No, 1, 0},  {AnswerPolicy::No, true, Answer::Yes, 0, 1},
+        {AnswerPolicy::Ask, false, Answer::Yes, 0, 1}, {AnswerPolicy::Ask, true, Answer::Yes, 1, 0},
+        {AnswerPolicy::Ask, true, Answer::No, 0, 1},
+    };
+    for (const Row& row : rows) {
+        JobControl c;
+        questioner.answer = row.userAnswer;
+        ConsoleHost::Setup s = MakeSetup(false);
+        s.answers = row.policy;
+        s.interactive = row.interactive;
+        ConsoleHost host(options, c, questioner, s);
+        host.EnableAcceptReject(true);
+        EXPECT_EQ(c.accepted.load(), row.accepted);
+        EXPECT_EQ(c.rejected.load(), row.rejected);
+    }
+}
+
+TEST_F(ConsoleHostTest, ClosingRefusesPendingQuestions) {
+    ConsoleHost host(options, control, questioner, MakeSetup(false));
+    control.shuttingDown = true;
+    EXPECT_EQ(
+        host.Ask(HostQuestion{"t", "c", Buttons::RetryCancel, platform::Icon::Exclamation, Answer::Retry}),
+        Answer::Cancel);
+    EXPECT_EQ(questioner.asked, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct Pipe {
+    int fds[2] = {-1, -1};
+    Pipe() { EXPECT_EQ(::pipe(fds), 0); }
+    ~Pipe() {
+        for (int fd : fds) {
+            if (fd >= 0) ::close(fd);
+        }
+    }
+    void Send(const std::string& text) {
+        EXPECT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    void CloseWrite() {
+        ::close(fds[1]);
+        fds[1] = -1;
+    }
+};
+
+TEST(TerminalQuestionerTest, ReadsTheAnswerKeys) {
+    struct Row {
+        std::string input;
+        Buttons buttons;
+        Answer expected;
+    };
+    const Row rows[] = {
+        {"y\n", Buttons::YesNoDefaultNo, Answer::Yes},      {"N\n", Buttons::YesNoDefaultYes, Answer::No},
+        {"\n", Buttons::YesNoDefaultYes, Answer::Yes},      {"\n", Buttons::YesNoDefaultNo, Answer::No},
+        {"x\nr\n", Buttons::RetryCancel, Answer::Retry},    {"\nc\n", Buttons::RetryCancel, Answer::Cancel},
+        {"i\n", Buttons::AbortRetryIgnore, Answer::Ignore}, {"a\n", Buttons::AbortRetryIgnore, Answer::Abort},
+        {"", Buttons::RetryCancel, Answer::Cancel},  // end of input refuses
+    };
+    test::TempDir tmp;
+    for (const Row& row : rows) {
+        Pipe in;
+        in.Send(row.input);
+        in.CloseWrite();
+        std::FILE* prompts = std::fopen((tmp / "prompts").c_str(), "w");
+        TerminalQuestioner q(AnswerPolicy::Ask, true, nullptr, in.fds[0], ::fileno(prompts));
+        EXPECT_EQ(q.Ask("text", "CAPTION", row.buttons, platform::Icon::Exclamation), row.expected)
+            << row.input;
+        std::fclose(prompts);
+        EXPECT_NE(test::ReadFile(tmp / "prompts").find("CAPTION: text"), std::string::npos);
+    }
+}
+
+TEST(TerminalQuestionerTest, PoliciesAnswerWithoutReading) {
+    struct Row {
+        AnswerPolicy policy;
+        bool interactive;
+        Buttons buttons;
+        Answer expected;
+    };
+    const Row rows[] = {
+        {AnswerPolicy::Yes, true, Buttons::YesNoDefaultNo, Answer::Yes},
+        // A retry with nobody to fix the cause would loop; --yes goes on instead.
+        {AnswerPolicy::Yes, true, Buttons::RetryCancel, Answer::Cancel},
+        {AnswerPolicy::Yes, true, Buttons::AbortRetryIgnore, Answer::Ignore},
+        {AnswerPolicy::No, true, Buttons::YesNoDefaultYes, Answer::No},
+        {AnswerPolicy::No, true, Buttons::AbortRetryIgnore, Answer::Abort},
+        {AnswerPolicy::Ask, false, Buttons::YesNoDefaultYes, Answer::No},
+        {AnswerPolicy::Ask, false, Buttons::RetryCancel, Answer::Cancel},
+    };
+    for (const Row& row : rows) {
+        Pipe in;  // nothing is ever written: reading would block
+        TerminalQuestioner q(row.policy, row.interactive, nullptr, in.fds[0], in.fds[1]);
+        EXPECT_EQ(q.Ask("t", "c", row.buttons, platform::Icon::Exclamation), row.expected);
+    }
+}
+
+TEST(TerminalQuestionerTest, CancelRefusesAWaitingQuestion) {
+    Pipe in;
+    std::atomic<bool> cancel{true};
+    test::TempDir tmp;
+    std::FILE* prompts = std::fopen((tmp / "p").c_str(), "w");
+    TerminalQuestioner q(AnswerPolicy::Ask, true, &cancel, in.fds[0], ::fileno(prompts));
+    EXPECT_EQ(q.Ask("t", "c", Buttons::YesNoDefaultYes, platform::Icon::Exclamation), Answer::No);
+    std::fclose(prompts);
+}
+
+}  // namespace
+}  // namespace kestrow

@@ -1,0 +1,57 @@
+// Preloaded into kestrow-cli by the end-to-end tests: counts the calls that change names on disk
+// (renames and unlinks) and kills the process just before call number KESTROW_KILL_AT, so that a
+// test can stop a prepare between any two of its operations.
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdlib>
+
+namespace {
+
+std::atomic<long> g_calls{0};
+
+void Tick() {
+    static const long killAt = [] {
+        const char* v = std::getenv("KESTROW_KILL_AT");
+        return v ? std::atol(v) : 0L;
+    }();
+    if (killAt > 0 && ++g_calls == killAt) ::raise(SIGKILL);
+}
+
+template <typename F>
+F Next(const char* name) {
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+int rename(const char* from, const char* to) {
+    Tick();
+    static auto real = Next<int (*)(const char*, const char*)>("rename");
+    return real(from, to);
+}
+
+int unlink(const char* path) {
+    Tick();
+    static auto real = Next<int (*)(const char*)>("unlink");
+    return real(path);
+}
+
+long syscall(long number, ...) {
+    va_list ap;
+    va_start(ap, number);
+    long a[6];
+    for (long& v : a) v = va_arg(ap, long);
+    va_end(ap);
+    if (number == SYS_renameat2) Tick();
+    static auto real = Next<long (*)(long, ...)>("syscall");
+    return real(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+}
+
+}  // extern "C"

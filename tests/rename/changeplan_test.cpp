@@ -1,0 +1,543 @@
+// Change plan and apply of a prepare pass on real folders: what is planned and listed, where the
+// backup data goes, the order of the apply, its failures, and what an interrupted apply leaves.
+#include "rename/changeplan.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "backup/backupfinder.h"
+#include "content/crc32.h"
+#include "content/integrity.h"
+#include "platform/fs.h"
+#include "platform/text.h"
+#include "tests/support/recordingreporter.h"
+#include "tests/support/tempdir.h"
+
+namespace kestrow {
+namespace {
+
+using test::MakeDirs;
+using test::ReadFile;
+using test::RecordingReporter;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr RenameOptions kTagAndYear{static_cast<std::uint32_t>(RenameOption::PreserveGrptag) |
+                                    static_cast<std::uint32_t>(RenameOption::PreserveRlsyear)};
+
+const std::string kLongDir = "A_Very_Long_Artist_Name-A_Very_Long_Album_Title_Here_Extended_Edition-2004-GRP";
+const std::string kLongMp3 = "01-a_very_long_artist_name-a_very_long_song_title_that_goes_on_and_on-grp.mp3";
+const std::string kShortMp3 = "02-artist-song-grp.mp3";
+const std::string kLongNfo = "00-a_very_long_artist_name-a_very_long_album_title_here_extended-2004-grp.nfo";
+
+std::string CrcOf(const std::string& bytes) {
+    return CrcText(Crc32(0, bytes.data(), bytes.size()));
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(folder, entries);
+    std::vector<std::string> names;
+    for (const auto& e : entries) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The backup data as a restore would find it.
+BackupData ReadBackup(const std::string& folder) {
+    ListedDir dir(folder);
+    dir.LoadLists();
+    BackupData data;
+    RecordingReporter quiet(1);
+    findBackupData(dir, data, false, quiet);
+    return data;
+}
+
+class ChangePlanTest : public ::testing::Test {
+protected:
+    std::string Path() const { return tmp / m_name; }
+
+    // A release with two MP3 files (one over-long), an NFO and lists naming the MP3 files.
+    void MakeRelease(const std::string& name, bool withSfv = true, bool withM3u = true) {
+        m_name = name;
+        WriteFile(Path() + "/" + kLongMp3, "first track");
+        WriteFile(Path() + "/" + kShortMp3, "second track");
+        WriteFile(Path() + "/" + kLongNfo, "info");
+        if (withSfv) {
+            WriteFile(Path() + "/album.sfv", "; made by hand\r\n" + kLongMp3 + " " + CrcOf("first track") +
+                                                 "\r\n" + kShortMp3 + " " + CrcOf("second track") + "\r\n");
+        }
+        if (withM3u) WriteFile(Path() + "/album.m3u", "#EXTM3U\r\n" + kLongMp3 + "\r\n" + kShortMp3 + "\r\n");
+    }
+
+    void Load() {
+        parent = std::make_unique<DirContents>(tmp.path());
+        parent->Scan();
+        dir = std::make_unique<ListedDir>(Path());
+        ASSERT_TRUE(dir->LoadLists());
+        dir->parent = parent.get();
+    }
+
+    int Plan(int maximum = 64, RenameOptions options = kTagAndYear, bool checkOnly = false) {
+        return PlanDirectory(*dir, plan, PlanSettings{&tags, rules.get()}, maximum, options, checkOnly,
+                             reporter);
+    }
+    int Apply(int backupTo) { return ApplyPlan(*dir, plan, backupTo, reporter); }
+
+    const PlannedChange* ChangeOf(const std::string& original) const {
+        for (const auto& c : plan.fileRenames) {
+            if (c.originalName == original) return &c;
+        }
+        return nullptr;
+    }
+
+    TempDir tmp;
+    std::string m_name;
+    std::unique_ptr<DirContents> parent;
+    std::unique_ptr<ListedDir> dir;
+    std::unique_ptr<SpecialFileRuleLists> rules;
+    GroupTagMap tags{{"GRP", "GRP"}};
+    ChangePlan plan;
+    RecordingReporter reporter{0};
+};
+
+TEST_F(ChangePlanTest, PlansEveryOverLongNameAndPointsTheListEntriesAtIt) {
+    MakeRelease(kLongDir);
+    Load();
+    EXPECT_EQ(Plan(), 0);
+
+    EXPECT_FALSE(plan.nothingToDo);
+    EXPECT_EQ(plan.dirOriginalName, kLongDir);
+    // The worked example: 53 characters, the cut mark, then the kept year and tag.
+    EXPECT_EQ(plan.dirNewName, kLongDir.substr(0, 53) + "___2004-GRP");
+    ASSERT_EQ(plan.fileRenames.size(), 2u);
+    // Visiting order: other files, then MP3, SFV, M3U, NFO.
+    EXPECT_EQ(plan.fileRenames[0].originalName, kLongMp3);
+    EXPECT_EQ(plan.fileRenames[1].originalName, kLongNfo);
+    for (const auto& c : plan.fileRenames) {
+        EXPECT_LE(platform::CharCount(c.newName), 64u) << c.newName;
+        EXPECT_TRUE(platform::IEndsWith(c.newName, c.originalName.substr(c.originalName.rfind('.'))));
+    }
+    EXPECT_TRUE(platform::IEndsWith(ChangeOf(kLongNfo)->newName, "2004-grp.nfo"));
+    EXPECT_EQ(plan.unchangedFiles, (std::vector<std::string>{kShortMp3, "album.sfv", "album.m3u"}));
+
+    // Records: files in visiting order, then the directory.
+    const std::string& text = plan.recordText;
+    const auto f1 = text.find("<F:.mp3;"), f2 = text.find("<F:.nfo;"), d = text.find("<D:;");
+    ASSERT_NE(d, std::string::npos);
+    EXPECT_LT(f1, f2);
+    EXPECT_LT(f2, d);
+    EXPECT_NE(text.find("><OP:1>"), std::string::npos);
+
+    const std::string newMp3 = ChangeOf(kLongMp3)->newName;
+    EXPECT_EQ(dir->sfvLists[0].EntryName(0), newMp3);
+    EXPECT_EQ(dir->m3uLists[0].EntryPath(0), newMp3);
+    EXPECT_EQ(dir->sfvLists[0].EntryName(1), kShortMp3);
+    EXPECT_FALSE(dir->integrity.listingCurrent);
+
+    const std::vector<int> expected{ChangeCode::ListingHeader, ChangeCode::DirRename, ChangeCode::FileChange,
+                                    ChangeCode::FileChange};
+    EXPECT_EQ(reporter.Codes(), expected);
+    EXPECT_EQ(reporter.reports[0].n, kLongDir);
+    EXPECT_EQ(reporter.reports[2].n, kLongMp3);
+    EXPECT_EQ(reporter.reports[2].m, newMp3);
+}
+
+TEST_F(ChangePlanTest, AShortReleaseHasNothingToDoAndListsOnlyTheHeader) {
+    m_name = "Artist-Album-2004-GRP";
+    WriteFile(Path() + "/01-a-b.mp3", "x");
+    WriteFile(Path() + "/album.sfv", "01-a-b.mp3 " + CrcOf("x") + "\r\n");
+    WriteFile(Path() + "/album.m3u", "01-a-b.mp3\r\n");
+    MakeDirs(Path() + "/CD1");
+    MakeDirs(Path() + "/CD2");
+    Load();
+    EXPECT_EQ(Plan(), 2);
+    EXPECT_TRUE(plan.nothingToDo);
+    EXPECT_TRUE(plan.fileRenames.empty());
+    EXPECT_TRUE(plan.recordText.empty());
+    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
+}
+
+TEST_F(ChangePlanTest, AnEmptyDirectoryThatFitsEndsEarlyWithoutAListing) {
+    m_name = "Short_Name";
+    MakeDirs(Path() + "/Sub");
+    Load();
+    EXPECT_EQ(Plan(), 1);
+    EXPECT_TRUE(plan.nothingToDo);
+    EXPECT_TRUE(reporter.reports.empty());
+
+    // Without truncation the directory's own name still goes through the rules.
+    reporter.reports.clear();
+    EXPECT_EQ(Plan(0), 1);
+    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
+}
+
+TEST_F(ChangePlanTest, CheckOnlyListsTheHeaderAndThePlaylistButPlansNothing) {
+    MakeRelease(kLongDir, true, false);
+    Load();
+    EXPECT_EQ(Plan(64, kTagAndYear, true), 0);
+    EXPECT_TRUE(plan.nothingToDo);
+    EXPECT_TRUE(plan.fileRenames.empty());
+    EXPECT_FALSE(plan.HasDirRename());
+    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
+
+    // A playlist to generate is listed and is something to do.
+    RecordingReporter analysis(1);
+    CheckIntegrity(*dir, IntegrityFlag::PrepareGenerateM3U, false, analysis);
+    ASSERT_TRUE(dir->generatePlaylist);
+    reporter.reports.clear();
+    Plan(64, kTagAndYear, true);
+    EXPECT_FALSE(plan.nothingToDo);
+    EXPECT_EQ(reporter.Codes(), (std::vector<int>{ChangeCode::ListingHeader, ChangeCode::PlaylistGenerated}));
+}
+
+TEST_F(ChangePlanTest, AnMp3InNoListAsksAndNoStopsThePlan) {
+    MakeRelease(kLongDir, false, true);
+    Load();
+    reporter.Queue(ChangeCode::NotInListAsk, {-1});
+    EXPECT_EQ(Plan(), -2);
+    const auto asked = reporter.OfCode(ChangeCode::NotInListAsk);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].n, kLongMp3);
+    EXPECT_EQ(asked[0].m, "SFV");
+}
+
+TEST_F(ChangePlanTest, WithoutAPlaylistEveryMp3IsReportedForTheM3uKind) {
+    MakeRelease(kLongDir, true, false);
+    WriteFile(Path() + "/cover.dat", "picture");
+    WriteFile(Path() + "/cover.jpg", "picture");
+    Load();
+    Plan();
+    std::vector<std::string> caution;
+    for (const auto& r : reporter.OfCode(ChangeCode::NotInListAsk)) caution.push_back(r.n + "/" + r.m);
+    EXPECT_EQ(caution, (std::vector<std::string>{kLongMp3 + "/M3U", kShortMp3 + "/M3U"}));
+    // Non-MP3 files are only noted, and list, text and image files not even that.
+    std::vector<std::string> notes;
+    for (const auto& r : reporter.OfCode(ChangeCode::NonMp3NotInList)) notes.push_back(r.n + "/" + r.m);
+    EXPECT_EQ(notes, (std::vector<std::string>{"cover.dat/SFV", "cover.dat/M3U"}));
+}
+
+TEST_F(ChangePlanTest, ANameTheBackupDataCannotHoldIsLeftUnchangedAndReported) {
+    MakeRelease(kLongDir);
+    const std::string odd =
+        "03-a_very_long_artist_name-a_song;with_a_semicolon_in_its_long_long_title-grp.mp3";
+    WriteFile(Path() + "/" + odd, "odd");
+    Load();
+    Plan();
+    EXPECT_EQ(ChangeOf(odd), nullptr);
+    EXPECT_NE(std::find(plan.unchangedFiles.begin(), plan.unchangedFiles.end(), odd),
+              plan.unchangedFiles.end());
+    EXPECT_EQ(plan.recordText.find("semicolon"), std::string::npos);
+    const auto kept = reporter.OfCode(ChangeCode::LeftUnchanged);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].n, odd);
+    EXPECT_EQ(kept[0].m, KeptReasonText(KeptReason::Unstorable));
+    ASSERT_NE(ChangeOf(kLongMp3), nullptr);
+}
+
+// One table for the three places and their fallbacks.
+struct StoreCase {
+    const char* title;
+    bool withSfv;
+    bool withM3u;
+    int backupTo;
+    const char* storedIn;
+    std::vector<int> failureReports;
+};
+
+class BackupPlaceTest : public ChangePlanTest, public ::testing::WithParamInterface<StoreCase> {};
+
+TEST_P(BackupPlaceTest, StoresFirstThenWritesTheListsAndRenames) {
+    const StoreCase& c = GetParam();
+    MakeRelease(kLongDir, c.withSfv, c.withM3u);
+    Load();
+    ASSERT_EQ(Plan(), 0);
+    const ChangePlan planned = plan;
+    ASSERT_EQ(Apply(c.backupTo), 1);
+
+    // Reports: failures of the first choice, the place, one "Applying", then DONE.
+    std::vector<int> applyCodes;
+    for (int code : reporter.Codes()) {
+        if (code >= 11) applyCodes.push_back(code);
+    }
+    std::vector<int> expected = c.failureReports;
+    expected.insert(expected.end(), {15, ChangeCode::ApplyingChanges, ChangeCode::Done});
+    EXPECT_EQ(applyCodes, expected);
+    ASSERT_EQ(applyCodes, expected);
+    EXPECT_EQ(reporter.OfCode(15)[0].n, c.storedIn);
+    EXPECT_EQ(reporter.OfCode(ChangeCode::ApplyingChanges)[0].n, Path() + "/");
+
+    const std::string renamed = tmp / planned.dirNewName;
+    EXPECT_EQ(dir->DirPath(), renamed + "/");
+    EXPECT_FALSE(test::Exists(Path()));
+    std::vector<std::string> names = Names(renamed);
+    for (const auto& change : planned.fileRenames) {
+        EXPECT_TRUE(std::binary_search(names.begin(), names.end(), change.newName)) << change.newName;
+        EXPECT_FALSE(std::binary_search(names.begin(), names.end(), change.originalName));
+    }
+    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), c.storedIn));
+
+    // Every list names the files as they are now.
+    const std::string newMp3 = planned.fileRenames[0].newName;
+    if (c.withSfv) {
+        EXPECT_NE(ReadFile(renamed + "/album.sfv").find(newMp3 + " "), std::string::npos);
+    }
+    if (c.withM3u) {
+        EXPECT_NE(ReadFile(renamed + "/album.m3u").find(newMp3 + "\r\n"), std::string::npos);
+    }
+
+    // The stored data reads back to exactly the planned changes.
+    BackupData data = ReadBackup(renamed);
+    ASSERT_FALSE(data.NoBackupData());
+    EXPECT_EQ(data.PlainText(), planned.recordText);
+    ASSERT_TRUE(data.HasDirectoryRecord());
+    EXPECT_EQ(data.DirectoryRecord().originalName, kLongDir);
+    EXPECT_EQ(data.DirectoryRecord().newName, planned.dirNewName);
+    ASSERT_EQ(data.FileRecords().size(), planned.fileRenames.size());
+    for (std::size_t i = 0; i < planned.fileRenames.size(); ++i) {
+        EXPECT_EQ(data.FileRecords()[i].originalName, planned.fileRenames[i].originalName);
+        EXPECT_EQ(data.FileRecords()[i].newName, planned.fileRenames[i].newName);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, BackupPlaceTest,
+    ::testing::Values(StoreCase{"Sfv", true, true, 0, "album.sfv", {}},
+                      StoreCase{"M3u", true, true, 1, "album.m3u", {}},
+                      StoreCase{"BackupFile", true, true, 2, "_kestrow.backup", {}},
+                      StoreCase{"M3uMissingFallsBackToSfv", true, false, 1, "album.sfv", {12}},
+                      StoreCase{"SfvMissingFallsBackToM3u", false, true, 0, "album.m3u", {11}}),
+    [](const auto& info) { return std::string(info.param.title); });
+
+TEST_F(ChangePlanTest, TheBackupFileFallsBackToTheListsWhenItCannotBeWritten) {
+    MakeRelease(kLongDir);
+    MakeDirs(Path() + "/_kestrow.backup");  // a folder where the file should go
+    Load();
+    Plan();
+    ASSERT_EQ(Apply(2), 1);
+    EXPECT_EQ(reporter.Count(13), 1u);
+    ASSERT_EQ(reporter.Count(15), 1u);
+    EXPECT_EQ(reporter.OfCode(15)[0].n, "album.sfv");
+}
+
+TEST_F(ChangePlanTest, NoPlaceForTheBackupDataChangesNothing) {
+    MakeRelease(kLongDir);
+    Load();
+    Plan();
+    ::chmod(Path().c_str(), 0555);
+    const int result = Apply(2);
+    ::chmod(Path().c_str(), 0755);
+    EXPECT_EQ(result, -2);
+    EXPECT_EQ(reporter.Count(14), 1u);
+    EXPECT_EQ(reporter.Count(ChangeCode::ApplyingChanges), 0u);
+    EXPECT_TRUE(test::Exists(Path() + "/" + kLongMp3));
+    EXPECT_FALSE(test::Exists(Path() + "/_kestrow.backup"));
+}
+
+TEST_F(ChangePlanTest, AListThatCannotBeWrittenStopsBeforeAnyRenameUnlessRetried) {
+    MakeRelease(kLongDir);
+    Load();
+    Plan();
+    ::chmod((Path() + "/album.sfv").c_str(), 0444);
+    reporter.Queue(ChangeCode::CouldNotSaveFile, {-1});
+    ASSERT_EQ(Apply(2), -3);
+    ASSERT_EQ(reporter.Count(ChangeCode::CouldNotSaveFile), 1u);
+    EXPECT_EQ(reporter.OfCode(ChangeCode::CouldNotSaveFile)[0].m, "album.sfv");
+    EXPECT_TRUE(test::Exists(Path() + "/_kestrow.backup"));  // stored first, stays
+    EXPECT_TRUE(test::Exists(Path() + "/" + kLongMp3));
+    EXPECT_EQ(reporter.Count(ChangeCode::ApplyingChanges), 0u);
+
+    // Retry after the cause is gone writes the list and goes on.
+    struct FixingReporter : RecordingReporter {
+        FixingReporter() : RecordingReporter(0) {}
+        std::function<void()> fix;
+        int Report(int code, const std::string& n, const std::string& m, const std::string& x) override {
+            int answer = RecordingReporter::Report(code, n, m, x);
+            if (code == ChangeCode::CouldNotSaveFile) {
+                fix();
+                return 0;
+            }
+            return answer;
+        }
+    } fixing;
+    fixing.fix = [&] { ::chmod((Path() + "/album.sfv").c_str(), 0644); };
+    platform::DeleteFile(Path() + "/_kestrow.backup");
+    EXPECT_EQ(ApplyPlan(*dir, plan, 2, fixing), 1);
+    EXPECT_EQ(fixing.Count(ChangeCode::CouldNotSaveFile), 1u);
+    EXPECT_EQ(fixing.Count(ChangeCode::Done), 1u);
+}
+
+TEST_F(ChangePlanTest, ARefusedFileRenameIsGivenUpAndTheOthersGoOn) {
+    MakeRelease(kLongDir);
+    Load();
+    Plan();
+    const std::string blocked = ChangeOf(kLongMp3)->newName;
+    WriteFile(Path() + "/" + blocked, "arrived since planning");
+    reporter.Always(ChangeCode::CouldNotRenameFile, -1);
+    EXPECT_EQ(Apply(2), 1);
+    const auto refused = reporter.OfCode(ChangeCode::CouldNotRenameFile);
+    ASSERT_EQ(refused.size(), 1u);
+    const std::string renamed = tmp / plan.dirNewName;
+    EXPECT_EQ(refused[0].n, renamed + "/" + kLongMp3);
+    EXPECT_EQ(ReadFile(renamed + "/" + blocked), "arrived since planning");  // never replaced
+    EXPECT_TRUE(test::Exists(renamed + "/" + kLongMp3));
+    EXPECT_TRUE(test::Exists(renamed + "/" + ChangeOf(kLongNfo)->newName));
+    EXPECT_EQ(reporter.Count(ChangeCode::Done), 1u);
+}
+
+TEST_F(ChangePlanTest, AGivenUpDirectoryRenameLeavesTheFilesRenamedInTheOldPath) {
+    MakeRelease(kLongDir);
+    Load();
+    Plan();
+    MakeDirs(tmp / plan.dirNewName);
+    reporter.Queue(ChangeCode::CouldNotRenameDir, {0, -1});  // Retry once, then Cancel
+    EXPECT_EQ(Apply(2), 1);
+    EXPECT_EQ(reporter.Count(ChangeCode::CouldNotRenameDir), 2u);
+    EXPECT_EQ(reporter.OfCode(ChangeCode::CouldNotRenameDir)[0].n, Path());
+    EXPECT_EQ(dir->DirPath(), Path() + "/");
+    EXPECT_TRUE(test::Exists(Path() + "/" + ChangeOf(kLongMp3)->newName));
+    EXPECT_EQ(reporter.Count(ChangeCode::ApplyingChanges), 1u);
+}
+
+TEST_F(ChangePlanTest, AGeneratedPlaylistIsWrittenWithTheNewNamesUnderTheListsNewName) {
+    m_name = "Rel-2004-GRP";
+    const std::string longSfv =
+        "00-a_very_long_artist_name-a_very_long_album_title_here_extended-2004-grp.sfv";
+    WriteFile(Path() + "/" + kLongMp3, "first track");
+    WriteFile(Path() + "/" + longSfv, kLongMp3 + " " + CrcOf("first track") + "\r\n");
+    Load();
+    RecordingReporter analysis(1);
+    CheckIntegrity(*dir, IntegrityFlag::PrepareGenerateM3U, false, analysis);
+    ASSERT_TRUE(dir->generatePlaylist);
+    Plan();
+    EXPECT_EQ(reporter.Count(ChangeCode::NotInListAsk), 0u);
+    ASSERT_EQ(Apply(2), 1);
+
+    const std::string newSfv = ChangeOf(longSfv)->newName;
+    const std::string playlist = newSfv.substr(0, newSfv.size() - 4) + ".m3u";
+    EXPECT_EQ(ReadFile(Path() + "/" + playlist), ChangeOf(kLongMp3)->newName + "\r\n");
+    EXPECT_LE(playlist.size(), 64u);
+}
+
+TEST_F(ChangePlanTest, ASiblingRenamedAMomentAgoGetsANumberNotARefusal) {
+    // Two disc folders whose names cut to the same text; the parent listing is from before.
+    const std::string stem = "Artist_Name-An_Album_With_A_Really_Very_Long_Title_Indeed_Disc_";
+    const std::string disc1 = stem + "One-2004-GRP", disc2 = stem + "Two-2004-GRP";
+    WriteFile(tmp / disc1 + "/a.txt", "1");
+    WriteFile(tmp / disc2 + "/b.txt", "2");
+    DirContents sharedParent(tmp.path());
+    sharedParent.Scan();
+    reporter.Always(ChangeCode::CouldNotRenameDir, -1);
+
+    std::vector<std::string> newNames;
+    for (const std::string& name : {disc2, disc1}) {
+        ListedDir disc(tmp / name);
+        disc.LoadLists();
+        disc.parent = &sharedParent;
+        ChangePlan discPlan;
+        ASSERT_EQ(
+            PlanDirectory(disc, discPlan, PlanSettings{&tags, nullptr}, 64, kTagAndYear, false, reporter), 0);
+        ASSERT_TRUE(discPlan.HasDirRename());
+        ASSERT_EQ(ApplyPlan(disc, discPlan, 2, reporter), 1);
+        newNames.push_back(discPlan.dirNewName);
+    }
+    EXPECT_NE(newNames[0], newNames[1]);
+    EXPECT_EQ(reporter.Count(ChangeCode::CouldNotRenameDir), 0u);
+    for (const auto& n : newNames) {
+        EXPECT_LE(n.size(), 64u);
+        EXPECT_TRUE(test::Exists(tmp / n));
+    }
+}
+
+// An apply that dies at a given point leaves old or new names, whole lists, and backup data
+// for everything already renamed. The child process ends itself when the report arrives.
+struct StopCase {
+    const char* title;
+    int stopAtCode;
+    int occurrence;
+};
+
+class InterruptedApplyTest : public ChangePlanTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(InterruptedApplyTest, LeavesEveryNameRestorable) {
+    MakeRelease(kLongDir);
+    const std::string third = "03-a_very_long_artist_name-a_third_very_long_song_title_that_goes_on-grp.mp3";
+    WriteFile(Path() + "/" + third, "third track");
+    Load();
+    Plan();
+    const ChangePlan planned = plan;
+    const std::string oldSfv = ReadFile(Path() + "/album.sfv");
+    // A rename that fails gives the child a point between two renames to stop at.
+    WriteFile(Path() + "/" + ChangeOf(third)->newName, "blocker");
+
+    const StopCase& c = GetParam();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct StoppingReporter : RecordingReporter {
+            StoppingReporter() : RecordingReporter(0) {}
+            int code = 0, left = 0;
+            int Report(int reportCode, const std::string& n, const std::string& m,
+                       const std::string& x) override {
+                if (reportCode == code && --left == 0) ::_exit(0);
+                return reportCode == ChangeCode::CouldNotRenameFile
+                           ? -1
+                           : RecordingReporter::Report(reportCode, n, m, x);
+            }
+        } stopping;
+        stopping.code = c.stopAtCode;
+        stopping.left = c.occurrence;
+        ApplyPlan(*dir, plan, 0, stopping);
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+
+    std::string folder = test::Exists(Path()) ? Path() : tmp / planned.dirNewName;
+    ASSERT_TRUE(test::Exists(folder));
+    std::vector<std::string> names = Names(folder);
+    auto has = [&](const std::string& n) { return std::binary_search(names.begin(), names.end(), n); };
+
+    // The list is the old one or holds the block and the new entries, never anything between.
+    const std::string sfv = ReadFile(folder + "/album.sfv");
+    const bool stored = sfv != oldSfv;
+    if (stored) {
+        EXPECT_NE(sfv.find("[V100"), std::string::npos);
+        EXPECT_NE(sfv.find(ChangeOf(kLongMp3)->newName + " "), std::string::npos);
+    }
+    const BackupData data = ReadBackup(folder);
+    EXPECT_EQ(!data.NoBackupData(), stored);
+    bool anyRenamed = folder != Path();
+    for (const auto& change : planned.fileRenames) {
+        const bool isOld = has(change.originalName), isNew = has(change.newName);
+        EXPECT_TRUE(isOld || isNew) << change.originalName;
+        if (change.originalName != third) {
+            EXPECT_NE(isOld, isNew) << change.originalName;
+        }
+        if (!isOld) anyRenamed = true;
+    }
+    // Nothing is renamed before the backup data that describes it is stored.
+    if (anyRenamed) {
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(data.PlainText(), planned.recordText);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, InterruptedApplyTest,
+                         ::testing::Values(StopCase{"AfterStoring", 15, 1},
+                                           StopCase{"BeforeTheFirstRename", 16, 1},
+                                           StopCase{"BetweenRenames", ChangeCode::CouldNotRenameFile, 1},
+                                           StopCase{"AtTheEnd", ChangeCode::Done, 1}),
+                         [](const auto& info) { return std::string(info.param.title); });
+
+}  // namespace
+}  // namespace kestrow

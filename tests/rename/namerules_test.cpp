@@ -1,0 +1,652 @@
+// Name rules of the prepare pass: cuts with tag and year kept, dots, "VA", "THE", numbering
+// against the disk, the plan and the record text, and properties over random names.
+#include "rename/namerules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "platform/text.h"
+#include "tests/support/tempdir.h"
+
+namespace kestrow {
+namespace {
+
+using test::MakeDirs;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr std::uint32_t Bit(RenameOption o) {
+    return static_cast<std::uint32_t>(o);
+}
+constexpr std::uint32_t kTag = Bit(RenameOption::PreserveGrptag);
+constexpr std::uint32_t kYear = Bit(RenameOption::PreserveRlsyear);
+constexpr std::uint32_t kVa = Bit(RenameOption::PreserveVAtag);
+constexpr std::uint32_t kVaNotLists = Bit(RenameOption::PreserveVAtagException1);
+constexpr std::uint32_t kVaDirs = Bit(RenameOption::StripVAtagDirs);
+constexpr std::uint32_t kCommas = Bit(RenameOption::ReplaceDots);
+constexpr std::uint32_t kThe = Bit(RenameOption::StripTHEtagDirs);
+constexpr std::uint32_t kTheMove = Bit(RenameOption::StripTHEtagDirsMove);
+constexpr std::uint32_t kTheBrackets = Bit(RenameOption::StripTHEtagDirsMoveAddBrackets);
+constexpr std::uint32_t kDirDots = Bit(RenameOption::RemoveDotsInDirs);
+constexpr std::uint32_t kDirDotsFront = Bit(RenameOption::RemoveDotsInDirsFrontOnly);
+
+std::string Rep(std::string_view s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+}
+
+class FakePlan : public NamePlan {
+public:
+    struct Rename {
+        std::string from, to;
+    };
+
+    bool IsPlannedName(std::string_view fullName) const override {
+        ++lookups;
+        return everythingPlanned || std::any_of(renames.begin(), renames.end(), [&](const Rename& r) {
+                   return platform::IEquals(r.to, fullName);
+               });
+    }
+    const std::string& RecordText() const override { return records; }
+    void KeepFile(std::string_view n) override { kept.emplace_back(n); }
+    void RenameFile(std::string_view n, std::string_view to, std::string_view record) override {
+        renames.push_back({std::string(n), std::string(to)});
+        records += record;
+    }
+    void KeepDir(std::string_view n) override { keptDir = n; }
+    void RenameDir(std::string_view n, std::string_view to, std::string_view record) override {
+        dirRename = {std::string(n), std::string(to)};
+        records += record;
+    }
+    void LeftUnchanged(std::string_view n, bool, NameProblem p) override { problems.emplace_back(n, p); }
+
+    bool everythingPlanned = false;
+    mutable int lookups = 0;
+    std::vector<Rename> renames;
+    std::vector<std::string> kept;
+    std::optional<std::string> keptDir;
+    std::optional<Rename> dirRename;
+    std::vector<std::pair<std::string, NameProblem>> problems;
+    std::string records;
+};
+
+class NameRulesTest : public ::testing::Test {
+protected:
+    NameRulesTest() { MakeDirs(Release()); }
+
+    std::string Parent() const { return m_tmp / "parent"; }
+    std::string Release() const { return Parent() + "/release"; }
+    static DirContents Scan(const std::string& path) {
+        DirContents d(path);
+        EXPECT_TRUE(d.Scan()) << path;
+        return d;
+    }
+
+    TempDir m_tmp;
+    GroupTagMap m_tags{{"GRP", "Group"}};
+};
+
+// ---------------------------------------------------------------------------------------------
+// One row per case: the name alone decides the result (empty release directory).
+
+struct Row {
+    const char* label;
+    std::string name;
+    std::string ext;
+    bool isDir;
+    int maximum;
+    std::uint32_t bits;
+    std::string expected;
+    int operation = -1;  // checked in the directory record when set
+    std::optional<NameProblem> problem = {};
+};
+
+constexpr bool kDir = true;
+constexpr bool kFile = false;
+
+const std::string kExample = "A_Very_Long_Artist_Name-A_Very_Long_Album_Title_Here-2004-GRP";
+const std::string kExampleLong =
+    "A_Very_Long_Artist_Name-A_Very_Long_Album_Title_Here_Extended_Edition-2004-GRP";
+
+std::vector<Row> TruncationRows() {
+    const std::string song = "01-" + Rep("t", 55) + "-2004-grp";
+    return {
+        {"worked example: fits", kExample, "", kDir, 64, kTag | kYear, kExample},
+        {"worked example: tag and year kept", kExampleLong, "", kDir, 64, kTag | kYear,
+         "A_Very_Long_Artist_Name-A_Very_Long_Album_Title_Here____2004-GRP", kOpTruncated},
+        {"worked example: mp3 that fits", "01-artist-title-2004-grp", ".mp3", kFile, 64, kTag | kYear,
+         "01-artist-title-2004-grp.mp3"},
+        {"mp3 keeps its tag but never the year", song, ".mp3", kFile, 64, kTag | kYear,
+         "01-" + Rep("t", 51) + "___grp.mp3"},
+        {"year step on an nfo file", song, ".nfo", kFile, 64, kTag | kYear,
+         "01-" + Rep("t", 46) + "___2004-grp.nfo"},
+        {"year step on a jpg file", song, ".JPG", kFile, 64, kTag | kYear,
+         "01-" + Rep("t", 46) + "___2004-grp.JPG"},
+        {"exactly at the maximum (dir)", Rep("a", 60) + "-GRP", "", kDir, 64, kTag | kYear,
+         Rep("a", 60) + "-GRP"},
+        {"exactly at the maximum (file)", Rep("a", 60), ".txt", kFile, 64, kTag, Rep("a", 60) + ".txt"},
+        {"two over: last kept character becomes the separator", Rep("a", 62) + "-GRP", "", kDir, 64, kTag,
+         Rep("a", 60) + "-GRP", kOpTruncated},
+        {"separator taken from the tag's delimiter", Rep("a", 62) + "_GRP", "", kDir, 64, kTag,
+         Rep("a", 60) + "_GRP"},
+        {"cut already ends in an underscore", Rep("a", 60) + "_b-GRP", "", kDir, 64, kTag,
+         Rep("a", 60) + "_GRP"},
+        {"three over: still no mark", Rep("a", 63) + "-GRP", "", kDir, 64, kTag, Rep("a", 60) + "-GRP"},
+        {"-INT kept whole", Rep("a", 60) + "-GRP-INT", "", kDir, 64, kTag, Rep("a", 54) + "___GRP-INT"},
+        {"_INT kept whole, tag in any case", Rep("a", 60) + "-grp_int", "", kDir, 64, kTag,
+         Rep("a", 54) + "___grp_int"},
+        {"INT alone is no tag", Rep("a", 60) + "-XYZ-INT", "", kDir, 64, kTag, Rep("a", 60) + "-XY-"},
+        {"unknown tag dropped at the year, year kept", Rep("a", 60) + "-2004-XYZ", "", kDir, 64, kTag | kYear,
+         Rep("a", 59) + "-2004", kOpTruncated},
+        {"unknown tag dropped at the year, year stripped", Rep("a", 60) + "-2004-XYZ", "", kDir, 64, kTag,
+         Rep("a", 60) + "-"},
+        {"year stripped, then fits: tag stays uncut", Rep("a", 58) + "-2004-GRP", "", kDir, 64, kTag,
+         Rep("a", 58) + "-GRP"},
+        {"without the tag option the tag is cut away", Rep("a", 58) + "-2004-GRP", "", kDir, 64, kYear,
+         Rep("a", 58) + "-2004-"},
+        {"year in brackets before a blank and the tag", Rep("a", 60) + " (2004) GRP", "", kDir, 64,
+         kTag | kYear, Rep("a", 52) + "___2004) GRP"},
+        {"no tag, one over", Rep("b", 65), "", kDir, 64, kTag | kYear, Rep("b", 63) + "-"},
+        {"no tag, far over: no mark", Rep("b", 90), "", kDir, 64, kTag | kYear, Rep("b", 63) + "-"},
+        {"no tag, file", Rep("b", 70), ".txt", kFile, 64, kTag | kYear, Rep("b", 59) + "-.txt"},
+        {"maximum 0 means 256", Rep("c", 257), "", kDir, 0, 0, Rep("c", 255) + "-"},
+        {"negative maximum means 256", Rep("c", 257), "", kDir, -3, 0, Rep("c", 255) + "-"},
+        {"maximum above 256 means 256", Rep("c", 257), "", kDir, 300, 0, Rep("c", 255) + "-"},
+        {"256 characters fit by default", Rep("c", 256), "", kDir, 0, 0, Rep("c", 256)},
+        {"cut point below 3: no mark", "abcdefgh-GRP", "", kDir, 5, kTag, "a-GRP"},
+        {"no room for the tag: the tag goes", "abcdefgh-GRP", "", kDir, 2, kTag, "a-"},
+        {"tag at index 0 is no tag", "_GRP", "", kDir, 3, kTag, "_G_"},
+        {"-INT check on a three-character name", "INT", "", kDir, 2, kTag, "I-"},
+        {"-INT marker with nothing before it", "-INT", "", kDir, 3, kTag, "-I-"},
+        {"extension longer than the maximum", "abc", ".jpeg", kFile, 4, kTag, "abc.jpeg", -1,
+         NameProblem::NoRoom},
+        {"extension as long as the maximum", "abc", ".jpeg", kFile, 5, kTag, "abc.jpeg", -1,
+         NameProblem::NoRoom},
+    };
+}
+
+std::vector<Row> CleanupRows() {
+    return {
+        {"dots become commas in files", "my.song.title", ".mp3", kFile, 64, kCommas, "my,song,title.mp3"},
+        {"dots only up to the first hyphen", "Mr.Big-Lean.Into.It", "", kDir, 64, kDirDots | kDirDotsFront,
+         "MrBig-Lean.Into.It", kOpDotsRemoved | kOpDotsFrontOnly},
+        {"all dots removed", "Mr.Big-Lean.Into.It", "", kDir, 64, kDirDots, "MrBig-LeanIntoIt",
+         kOpDotsRemoved},
+        {"no hyphen: all dots go", "Mr.Big.Live", "", kDir, 64, kDirDots | kDirDotsFront, "MrBigLive",
+         kOpDotsRemoved | kOpDotsFrontOnly},
+        {"directories never get commas", "Mr.Big", "", kDir, 64, kCommas, "Mr.Big"},
+        {"files never lose dots", "a.b", ".txt", kFile, 64, kDirDots, "a.b.txt"},
+        {"commas count as delimiters later", Rep("a", 59) + ".GRP", ".txt", kFile, 64, kCommas | kTag,
+         Rep("a", 56) + ",GRP.txt"},
+        {"VA stripped from a directory", "VA-Hits_Of_2004", "", kDir, 64, kVaDirs, "Hits_Of_2004",
+         kOpVaStripped},
+        {"VA after digits and delimiters", "00-va-best_of", ".mp3", kFile, 64, kVa, "00-best_of.mp3"},
+        {"Various is no VA", "Various-Hits", "", kDir, 64, kVaDirs, "Various-Hits"},
+        {"VA kept in an nfo with the exception", "VA-Hits", ".nfo", kFile, 64, kVa | kVaNotLists,
+         "VA-Hits.nfo"},
+        {"VA stripped from an mp3 with the exception", "VA-Hits", ".mp3", kFile, 64, kVa | kVaNotLists,
+         "Hits.mp3"},
+        {"VA of a file goes whatever its length", "VA-Hits", ".mp3", kFile, 64, kVa, "Hits.mp3"},
+        {"VA kept in a directory that fits", "VA-Hits", "", kDir, 64, kVa, "VA-Hits"},
+        {"VA of a directory that must be cut", "VA-" + Rep("h", 70), "", kDir, 64, kVa, Rep("h", 60) + "-",
+         kOpTruncated | kOpVaStripped},
+        {"VA needs two characters after it", "vA_x", "", kDir, 64, kVaDirs, "vA_x"},
+        {"VA with two characters after it", "vA_xy", "", kDir, 64, kVaDirs, "xy"},
+        {"VA scan stops at the first letter after a removal", "VA-Xva-rest", ".mp3", kFile, 64, kVa,
+         "Xva-rest.mp3"},
+        {"THE stripped", "The_Beatles-Abbey_Road", "", kDir, 64, kThe, "Beatles-Abbey_Road", kOpTheStripped},
+        {"THE moved", "The_Beatles-Abbey_Road", "", kDir, 64, kThe | kTheMove, "Beatles_The-Abbey_Road",
+         kOpTheStripped | kOpTheMoved},
+        {"THE moved with brackets", "The_Beatles-Abbey_Road", "", kDir, 64, kThe | kTheMove | kTheBrackets,
+         "Beatles_(The)-Abbey_Road", kOpTheStripped | kOpTheMoved | kOpBracketsAdded},
+        {"THE move without hyphen strips", "The_Beatles_Live", "", kDir, 64, kThe | kTheMove, "Beatles_Live",
+         kOpTheStripped},
+        {"THE moved before a bracket keeps two blanks", "The Band (Remastered)", "", kDir, 64,
+         kThe | kTheMove, "Band  The (Remastered)", kOpTheStripped | kOpTheMoved},
+        {"THE-X is too short", "THE-X", "", kDir, 64, kThe, "THE-X"},
+        {"THE_X_ is long enough", "THE_X_", "", kDir, 64, kThe, "X_"},
+        {"THE never on files", "The_Beatles-Abbey_Road", ".mp3", kFile, 64, kThe,
+         "The_Beatles-Abbey_Road.mp3"},
+        {"dots go before THE is looked at", "the.man-song", "", kDir, 64, kThe | kDirDots, "theman-song",
+         kOpDotsRemoved},
+    };
+}
+
+std::vector<Row> Utf8Rows() {
+    return {
+        {"two-byte characters counted once", Rep("é", 66), "", kDir, 64, 0, Rep("é", 63) + "-"},
+        {"three-byte characters around the cut", Rep("日", 62) + "-GRP", "", kDir, 64, kTag,
+         Rep("日", 60) + "-GRP"},
+        {"mark over multibyte characters", Rep("ü", 60) + "-GRP-INT", "", kDir, 64, kTag,
+         Rep("ü", 54) + "___GRP-INT"},
+        {"four-byte characters at the cut", "ab" + Rep("😀", 70), ".mp3", kFile, 64, 0,
+         "ab" + Rep("😀", 57) + "-.mp3"},
+        {"extension counted in characters", Rep("x", 62), ".日本", kFile, 64, 0, Rep("x", 60) + "-.日本"},
+        {"legacy bytes count one each", Rep("\xE9", 66), "", kDir, 64, 0, Rep("\xE9", 63) + "-"},
+        {"VA before a multibyte letter", "VA-Ärzte", "", kDir, 64, kVaDirs, "Ärzte", kOpVaStripped},
+        {"THE moved past multibyte letters", "The_Ärzte-Live", "", kDir, 64, kThe | kTheMove,
+         "Ärzte_The-Live", kOpTheStripped | kOpTheMoved},
+    };
+}
+
+class NameRulesRowTest : public NameRulesTest {
+protected:
+    void Check(const Row& row) {
+        SCOPED_TRACE(row.label);
+        DirContents dir = Scan(Release());
+        DirContents parent = Scan(Parent());
+        FakePlan plan;
+        NameRules rules(RenameOptions(row.bits), &m_tags, dir, &parent, plan);
+        const std::string original = row.name + row.ext;
+        const std::string result = rules.ApplyNameRules(row.name, row.ext, row.isDir, row.maximum);
+        EXPECT_EQ(result, row.expected);
+        if (row.expected == original) {
+            EXPECT_TRUE(plan.renames.empty() && !plan.dirRename);
+            if (row.isDir) {
+                EXPECT_EQ(plan.keptDir, original);
+            } else {
+                EXPECT_EQ(plan.kept, std::vector<std::string>{original});
+            }
+        } else if (row.isDir) {
+            ASSERT_TRUE(plan.dirRename);
+            EXPECT_EQ(plan.dirRename->to, row.expected);
+        } else {
+            ASSERT_EQ(plan.renames.size(), 1u);
+            EXPECT_EQ(plan.renames[0].to, row.expected);
+        }
+        if (row.operation >= 0) {
+            const std::string op = "<OP:" + std::to_string(row.operation) + ">";
+            EXPECT_TRUE(plan.records.ends_with(op)) << plan.records;
+        }
+        if (row.problem) {
+            ASSERT_EQ(plan.problems.size(), 1u);
+            EXPECT_EQ(plan.problems[0].second, *row.problem);
+        } else {
+            EXPECT_TRUE(plan.problems.empty());
+        }
+    }
+};
+
+TEST_F(NameRulesRowTest, WorkedExampleNamesHaveTheirStatedLengths) {
+    EXPECT_EQ(kExample.size(), 61u);
+    EXPECT_EQ(kExampleLong.size(), 78u);
+}
+
+TEST_F(NameRulesRowTest, Truncation) {
+    for (const Row& row : TruncationRows()) Check(row);
+}
+
+TEST_F(NameRulesRowTest, DotsVaAndThe) {
+    for (const Row& row : CleanupRows()) Check(row);
+}
+
+TEST_F(NameRulesRowTest, Utf8Names) {
+    for (const Row& row : Utf8Rows()) Check(row);
+}
+
+TEST_F(NameRulesTest, WithoutTheMapNoTagIsRecognised) {
+    DirContents dir = Scan(Release());
+    FakePlan plan;
+    NameRules rules(RenameOptions(kTag | kYear), nullptr, dir, nullptr, plan);
+    // Only the year survives: the cut finds no tag to keep.
+    EXPECT_EQ(rules.ApplyNameRules(Rep("a", 58) + "-2004-GRP", "", true, 64), Rep("a", 58) + "-2004-");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Records written into the plan.
+
+TEST_F(NameRulesTest, RecordsNameTheNewAndTheOldName) {
+    DirContents dir = Scan(Release());
+    DirContents parent = Scan(Parent());
+    FakePlan plan;
+    NameRules rules(RenameOptions(kDirDots | kDirDotsFront), &m_tags, dir, &parent, plan);
+    rules.ApplyNameRules("abcdefghijklmnopqrstuvwxyz", ".txt", false, 20);
+    rules.ApplyNameRules("abcdefghijklmnopqrstuvwxyz", "", false, 20);
+    rules.ApplyNameRules("Mr.Big-Lean.Into.It", "", true, 64);
+    EXPECT_EQ(plan.records,
+              "<F:.txt;abcdefghijklmno-;.txt;abcdefghijklmnopqrstuvwxyz>"
+              "<F:;abcdefghijklmnopqrs-;;abcdefghijklmnopqrstuvwxyz>"
+              "<D:;MrBig-Lean.Into.It;.It;Mr.Big-Lean.Into><OP:96>");
+    FakePlan plain;
+    NameRules cut(RenameOptions(0), &m_tags, dir, &parent, plain);
+    cut.ApplyNameRules(Rep("d", 70), "", true, 64);
+    EXPECT_EQ(plain.records, "<D:;" + Rep("d", 63) + "-;;" + Rep("d", 70) + "><OP:1>");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Numbering against the disk, the plan, siblings and the record text.
+
+// Runs every file of the directory through the rules in the planner's order.
+std::vector<std::string> PlanFiles(DirContents& dir, NameRules& rules, int maximum) {
+    std::vector<std::string> out;
+    for (bool more = dir.FirstFile(); more; more = dir.NextFile()) {
+        const FileEntry& f = dir.CurrentFile();
+        out.push_back(rules.ApplyNameRules(f.path.Title(), f.path.DottedExt(), false, maximum));
+    }
+    return out;
+}
+
+TEST_F(NameRulesTest, NumbersNamesThatMeetTheDiskThePlanOrASibling) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> files;    // in the release directory
+        std::vector<std::string> subdirs;  // in the release directory
+        std::string name, ext;
+        std::uint32_t bits;
+        int maximum;
+        std::string expected;
+    } cases[] = {
+        {"existing file, other case",
+         {"ABCDEFGHIJKLMNO-.TXT"},
+         {},
+         "abcdefghijklmnopqrstuvwxyz",
+         ".txt",
+         0,
+         20,
+         "abcdefghijklmn1.txt"},
+        {"number appended when it fits", {"my,song.mp3"}, {}, "my.song", ".mp3", kCommas, 64, "my,song1.mp3"},
+        {"two-digit number replaces three characters",
+         {"abcdefghijklmno-.txt", "abcdefghijklmn1.txt", "abcdefghijklmn2.txt", "abcdefghijklmn3.txt",
+          "abcdefghijklmn4.txt", "abcdefghijklmn5.txt", "abcdefghijklmn6.txt", "abcdefghijklmn7.txt",
+          "abcdefghijklmn8.txt", "abcdefghijklmn9.txt"},
+         {},
+         "abcdefghijklmnopqrstuvwxyz",
+         ".txt",
+         0,
+         20,
+         "abcdefghijklm10.txt"},
+        {"a subdirectory holds the name",
+         {},
+         {"abcdefghijklmno-.txt"},
+         "abcdefghijklmnopqrstuvwxyz",
+         ".txt",
+         0,
+         20,
+         "abcdefghijklmn1.txt"},
+        {"kept tag stays after the number",
+         {Rep("a", 54) + "___GRP-INT.nfo"},
+         {},
+         Rep("a", 60) + "-GRP-INT",
+         ".nfo",
+         kTag,
+         68,
+         Rep("a", 54) + "_1GRP-INT.nfo"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir t;
+        for (const auto& f : c.files) WriteFile(t / f, "");
+        for (const auto& d : c.subdirs) MakeDirs(t / d);
+        DirContents dir = Scan(t.path());
+        FakePlan plan;
+        NameRules rules(RenameOptions(c.bits), &m_tags, dir, nullptr, plan);
+        EXPECT_EQ(rules.ApplyNameRules(c.name, c.ext, false, c.maximum), c.expected);
+    }
+}
+
+TEST_F(NameRulesTest, TwoFilesCutToOneNameGetDifferentNames) {
+    WriteFile(Release() + "/abcdefghijklmnopqrstuvwxyz1.txt", "");
+    WriteFile(Release() + "/abcdefghijklmnopqrstuvwxyz2.txt", "");
+    DirContents dir = Scan(Release());
+    FakePlan plan;
+    NameRules rules(RenameOptions(0), &m_tags, dir, nullptr, plan);
+    EXPECT_EQ(PlanFiles(dir, rules, 20),
+              (std::vector<std::string>{"abcdefghijklmno-.txt", "abcdefghijklmn1.txt"}));
+}
+
+TEST_F(NameRulesTest, NumbersTheDirectoryAgainstItsSiblings) {
+    for (bool siblingIsFile : {false, true}) {
+        SCOPED_TRACE(siblingIsFile ? "file beside it" : "directory beside it");
+        TempDir t;
+        MakeDirs(t / "abcdefghijklmnopqrstuvwxyz");
+        if (siblingIsFile) {
+            WriteFile(t / "abcdefghijklmno-", "");
+        } else {
+            MakeDirs(t / "abcdefghijklmno-");
+        }
+        DirContents parent = Scan(t.path());
+        DirContents dir = Scan(t / "abcdefghijklmnopqrstuvwxyz");
+        FakePlan plan;
+        NameRules rules(RenameOptions(0), &m_tags, dir, &parent, plan);
+        EXPECT_EQ(rules.ApplyNameRules("abcdefghijklmnopqrstuvwxyz", "", true, 16), "abcdefghijklmn1");
+    }
+}
+
+TEST_F(NameRulesTest, RecordTextNumbersEndInUnderscoreAndAreCheckedOnDiskAgain) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> files;
+        std::string expected;
+    } cases[] = {
+        {"record text alone", {}, "ab1_.txt"},
+        {"record-text number taken on disk", {"ab1_.txt"}, "ab2_.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir t;
+        for (const auto& f : c.files) WriteFile(t / f, "");
+        DirContents dir = Scan(t.path());
+        FakePlan plan;
+        plan.records = "<F:.txt;ab,cdef;.txt;old>";
+        NameRules rules(RenameOptions(kCommas), &m_tags, dir, nullptr, plan);
+        EXPECT_EQ(rules.ApplyNameRules("ab.c", ".txt", false, 64), c.expected);
+    }
+}
+
+TEST_F(NameRulesTest, DirectoryNumberedAgainstAFileRecordOfTheSameName) {
+    DirContents dir = Scan(Release());
+    DirContents parent = Scan(Parent());
+    FakePlan plan;
+    NameRules rules(RenameOptions(kTag | kYear), &m_tags, dir, &parent, plan);
+    const std::string longName = Rep("n", 70) + "-2004-GRP";
+    // A file without extension cuts exactly as the directory does.
+    EXPECT_EQ(rules.ApplyNameRules(longName, "", false, 64), Rep("n", 53) + "___2004-GRP");
+    // The directory's own cut name stands in the file's record, so it takes a number.
+    EXPECT_EQ(rules.ApplyNameRules(longName, "", true, 64), Rep("n", 53) + "_1_2004-GRP");
+}
+
+TEST_F(NameRulesTest, GivesUpAtTheNumberCapAndKeepsTheName) {
+    DirContents dir = Scan(Release());
+    FakePlan plan;
+    plan.everythingPlanned = true;
+    NameRules rules(RenameOptions(0), &m_tags, dir, nullptr, plan);
+    const std::string name = Rep("q", 80);
+    EXPECT_EQ(rules.ApplyNameRules(name, ".txt", false, 64), name + ".txt");
+    EXPECT_EQ(plan.lookups, kMaxCollisionNumber + 1);  // the plain name, then every number once
+    ASSERT_EQ(plan.problems.size(), 1u);
+    EXPECT_EQ(plan.problems[0].second, NameProblem::NoFreeName);
+    EXPECT_EQ(plan.kept, std::vector<std::string>{name + ".txt"});
+    EXPECT_TRUE(plan.renames.empty());
+}
+
+TEST_F(NameRulesTest, GivesUpWhenNoNumberFitsTheRoomLeft) {
+    // One character of room: "-" is taken, "1" fits, "10" would not.
+    WriteFile(Release() + "/-.txt", "");
+    DirContents dir = Scan(Release());
+    FakePlan plan;
+    NameRules rules(RenameOptions(0), &m_tags, dir, nullptr, plan);
+    EXPECT_EQ(rules.ApplyNameRules("abcdefgh", ".txt", false, 5), "1.txt");
+    for (int k = 1; k <= 9; ++k) WriteFile(Release() + "/" + std::to_string(k) + ".txt", "");
+    DirContents full = Scan(Release());
+    FakePlan plan2;
+    NameRules rules2(RenameOptions(0), &m_tags, full, nullptr, plan2);
+    EXPECT_EQ(rules2.ApplyNameRules("abcdefgh", ".txt", false, 5), "abcdefgh.txt");
+    ASSERT_EQ(plan2.problems.size(), 1u);
+    EXPECT_EQ(plan2.problems[0].second, NameProblem::NoFreeName);
+}
+
+TEST_F(NameRulesTest, NeverProducesAnEmptyOrDotsOnlyName) {
+    struct Case {
+        std::string name;
+        std::uint32_t bits;
+    } cases[] = {{"...", kDirDots}, {".", kDirDots}, {"....-", kDirDots | kDirDotsFront}};
+    for (const auto& c : cases) {
+        DirContents dir = Scan(Release());
+        FakePlan plan;
+        NameRules rules(RenameOptions(c.bits), &m_tags, dir, nullptr, plan);
+        const std::string result = rules.ApplyNameRules(c.name, "", true, 64);
+        if (c.name == "....-") {
+            EXPECT_EQ(result, "-");  // a hyphen is a name
+        } else {
+            EXPECT_EQ(result, c.name);
+            ASSERT_EQ(plan.problems.size(), 1u);
+            EXPECT_EQ(plan.problems[0].second, NameProblem::NotAName);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct FakeSettings {
+    int Truncate = 0;
+    int preserveGrptag = 1;
+    int preserveRlsyear = 0;
+    int preserveVAtag = 1;
+    int preserveVAtagException1 = 1;
+    int StripVAtagDirs = 1;
+    int ReplaceDots = 0;
+    int StripTHEtagDirs = 1;
+    int StripTHEtagDirsMove = 0;
+    int StripTHEtagDirsMoveAddBrackets = 1;
+    int RemoveDotsInDirs = 0;
+    int RemoveDotsInDirsFrontOnly = 1;
+};
+
+TEST(RenameOptions, TruncationBitsNeedTruncateOn) {
+    FakeSettings s;
+    EXPECT_EQ(RenameOptions::FromSettings(s).Bits(), kVaDirs | kThe | kTheBrackets | kDirDotsFront);
+    s.Truncate = 1;
+    EXPECT_EQ(RenameOptions::FromSettings(s).Bits(),
+              kTag | kYear | kVa | kVaNotLists | kVaDirs | kThe | kTheBrackets | kDirDotsFront);
+    s.preserveRlsyear = 1;  // strip
+    EXPECT_FALSE(RenameOptions::FromSettings(s).Has(RenameOption::PreserveRlsyear));
+    EXPECT_EQ(NameMaximum(true, 64), 64);
+    EXPECT_EQ(NameMaximum(true, 0), 256);
+    EXPECT_EQ(NameMaximum(true, 999), 256);
+    EXPECT_EQ(NameMaximum(false, 64), 256);
+}
+
+TEST(NameChars, RoundTripsEveryByteString) {
+    for (std::string s : {std::string("plain"), std::string("Ärzte日😀"), std::string("\xE9t\xE9\xFF\xC3"),
+                          std::string("\xED\xA0\x80"), std::string("\xC0\xAF")}) {
+        EXPECT_EQ(EncodeName(DecodeName(s)), s);
+        EXPECT_EQ(DecodeName(s).size(), platform::CharCount(s));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Properties over many random directories (fixed seed: a failure names its iteration).
+
+TEST_F(NameRulesTest, PropertiesHoldForRandomNames) {
+    const std::vector<std::string> pieces = {
+        "a",    "b",    "Z",   "x",   "V",    "v",    "A",    "THE",    "The", "the", "INT",
+        "int",  "GRP",  "grp", "XYZ", "-",    "_",    " ",    ".",      ",",   "(",   ")",
+        "[",    "]",    "0",   "1",   "9",    "2004", "1999", "é",      "日",  "😀",   "\xE9",
+        "\xFF", "\xC3", "VA-", "va_", "-INT", "_INT", "-GRP", "_2004_", "Ä"};
+    const std::vector<std::string> exts = {"",     ".mp3", ".MP3", ".nfo",  ".sfv",  ".m3u",
+                                           ".jpg", ".gif", ".txt", ".flac", ".日本", ".jpeg"};
+    const GroupTagMap tags{{"GRP", ""}, {"XYZ", ""}, {"A", ""}};
+    std::mt19937 rng(20240611);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    auto words = [&](std::size_t lo, std::size_t hi) {
+        std::string s;
+        for (std::size_t n = lo + pick(hi - lo + 1); n > 0; --n) s += pieces[pick(pieces.size())];
+        return s;
+    };
+    auto maximum = [&]() -> int {
+        switch (pick(10)) {
+            case 0:
+                return 0;
+            case 1:
+                return -5;
+            case 2:
+                return 300;
+            case 3:
+                return 41 + static_cast<int>(pick(40));
+            default:
+                return 1 + static_cast<int>(pick(40));
+        }
+    };
+
+    for (int iter = 0; iter < 300; ++iter) {
+        SCOPED_TRACE("iteration " + std::to_string(iter));
+        // Shared prefixes make cut names meet each other.
+        const std::string dirPrefix = words(3, 12);
+        std::string dirName = dirPrefix + words(0, 2);
+        if (dirName.find_first_not_of('.') == std::string::npos) dirName += "d";
+        const std::string parentPath = m_tmp / ("p" + std::to_string(iter));
+        MakeDirs(parentPath + "/" + dirName);
+        for (std::size_t n = pick(4); n > 0; --n) {
+            std::string sibling = dirPrefix + words(0, 2);
+            if (sibling.find_first_not_of('.') != std::string::npos) MakeDirs(parentPath + "/" + sibling);
+        }
+        const std::string filePrefix = words(0, 10);
+        std::vector<std::string> made;
+        for (std::size_t n = pick(9); n > 0; --n) {
+            std::string file = filePrefix + words(0, 3) + exts[pick(exts.size())];
+            if (file.empty() || file.back() == '.') file += "x";  // a trailing dot has no extension to split
+            const bool clash = std::any_of(made.begin(), made.end(),
+                                           [&](const std::string& m) { return platform::IEquals(m, file); });
+            if (clash || file.find_first_not_of('.') == std::string::npos) continue;
+            made.push_back(file);
+            WriteFile(parentPath + "/" + dirName + "/" + file, "");
+        }
+
+        DirContents parent = Scan(parentPath);
+        DirContents dir = Scan(parentPath + "/" + dirName);
+        const RenameOptions options(static_cast<std::uint32_t>(pick(0x800)));
+        const int max = maximum();
+        const int limit = ClampNameMaximum(max);
+        FakePlan plan;
+        NameRules rules(options, pick(2) ? &tags : nullptr, dir, &parent, plan);
+        SCOPED_TRACE("options " + std::to_string(options.Bits()) + ", maximum " + std::to_string(max));
+
+        auto checkName = [&](const std::string& original, const std::string& result, const std::string& ext) {
+            SCOPED_TRACE("name '" + original + "' -> '" + result + "'");
+            EXPECT_TRUE(!platform::IsValidUtf8(original) || platform::IsValidUtf8(result));
+            EXPECT_TRUE(result.ends_with(ext));
+            if (result == original) {
+                if (static_cast<int>(platform::CharCount(original)) > limit) {
+                    EXPECT_TRUE(std::any_of(plan.problems.begin(), plan.problems.end(),
+                                            [&](const auto& p) { return p.first == original; }));
+                }
+                return;
+            }
+            const std::string title = result.substr(0, result.size() - ext.size());
+            EXPECT_NE(title.find_first_not_of('.'), std::string::npos);
+            EXPECT_LE(static_cast<int>(platform::CharCount(result)), limit);
+        };
+
+        std::vector<std::string> results;
+        std::vector<std::string> originals;
+        for (bool more = dir.FirstFile(); more; more = dir.NextFile()) {
+            const FileEntry& f = dir.CurrentFile();
+            const std::string original = f.path.FileName();
+            const std::string result = rules.ApplyNameRules(f.path.Title(), f.path.DottedExt(), false, max);
+            checkName(original, result, f.path.DottedExt());
+            originals.push_back(original);
+            results.push_back(result);
+        }
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            for (std::size_t j = 0; j < results.size(); ++j) {
+                if (i == j) continue;
+                EXPECT_FALSE(platform::IEquals(results[i], results[j])) << results[i];
+                // A renamed file never lands on a file that is still there.
+                EXPECT_TRUE(results[i] == originals[i] || !platform::IEquals(results[i], originals[j]));
+            }
+        }
+
+        const std::string newDir = rules.ApplyNameRules(dirName, "", true, max);
+        checkName(dirName, newDir, "");
+        EXPECT_TRUE(newDir == dirName || parent.FindSubdir(newDir) == -1) << newDir;
+    }
+}
+
+}  // namespace
+}  // namespace kestrow
