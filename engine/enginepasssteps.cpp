@@ -4,6 +4,7 @@
 #include "content/integrity.h"
 #include "engine/preparedirjob.h"
 #include "rename/changeplan.h"
+#include "tagline/tagline.h"
 
 namespace kestrow {
 
@@ -31,10 +32,9 @@ int EnginePassSteps::ApplyPlan(PrepareDirJob& job, int backupTo, Reporter& repor
     return kestrow::ApplyPlan(job, job.plan, backupTo, reporter);
 }
 
-// Taglines (the tagline module): nothing is written yet.
-int EnginePassSteps::WriteTagline(PrepareDirJob& /*job*/, const std::string& /*prefix*/, bool /*noCheck*/,
-                                  Reporter& /*reporter*/) {
-    return 0;
+int EnginePassSteps::WriteTagline(PrepareDirJob& job, const std::string& prefix, bool noCheck,
+                                  Reporter& reporter) {
+    return kestrow::WriteTagline(job, prefix, noCheck, true, true, true, true, reporter);
 }
 
 }  // namespace kestrow

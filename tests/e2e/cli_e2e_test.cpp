@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "content/crc32.h"
+#include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -297,6 +299,70 @@ TEST_F(CliTest, NonInteractiveRunAnswersSilently) {
     };
     EXPECT_EQ(no.lines, refused);
     EXPECT_EQ(no.status, 1);
+}
+
+// Every entry below a folder, relative to it, sorted.
+std::vector<std::string> Tree(const std::string& root) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        names.push_back(std::filesystem::relative(e.path(), root).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(CliTest, CheckAndTagWritesTaglinesAndMarkersAndASecondRunKeepsThem) {
+    WriteFile(tmp / "settings.ini",
+              "[GENERAL]\nPrepareCRCCheck=1\nlastProcessOption=2\nGeneratePrepareTagline=1\n");
+    test::Id3v1Fields tag;
+    tag.year = "2008";
+    tag.genre = 7;  // Hip-Hop
+    test::MpegStream stream;
+    stream.bitrateKbps = 192;
+    const std::string track = test::MakeMp3({}, test::MakeMpegStream(stream), test::MakeId3v1Tag(tag));
+    for (const char* release : {"Good", "Broken"}) {
+        std::string dir = tmp / ("lib/" + std::string(release));
+        WriteFile(dir + "/01-a.mp3", track);
+        WriteFile(dir + "/02-b.mp3", track);
+        WriteFile(dir + "/r.nfo", "info");
+        WriteFile(dir + "/r.m3u", "01-a.mp3\r\n02-b.mp3\r\n");
+        WriteFile(dir + "/r.sfv", "01-a.mp3 " + CrcHex(track) + "\r\n02-b.mp3 " + CrcHex(track) + "\r\n");
+    }
+    WriteFile(tmp / "lib/Broken/02-b.mp3", track + "damage");
+
+    Result first = Run("-C " + Settings() + " --color=never Good Broken");
+    EXPECT_EQ(first.status, 1) << first.out;
+    const std::vector<std::string> tree = Tree(tmp / "lib");
+    auto has = [&](const std::string& name) {
+        return std::find(tree.begin(), tree.end(), name) != tree.end();
+    };
+    const auto tagline = std::find_if(tree.begin(), tree.end(), [](const std::string& n) {
+        return n.rfind("Good/[KSTW]-[OK-2_Files-", 0) == 0;
+    });
+    ASSERT_NE(tagline, tree.end()) << first.out;
+    EXPECT_NE(tagline->find("]-[Hip-Hop-2008-192kbps]-[KSTW]"), std::string::npos) << *tagline;
+    const auto problem = std::find_if(tree.begin(), tree.end(), [](const std::string& n) {
+        return n.rfind("Broken/[KSTW]-[#CORRUPT#-", 0) == 0;
+    });
+    ASSERT_NE(problem, tree.end()) << first.out;
+    EXPECT_EQ(test::ReadFile(tmp / ("lib/" + *problem)).find("Corrupt: 02-b.mp3"), 0u);
+    EXPECT_TRUE(has("Broken#corrupt"));
+    EXPECT_FALSE(has("Good#corrupt"));
+
+    Result second = Run("-C " + Settings() + " --color=never Good Broken");
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(Tree(tmp / "lib"), tree);
+
+    // Repaired, the release's problem tagline turns OK and its marker goes.
+    WriteFile(tmp / "lib/Broken/02-b.mp3", track);
+    Result repaired = Run("-C " + Settings() + " --color=never Broken");
+    EXPECT_EQ(repaired.status, 0) << repaired.out;
+    const std::vector<std::string> after = Tree(tmp / "lib");
+    EXPECT_EQ(
+        std::count_if(after.begin(), after.end(),
+                      [](const std::string& n) { return n.rfind("Broken/[KSTW]-[OK-2_Files-", 0) == 0; }),
+        1);
+    EXPECT_EQ(std::find(after.begin(), after.end(), *problem), after.end());
+    EXPECT_EQ(std::find(after.begin(), after.end(), "Broken#corrupt"), after.end());
 }
 
 }  // namespace
