@@ -36,6 +36,11 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
         } else if (a.rfind("--settings=", 0) == 0) {
             o.settingsFile = a.substr(11);
             if (o.settingsFile.empty()) fail("--settings needs a file");
+        } else if (a == "--show-backup") {
+            if (i + 1 >= args.size())
+                fail("--show-backup needs a directory");
+            else
+                o.showBackupDir = args[++i];
         } else if (a == "--yes") {
             yes = true;
         } else if (a == "--no") {
@@ -65,6 +70,10 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
     if (yes && no) fail("--yes and --no exclude each other");
     o.answers = yes ? AnswerPolicy::Yes : no ? AnswerPolicy::No : AnswerPolicy::Ask;
     if (o.help || o.version) return o;
+    if (!o.showBackupDir.empty()) {
+        if (o.mode || !o.directories.empty()) fail("--show-backup takes one directory and no mode");
+        return o;
+    }
     if (o.error.empty()) {
         if (!o.mode)
             fail("a mode is needed: -C, -P or -R");
@@ -78,6 +87,7 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
 
 std::string CliUsage() {
     return "Usage: kestrow-cli -C|-P|-R [options] DIRECTORY...\n"
+           "       kestrow-cli --show-backup DIRECTORY\n"
            "\n"
            "Checks directories of music releases and, recursively, their subdirectories.\n"
            "\n"
@@ -93,6 +103,8 @@ std::string CliUsage() {
            "  --color=WHEN       colour the log: auto (default), always or never; NO_COLOR is honoured\n"
            "  --progress         show the directory, files and bytes checked and the speed on the\n"
            "                     terminal (standard error)\n"
+           "  --show-backup DIR  print where DIR keeps its backup data and every stored name\n"
+           "                     (name on disk, original name, operation number)\n"
            "  --help             show this text\n"
            "  --version          show the version\n"
            "\n"

@@ -19,6 +19,8 @@ struct CliOptions {
     bool progress = false;
     bool help = false;
     bool version = false;
+    // --show-backup DIR: print the directory's backup data instead of running a pass.
+    std::string showBackupDir;
     // Set when the command line cannot be used; the program then exits with status 2.
     std::string error;
 };

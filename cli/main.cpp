@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/showbackup.h"
 #include "cli/clioptions.h"
 #include "cli/consolehost.h"
 #include "cli/terminalquestioner.h"
@@ -80,6 +81,13 @@ int main(int argc, char** argv) {
         Complain(cli.error);
         std::fputs("Try 'kestrow-cli --help' for more information.\n", stderr);
         return 2;
+    }
+
+    if (!cli.showBackupDir.empty()) {
+        std::string text;
+        const int status = ShowBackup(cli.showBackupDir, text);
+        std::fputs(text.c_str(), stdout);
+        return status;
     }
 
     if (!cli.settingsFile.empty() && platform::Stat(cli.settingsFile) != platform::PathKind::File) {

@@ -43,10 +43,20 @@ TEST(CliOptionsTest, Errors) {
         {{"-C", "d", "--yes", "--no"}, "--yes and --no exclude each other"},
         {{"-C", "d", "--color=maybe"}, "--color takes auto, always or never"},
         {{"-C", "d", "--verbose"}, "unknown option --verbose"},
+        {{"--show-backup"}, "--show-backup needs a directory"},
+        {{"--show-backup", "d", "-C"}, "--show-backup takes one directory and no mode"},
+        {{"--show-backup", "d", "e"}, "--show-backup takes one directory and no mode"},
     };
     for (const Row& row : rows) EXPECT_EQ(ParseCliArguments(row.args).error, row.error);
     // The same mode twice is harmless.
     EXPECT_TRUE(ParseCliArguments({"-C", "-c", "d"}).error.empty());
+}
+
+TEST(CliOptionsTest, ShowBackupNeedsNoMode) {
+    CliOptions o = ParseCliArguments({"--show-backup", "rel/"});
+    EXPECT_TRUE(o.error.empty()) << o.error;
+    EXPECT_EQ(o.showBackupDir, "rel/");
+    EXPECT_TRUE(o.directories.empty());
 }
 
 TEST(CliOptionsTest, HelpAndVersionNeedNothingElse) {
