@@ -1,17 +1,13 @@
 // Change plan and apply of a prepare pass on real folders: what is planned and listed, where the
-// backup data goes, the order of the apply, its failures, and what an interrupted apply leaves.
+// backup data goes, the order of the apply and its failures.
 #include "rename/changeplan.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <memory>
-#include <set>
 
 #include "backup/backupfinder.h"
 #include "content/crc32.h"
@@ -456,88 +452,6 @@ TEST_F(ChangePlanTest, ASiblingRenamedAMomentAgoGetsANumberNotARefusal) {
         EXPECT_TRUE(test::Exists(tmp / n));
     }
 }
-
-// An apply that dies at a given point leaves old or new names, whole lists, and backup data
-// for everything already renamed. The child process ends itself when the report arrives.
-struct StopCase {
-    const char* title;
-    int stopAtCode;
-    int occurrence;
-};
-
-class InterruptedApplyTest : public ChangePlanTest, public ::testing::WithParamInterface<StopCase> {};
-
-TEST_P(InterruptedApplyTest, LeavesEveryNameRestorable) {
-    MakeRelease(kLongDir);
-    const std::string third = "03-a_very_long_artist_name-a_third_very_long_song_title_that_goes_on-grp.mp3";
-    WriteFile(Path() + "/" + third, "third track");
-    Load();
-    Plan();
-    const ChangePlan planned = plan;
-    const std::string oldSfv = ReadFile(Path() + "/album.sfv");
-    // A rename that fails gives the child a point between two renames to stop at.
-    WriteFile(Path() + "/" + ChangeOf(third)->newName, "blocker");
-
-    const StopCase& c = GetParam();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        struct StoppingReporter : RecordingReporter {
-            StoppingReporter() : RecordingReporter(0) {}
-            int code = 0, left = 0;
-            int Report(int reportCode, const std::string& n, const std::string& m,
-                       const std::string& x) override {
-                if (reportCode == code && --left == 0) ::_exit(0);
-                return reportCode == ChangeCode::CouldNotRenameFile
-                           ? -1
-                           : RecordingReporter::Report(reportCode, n, m, x);
-            }
-        } stopping;
-        stopping.code = c.stopAtCode;
-        stopping.left = c.occurrence;
-        ApplyPlan(*dir, plan, 0, stopping);
-        ::_exit(1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-
-    std::string folder = test::Exists(Path()) ? Path() : tmp / planned.dirNewName;
-    ASSERT_TRUE(test::Exists(folder));
-    std::vector<std::string> names = Names(folder);
-    auto has = [&](const std::string& n) { return std::binary_search(names.begin(), names.end(), n); };
-
-    // The list is the old one or holds the block and the new entries, never anything between.
-    const std::string sfv = ReadFile(folder + "/album.sfv");
-    const bool stored = sfv != oldSfv;
-    if (stored) {
-        EXPECT_NE(sfv.find("[V100"), std::string::npos);
-        EXPECT_NE(sfv.find(ChangeOf(kLongMp3)->newName + " "), std::string::npos);
-    }
-    const BackupData data = ReadBackup(folder);
-    EXPECT_EQ(!data.NoBackupData(), stored);
-    bool anyRenamed = folder != Path();
-    for (const auto& change : planned.fileRenames) {
-        const bool isOld = has(change.originalName), isNew = has(change.newName);
-        EXPECT_TRUE(isOld || isNew) << change.originalName;
-        if (change.originalName != third) {
-            EXPECT_NE(isOld, isNew) << change.originalName;
-        }
-        if (!isOld) anyRenamed = true;
-    }
-    // Nothing is renamed before the backup data that describes it is stored.
-    if (anyRenamed) {
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(data.PlainText(), planned.recordText);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Points, InterruptedApplyTest,
-                         ::testing::Values(StopCase{"AfterStoring", 15, 1},
-                                           StopCase{"BeforeTheFirstRename", 16, 1},
-                                           StopCase{"BetweenRenames", ChangeCode::CouldNotRenameFile, 1},
-                                           StopCase{"AtTheEnd", ChangeCode::Done, 1}),
-                         [](const auto& info) { return std::string(info.param.title); });
 
 }  // namespace
 }  // namespace kestrow
