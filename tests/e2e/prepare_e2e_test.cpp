@@ -240,6 +240,14 @@ TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
     std::size_t entries = 0;
     EXPECT_TRUE(ListsMatchDisk(prepared, &entries));
     EXPECT_EQ(entries, 2 * tracks.size());
+    // --show-backup names the place and every stored name.
+    const CliRun shown = Cli("--show-backup " + Quote(newName));
+    EXPECT_EQ(shown.status, 0) << shown.out << shown.err;
+    EXPECT_NE(shown.out.find("Stored in: \"00-the_extraordinarily_long"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("Directory: \"" + newName + "\" <- \"" + name + "\""), std::string::npos)
+        << shown.out;
+    for (const Track& t : tracks)
+        EXPECT_NE(shown.out.find("<- \"" + t.name + "\""), std::string::npos) << t.name;
     // A second prepare is refused: the folder already holds backup data.
     const CliRun again = Cli("-P --yes " + Quote(newName));
     EXPECT_NE(again.out.find("Already contains backupdata for this directory!"), std::string::npos);
