@@ -7,10 +7,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -21,65 +19,24 @@
 #include "backup/backupstore.h"
 #include "backup/showbackup.h"
 #include "content/listeddir.h"
+#include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
 namespace {
 
 using test::ReadFile;
+using test::RecordingReporter;
 using test::TempDir;
 using test::WriteFile;
-
-struct Call {
-    int code;
-    std::string n;
-    std::string x;
-};
-
-// Answers by code, or from a queue for one code; everything else gets `fallback`.
-class RecordingReporter : public Reporter {
-public:
-    explicit RecordingReporter(int fallback) : m_fallback(fallback) {}
-    int Report(int code, const std::string& n, const std::string&, const std::string& x) override {
-        calls.push_back({code, n, x});
-        if (auto q = queued.find(code); q != queued.end() && !q->second.empty()) {
-            int a = q->second.front();
-            q->second.pop_front();
-            return a;
-        }
-        auto it = answers.find(code);
-        return it == answers.end() ? m_fallback : it->second;
-    }
-    std::vector<int> Codes() const {
-        std::vector<int> codes;
-        for (const auto& c : calls) codes.push_back(c.code);
-        return codes;
-    }
-    int Count(int code) const {
-        int k = 0;
-        for (const auto& c : calls) k += c.code == code;
-        return k;
-    }
-
-    std::vector<Call> calls;
-    std::map<int, int> answers;
-    std::map<int, std::deque<int>> queued;
-
-private:
-    int m_fallback;
-};
 
 BackupRecord File(std::string original, std::string renamed) {
     return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
 }
 
 const std::string kSfv =
-    "; made by a tool\r\n"
-    "01-a long first track name.mp3 1A2B3C4D\r\n"
-    "; between\r\n"
-    "not a valid line\r\n"
-    "02-second.mp3 00ABCDEF\r\n"
-    ";trailing comment with blanks   \r\n";
+    "; made by a tool\r\n01-a long first track name.mp3 1A2B3C4D\r\n; between\r\nnot a valid line\r\n"
+    "02-second.mp3 00ABCDEF\r\n;trailing comment with blanks   \r\n";
 const std::string kM3u = "#EXTM3U\r\n01-a long first track name.mp3\r\n02-second.mp3\r\n";
 
 std::vector<BackupRecord> SomeRecords() {
@@ -95,32 +52,53 @@ BackupData DataOf(const std::vector<BackupRecord>& records) {
     return data;
 }
 
-// A release folder with one SFV list and one playlist unless told otherwise.
+ListedDir Loaded(const std::string& path) {
+    ListedDir dir(path);
+    EXPECT_TRUE(dir.LoadLists());
+    return dir;
+}
+
+// A release folder with one SFV list and one playlist unless told otherwise, plus `extra` files.
 struct Release {
-    explicit Release(bool sfv = true, bool m3u = true) {
+    explicit Release(bool sfv = true, bool m3u = true,
+                     const std::vector<std::pair<std::string, std::string>>& extra = {}) {
         if (sfv) WriteFile(tmp / "album.sfv", kSfv);
         if (m3u) WriteFile(tmp / "album.m3u", kM3u);
+        for (const auto& [name, text] : extra) WriteFile(tmp / name, text);
     }
-    ListedDir Load() const {
-        ListedDir dir(tmp.path());
-        EXPECT_TRUE(dir.LoadLists());
-        return dir;
-    }
+    ListedDir Load() const { return Loaded(tmp.path()); }
     TempDir tmp;
 };
 
-// What a later restore pass reads back from the folder.
-struct ReadBack {
-    int result = 0;
+// A loaded release and the records a prepare pass stores in it.
+struct Prepared {
+    explicit Prepared(const std::vector<BackupRecord>& records = SomeRecords(), Release* r = nullptr)
+        : owned(r ? nullptr : std::make_unique<Release>()),
+          release(r ? *r : *owned),
+          dir(release.Load()),
+          data(DataOf(records)) {}
+    int Store(int place) { return store.chooseAndStore(place, reporter); }
+    std::string Path(const std::string& name) const { return release.tmp / name; }
+
+    std::unique_ptr<Release> owned;
+    Release& release;
+    ListedDir dir;
     BackupData data;
-    RecordingReporter reporter{1};
+    RecordingReporter reporter{0};
+    BackupStore store{dir, data};
 };
 
-void Find(const std::string& path, ReadBack& back) {
-    ListedDir dir(path);
-    dir.LoadLists();
-    back.result = findBackupData(dir, back.data, false, back.reporter);
-}
+// What a later restore pass reads back from the folder; `dir` stays loaded for its store.
+struct ReadBack {
+    explicit ReadBack(const std::string& path) : dir(path) {
+        dir.LoadLists();
+        result = findBackupData(dir, data, false, reporter);
+    }
+    ListedDir dir;
+    BackupData data;
+    RecordingReporter reporter{1};
+    int result = 0;
+};
 
 std::vector<std::string> SplitCrLf(const std::string& text) {
     std::vector<std::string> lines;
@@ -164,46 +142,32 @@ std::vector<BackupRecord> RecordsWhose(const std::function<bool(const std::strin
     return {};
 }
 
-class StoredLength : public ::testing::TestWithParam<std::size_t> {};
-
-TEST_P(StoredLength, DataLinesHoldEightyCharactersAndReadBack) {
-    std::size_t length = GetParam();
-    auto records = RecordsWhose([length](const std::string& t) { return t.size() == length; });
-    ASSERT_FALSE(records.empty());
-    Release release;
-    ListedDir dir = release.Load();
-    BackupData data = DataOf(records);
-    RecordingReporter reporter(0);
-    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), 1);
-    std::vector<std::string> lines = SplitCrLf(ReadFile(release.tmp / "album.sfv"));
-    std::size_t dataLines = (length + 79) / 80;
-    for (std::size_t i = 0; i < dataLines; ++i) {
-        EXPECT_EQ(lines[4 + i].size(), 1 + std::min<std::size_t>(80, length - 80 * i)) << i;
-    }
-    EXPECT_EQ(lines[4 + dataLines], ";");
-    EXPECT_EQ(lines[5 + dataLines], "; made by a tool");
-    ReadBack back;
-    Find(release.tmp.path(), back);
-    ASSERT_EQ(back.result, 1);
-    EXPECT_EQ(back.data.Records(), records);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lengths, StoredLength, ::testing::Values(80u, 81u, 160u));
-
-TEST(BackupStorage, DataLineEndingInABlankReadsBack) {
-    auto records = RecordsWhose([](const std::string& t) { return t.size() > 85 && t[79] == ' '; });
-    ASSERT_FALSE(records.empty());
-    for (int place : {0, 1, 2}) {
-        Release release;
-        ListedDir dir = release.Load();
-        BackupData data = DataOf(records);
-        RecordingReporter reporter(0);
-        ASSERT_EQ(BackupStore(dir, data).chooseAndStore(place, reporter), 1);
-        ReadBack back;
-        Find(release.tmp.path(), back);
-        ASSERT_EQ(back.result, 1) << place;
-        EXPECT_FALSE(back.data.NoBackupData());
-        EXPECT_EQ(back.data.Records(), records) << place;
+TEST(BackupStorage, DataLinesHoldEightyCharactersAndReadBackFromEveryPlace) {
+    // Length 0 stands for a text whose first data line ends in a blank, which no reader may trim.
+    for (std::size_t length : {80u, 81u, 160u, 0u}) {
+        auto records = RecordsWhose([length](const std::string& t) {
+            return length ? t.size() == length : t.size() > 85 && t[79] == ' ';
+        });
+        ASSERT_FALSE(records.empty());
+        for (int place : {0, 1, 2}) {
+            SCOPED_TRACE(testing::Message() << "length " << length << ", place " << place);
+            Prepared p(records);
+            ASSERT_EQ(p.Store(place), 1);
+            if (place == 0 && length) {
+                std::vector<std::string> lines = SplitCrLf(ReadFile(p.Path("album.sfv")));
+                for (int k = 0; k < 4; ++k) EXPECT_EQ(lines[k], std::string(";") + kBackupHeaderLines[k]);
+                std::size_t dataLines = (length + 79) / 80;
+                for (std::size_t i = 0; i < dataLines; ++i) {
+                    EXPECT_EQ(lines[4 + i].size(), 1 + std::min<std::size_t>(80, length - 80 * i)) << i;
+                }
+                EXPECT_EQ(lines[4 + dataLines], ";");
+                EXPECT_EQ(lines[5 + dataLines], "; made by a tool");
+            }
+            ReadBack back(p.release.tmp.path());
+            ASSERT_EQ(back.result, 1);
+            EXPECT_FALSE(back.data.NoBackupData());
+            EXPECT_EQ(back.data.Records(), records);
+        }
     }
 }
 
@@ -229,28 +193,23 @@ TEST(BackupStorage, RandomRecordSetsRoundTripThroughEveryPlace) {
                 {BackupRecordKind::Directory, RandomName(rng), RandomName(rng), static_cast<int>(rng())});
         if (rng() % 2) records.push_back({BackupRecordKind::TempFile, RandomName(rng), RandomName(rng), 0});
         int place = round % 3;
-        Release release;
-        ListedDir dir = release.Load();
-        BackupData data = DataOf(records);
-        RecordingReporter reporter(0);
-        BackupStore store(dir, data);
-        int result = store.chooseAndStore(place, reporter);
+        Prepared p(records);
+        int result = p.Store(place);
         if (result == -1) {
             // Only a block that the escaping cannot tell apart is refused, and then nothing is written.
             ++refused;
-            EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+            EXPECT_EQ(ReadFile(p.Path("album.sfv")), kSfv);
             continue;
         }
         ASSERT_EQ(result, 1) << round;
         const char* expected[] = {"album.sfv", "album.m3u", "_kestrow.backup"};
-        EXPECT_EQ(store.StoredIn(), expected[place]);
-        EXPECT_EQ(reporter.Codes(), std::vector<int>{15});
-        ReadBack back;
-        Find(release.tmp.path(), back);
+        EXPECT_EQ(p.store.StoredIn(), expected[place]);
+        EXPECT_EQ(p.reporter.Codes(), std::vector<int>{15});
+        ReadBack back(p.release.tmp.path());
         ASSERT_EQ(back.result, 1) << round;
         EXPECT_EQ(static_cast<int>(back.data.Source()), place);
         EXPECT_EQ(back.data.Records(), records) << round;
-        EXPECT_EQ(back.reporter.Count(14), 1);
+        EXPECT_EQ(back.reporter.Count(14), 1u);
     }
     EXPECT_LT(refused, 4);
 }
@@ -267,8 +226,7 @@ TEST(ListWriter, WritesTheListBackAsItWasRead) {
 TEST(ListWriter, LineFeedListsComeBackWithCrLfAndEditedEntries) {
     TempDir tmp;
     WriteFile(tmp / "a.sfv", "; head\n\na.mp3 11111111\n; mid\nb.mp3\t22222222\n\n");
-    ListedDir dir(tmp.path());
-    dir.LoadLists();
+    ListedDir dir = Loaded(tmp.path());
     ASSERT_TRUE(dir.sfvLists[0].SetEntry("a-new.mp3", std::nullopt, 0));
     ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
     EXPECT_EQ(ReadFile(tmp / "a.sfv"), "; head\r\na-new.mp3 11111111\r\n; mid\r\nb.mp3 22222222\r\n");
@@ -277,8 +235,7 @@ TEST(ListWriter, LineFeedListsComeBackWithCrLfAndEditedEntries) {
 TEST(ListWriter, CommentsKeepTheNumberOfEntriesBeforeThemAndAppendedEntriesGoLast) {
     TempDir tmp;
     WriteFile(tmp / "p.m3u", "#EXTM3U\r\na.mp3\r\n#x\r\nb.mp3\r\n");
-    ListedDir dir(tmp.path());
-    dir.LoadLists();
+    ListedDir dir = Loaded(tmp.path());
     M3uList& list = dir.m3uLists[0];
     ASSERT_TRUE(list.AddEntry("c.mp3", 2));
     ASSERT_TRUE(list.AddEntry("first.mp3", 0));
@@ -288,13 +245,11 @@ TEST(ListWriter, CommentsKeepTheNumberOfEntriesBeforeThemAndAppendedEntriesGoLas
 
 TEST(ListWriter, RefusesListsItWouldDamage) {
     TempDir tmp;
-    std::string longLine(5000, 'n');
-    const std::string overlong = "; head\r\n" + longLine + " 1234ABCD\r\n";
+    const std::string overlong = "; head\r\n" + std::string(5000, 'n') + " 1234ABCD\r\n";
     WriteFile(tmp / "long.sfv", overlong);
     WriteFile(tmp / "edge.sfv", "; head\r\n" + std::string(4094, 'e') + "\r\n");
     WriteFile(tmp / "unread.sfv", kSfv);
-    ListedDir dir(tmp.path());
-    dir.LoadLists();
+    ListedDir dir = Loaded(tmp.path());
     ASSERT_EQ(dir.sfvLists.size(), 3u);
     EXPECT_FALSE(WriteSfvList(dir.sfvLists[1]));  // long.sfv: its long line came back in pieces
     EXPECT_EQ(ReadFile(tmp / "long.sfv"), overlong);
@@ -308,92 +263,56 @@ TEST(ListWriter, RefusesListsItWouldDamage) {
     EXPECT_EQ(ReadFile(tmp / "new.m3u"), "a.mp3\r\n");
 }
 
-TEST(BackupStorage, BlockGoesFirstAndLeavesWithARestore) {
-    Release release;
-    ListedDir dir = release.Load();
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), 1);
-    std::vector<std::string> lines = SplitCrLf(ReadFile(release.tmp / "album.sfv"));
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(lines[k], std::string(";") + kBackupHeaderLines[k]);
-    EXPECT_EQ(lines[4].substr(0, 6), ";[V100");
-
-    ListedDir again(release.tmp.path());
-    again.LoadLists();
-    BackupData found;
-    RecordingReporter analysis(1);
-    ASSERT_EQ(findBackupData(again, found, false, analysis), 1);
-    EXPECT_EQ(found.Source(), BackupSource::Sfv);
-    // Every record resolved: the block leaves the list with its header lines.
-    found.ClearPlainText();
-    RecordingReporter change(0);
-    EXPECT_EQ(BackupStore(again, found).restoreStore(0, change), 3);
-    ASSERT_TRUE(WriteSfvList(again.sfvLists[0]));
-    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+// Every record resolved: the block leaves a list with its header lines, a backup file is deleted.
+TEST(BackupStorage, ARestoreWithNothingLeftRemovesTheBlock) {
+    for (auto [place, result] : {std::pair{0, 3}, std::pair{2, 2}}) {
+        Prepared p;
+        ASSERT_EQ(p.Store(place), 1);
+        ReadBack back(p.release.tmp.path());
+        ASSERT_EQ(back.result, 1);
+        EXPECT_EQ(static_cast<int>(back.data.Source()), place);
+        back.data.ClearPlainText();
+        RecordingReporter change(0);
+        EXPECT_EQ(BackupStore(back.dir, back.data).restoreStore(place, change), result);
+        ASSERT_TRUE(WriteSfvList(back.dir.sfvLists[0]));
+        EXPECT_EQ(ReadFile(p.Path("album.sfv")), kSfv);
+    }
 }
 
 TEST(BackupStorage, RestoreWritesRemainingRecordsBackWhereTheyWere) {
-    Release release;
-    WriteFile(release.tmp / "b.sfv", "c.mp3 12345678\r\n");
-    ListedDir dir = release.Load();
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    ASSERT_TRUE(EncodeVerified(data));
-    BackupStore store(dir, data);
-    ASSERT_EQ(store.store(BackupSource::Sfv, 1), "b.sfv");
+    Release release(true, true, {{"b.sfv", "c.mp3 12345678\r\n"}});
+    Prepared p(SomeRecords(), &release);
+    ASSERT_TRUE(EncodeVerified(p.data));
+    ASSERT_EQ(p.store.store(BackupSource::Sfv, 1), "b.sfv");
 
-    ReadBack back;
-    ListedDir again(release.tmp.path());
-    again.LoadLists();
-    ASSERT_EQ(findBackupData(again, back.data, false, back.reporter), 1);
+    ReadBack back(release.tmp.path());
+    ASSERT_EQ(back.result, 1);
     ASSERT_EQ(back.data.ListIndex(), 1);
-    BackupData& kept = back.data;
-    std::vector<BackupRecord> remaining{kept.FileRecords()[1]};
-    kept.ClearPlainText();
-    kept.AppendRecord(remaining[0]);
+    std::vector<BackupRecord> remaining{back.data.FileRecords()[1]};
+    back.data.ClearPlainText();
+    back.data.AppendRecord(remaining[0]);
     RecordingReporter change(0);
-    BackupStore restore(again, kept);
+    BackupStore restore(back.dir, back.data);
     ASSERT_EQ(restore.restoreStore(0, change), 1);
     EXPECT_EQ(restore.StoredIn(), "b.sfv");
     EXPECT_EQ(change.Codes(), std::vector<int>{15});
 
-    ReadBack after;
-    Find(release.tmp.path(), after);
+    ReadBack after(release.tmp.path());
     ASSERT_EQ(after.result, 1);
     EXPECT_EQ(after.data.Records(), remaining);
-    EXPECT_EQ(after.reporter.Count(14), 1) << "the old block is gone";
+    EXPECT_EQ(after.reporter.Count(14), 1u) << "the old block is gone";
     EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
 }
 
-TEST(BackupStorage, RestoreOfABackupFileBlockAsksForItsDeletion) {
-    Release release;
-    ListedDir dir = release.Load();
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    ASSERT_EQ(BackupStore(dir, data).chooseAndStore(2, reporter), 1);
-    ReadBack back;
-    ListedDir again(release.tmp.path());
-    again.LoadLists();
-    ASSERT_EQ(findBackupData(again, back.data, false, back.reporter), 1);
-    EXPECT_EQ(back.data.Source(), BackupSource::BackupFile);
-    back.data.ClearPlainText();
-    RecordingReporter change(0);
-    EXPECT_EQ(BackupStore(again, back.data).restoreStore(2, change), 2);
-}
-
-struct FallbackCase {
-    const char* label;
-    int preference;
-    bool sfvReadOnly;
-    bool m3uPresent;
-    bool m3uReadOnly;
-    bool backupFileReadOnly;
-    std::vector<int> reports;
-    const char* storedIn;  // empty: nothing stored
-};
-
 TEST(BackupStorage, FallbackOrderWithUnwritableLists) {
-    const FallbackCase cases[] = {
+    struct Case {
+        const char* label;
+        int preference;
+        bool sfvReadOnly, m3uPresent, m3uReadOnly, backupFileReadOnly;
+        std::vector<int> reports;
+        std::string storedIn;  // empty: nothing stored
+    };
+    const Case cases[] = {
         {"SFV wanted and writable", 0, false, true, false, false, {15}, "album.sfv"},
         {"SFV read-only: M3U", 0, true, true, false, false, {11, 15}, "album.m3u"},
         {"M3U wanted, none there: SFV", 1, false, false, false, false, {12, 15}, "album.sfv"},
@@ -404,80 +323,65 @@ TEST(BackupStorage, FallbackOrderWithUnwritableLists) {
         {"SFV and M3U read-only", 0, true, true, true, false, {11, 14}, ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
         Release release(true, c.m3uPresent);
         if (c.backupFileReadOnly) WriteFile(release.tmp / "_kestrow.backup", "; old\r\n");
-        ListedDir dir = release.Load();
-        if (c.sfvReadOnly) ::chmod((release.tmp / "album.sfv").c_str(), 0444);
-        if (c.m3uReadOnly) ::chmod((release.tmp / "album.m3u").c_str(), 0444);
-        if (c.backupFileReadOnly) ::chmod((release.tmp / "_kestrow.backup").c_str(), 0444);
-        BackupData data = DataOf(SomeRecords());
-        RecordingReporter reporter(0);
-        BackupStore store(dir, data);
-        int result = store.chooseAndStore(c.preference, reporter);
-        EXPECT_EQ(reporter.Codes(), c.reports) << c.label;
-        EXPECT_EQ(store.StoredIn(), c.storedIn) << c.label;
-        EXPECT_EQ(result, *c.storedIn ? 1 : -2) << c.label;
-        if (c.sfvReadOnly || std::string(c.storedIn) != "album.sfv") {
-            EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv) << c.label;
+        Prepared p(SomeRecords(), &release);
+        if (c.sfvReadOnly) ::chmod(p.Path("album.sfv").c_str(), 0444);
+        if (c.m3uReadOnly) ::chmod(p.Path("album.m3u").c_str(), 0444);
+        if (c.backupFileReadOnly) ::chmod(p.Path("_kestrow.backup").c_str(), 0444);
+        int result = p.Store(c.preference);
+        EXPECT_EQ(p.reporter.Codes(), c.reports);
+        EXPECT_EQ(p.store.StoredIn(), c.storedIn);
+        EXPECT_EQ(result, c.storedIn.empty() ? -2 : 1);
+        if (c.sfvReadOnly || c.storedIn != "album.sfv") {
+            EXPECT_EQ(ReadFile(p.Path("album.sfv")), kSfv);
         }
         if (c.backupFileReadOnly) {
-            EXPECT_EQ(ReadFile(release.tmp / "_kestrow.backup"), "; old\r\n") << c.label;
+            EXPECT_EQ(ReadFile(p.Path("_kestrow.backup")), "; old\r\n");
         }
         // A list that refused the block keeps none of it for a later write.
         if (c.m3uPresent) {
-            ::chmod((release.tmp / "album.m3u").c_str(), 0644);
-            ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
-            bool holds = ReadFile(release.tmp / "album.m3u").find("[V100") != std::string::npos;
-            EXPECT_EQ(holds, std::string(c.storedIn) == "album.m3u") << c.label;
+            ::chmod(p.Path("album.m3u").c_str(), 0644);
+            ASSERT_TRUE(WriteM3uList(p.dir.m3uLists[0]));
+            bool holds = ReadFile(p.Path("album.m3u")).find("[V100") != std::string::npos;
+            EXPECT_EQ(holds, c.storedIn == "album.m3u");
         }
     }
 }
 
 TEST(BackupStorage, ReadOnlyFolderTakesNothing) {
-    Release release;
-    ListedDir dir = release.Load();
-    ::chmod(release.tmp.path().c_str(), 0555);
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    EXPECT_EQ(BackupStore(dir, data).chooseAndStore(2, reporter), -2);
-    EXPECT_EQ(reporter.Codes(), (std::vector<int>{13, 14}));
-    ::chmod(release.tmp.path().c_str(), 0755);
-    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
-    EXPECT_FALSE(test::Exists(release.tmp / "_kestrow.backup"));
+    Prepared p;
+    ::chmod(p.release.tmp.path().c_str(), 0555);
+    EXPECT_EQ(p.Store(2), -2);
+    EXPECT_EQ(p.reporter.Codes(), (std::vector<int>{13, 14}));
+    ::chmod(p.release.tmp.path().c_str(), 0755);
+    EXPECT_EQ(ReadFile(p.Path("album.sfv")), kSfv);
+    EXPECT_FALSE(test::Exists(p.Path("_kestrow.backup")));
 }
 
 TEST(BackupStorage, SeveralSfvListsTakeTheBlockOnlyOnce) {
-    Release release;
-    WriteFile(release.tmp / "b.sfv", "c.mp3 12345678\r\n");
-    WriteFile(release.tmp / "c.sfv", "d.mp3 12345678\r\n");
-    ListedDir dir = release.Load();
-    ::chmod((release.tmp / "album.sfv").c_str(), 0444);
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    BackupStore store(dir, data);
-    ASSERT_EQ(store.chooseAndStore(0, reporter), 1);
-    EXPECT_EQ(store.StoredIn(), "b.sfv");
-    EXPECT_EQ(ReadFile(release.tmp / "c.sfv"), "d.mp3 12345678\r\n");
+    Release release(true, true, {{"b.sfv", "c.mp3 12345678\r\n"}, {"c.sfv", "d.mp3 12345678\r\n"}});
+    Prepared p(SomeRecords(), &release);
+    ::chmod(p.Path("album.sfv").c_str(), 0444);
+    ASSERT_EQ(p.Store(0), 1);
+    EXPECT_EQ(p.store.StoredIn(), "b.sfv");
+    EXPECT_EQ(ReadFile(p.Path("c.sfv")), "d.mp3 12345678\r\n");
     // Writing every list afterwards, as the apply does, still gives one block.
-    ::chmod((release.tmp / "album.sfv").c_str(), 0644);
-    for (const auto& list : dir.sfvLists) ASSERT_TRUE(WriteSfvList(list));
-    ReadBack back;
-    Find(release.tmp.path(), back);
-    EXPECT_EQ(back.reporter.Count(14), 1);
-    EXPECT_EQ(back.reporter.Count(15), 0);
+    ::chmod(p.Path("album.sfv").c_str(), 0644);
+    for (const auto& list : p.dir.sfvLists) ASSERT_TRUE(WriteSfvList(list));
+    ReadBack back(release.tmp.path());
+    EXPECT_EQ(back.reporter.Count(14), 1u);
+    EXPECT_EQ(back.reporter.Count(15), 0u);
 }
 
 TEST(BackupStorage, ListWithAnOverlongLineIsNotWritten) {
-    Release release;
     const std::string longSfv = kSfv + std::string(4200, 'z') + " 12345678\r\n";
-    WriteFile(release.tmp / "album.sfv", longSfv);
-    ListedDir dir = release.Load();
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    BackupStore store(dir, data);
-    ASSERT_EQ(store.chooseAndStore(0, reporter), 1);
-    EXPECT_EQ(store.StoredIn(), "album.m3u");
-    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), longSfv);
+    Release release(true, true, {{"album.sfv", longSfv}});
+    Prepared p(SomeRecords(), &release);
+    ASSERT_EQ(p.Store(0), 1);
+    EXPECT_EQ(p.store.StoredIn(), "album.m3u");
+    EXPECT_EQ(ReadFile(p.Path("album.sfv")), longSfv);
 }
 
 // Writes beyond the limit fail as on a full disk (EFBIG instead of ENOSPC).
@@ -501,78 +405,58 @@ private:
 };
 
 TEST(BackupStorage, FullDiskLeavesEveryFileAsItWas) {
-    Release release;
-    ListedDir dir = release.Load();
-    BackupData data = DataOf(SomeRecords());
-    RecordingReporter reporter(0);
-    BackupStore store(dir, data);
+    Prepared p;
     {
         FileSizeLimit full(200);  // smaller than the four header lines alone
-        EXPECT_EQ(store.chooseAndStore(2, reporter), -2);
+        EXPECT_EQ(p.Store(2), -2);
     }
-    EXPECT_EQ(reporter.Codes(), (std::vector<int>{13, 14}));
-    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
-    EXPECT_EQ(ReadFile(release.tmp / "album.m3u"), kM3u);
+    EXPECT_EQ(p.reporter.Codes(), (std::vector<int>{13, 14}));
+    EXPECT_EQ(ReadFile(p.Path("album.sfv")), kSfv);
+    EXPECT_EQ(ReadFile(p.Path("album.m3u")), kM3u);
     std::vector<std::string> left;
-    for (const auto& e : std::filesystem::directory_iterator(release.tmp.path())) {
+    for (const auto& e : std::filesystem::directory_iterator(p.release.tmp.path()))
         left.push_back(e.path().filename().string());
-    }
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"album.m3u", "album.sfv"}));
     // Once there is room the same lists take exactly one block.
     RecordingReporter later(0);
-    ASSERT_EQ(store.chooseAndStore(0, later), 1);
-    ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
-    ReadBack back;
-    Find(release.tmp.path(), back);
-    EXPECT_EQ(back.reporter.Count(14), 1);
+    ASSERT_EQ(p.store.chooseAndStore(0, later), 1);
+    ASSERT_TRUE(WriteM3uList(p.dir.m3uLists[0]));
+    EXPECT_EQ(ReadBack(p.release.tmp.path()).reporter.Count(14), 1u);
 }
 
 TEST(BackupStorage, NamesTheFormatCannotHoldAreNeverStored) {
     Release release;
     ListedDir dir = release.Load();
-    const std::vector<BackupRecord> refused[] = {
-        {File("a;b.mp3", "a.mp3")},
-        {File("x.mp3", "y>z.mp3")},
-        {File("x<F:y.mp3", "x.mp3")},
-        {File("", "x.mp3")},
-    };
-    for (const auto& records : refused) {
-        BackupData data = DataOf(records);
+    auto chooseAndStore = [&](BackupData data) {
         RecordingReporter reporter(0);
-        EXPECT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), -1) << records[0].originalName;
-        EXPECT_TRUE(reporter.calls.empty());
-    }
+        int result = BackupStore(dir, data).chooseAndStore(0, reporter);
+        EXPECT_TRUE(reporter.reports.empty());
+        return result;
+    };
+    for (const auto& record :
+         {File("a;b.mp3", "a.mp3"), File("x.mp3", "y>z.mp3"), File("x<F:y.mp3", "x.mp3"), File("", "x.mp3")})
+        EXPECT_EQ(chooseAndStore(DataOf({record})), -1) << record.originalName;
     for (const char* text : {"junk<F:;a;;b>", "<F:;a;;b>junk", "<F:;a;b;;c>",
                              "<F:;a;;b><D:;d;;e><OP:1><D:;f;;g><OP:2>", "<D:;d;;e>", "<F:;a;;b>x<F:;c;;d>"}) {
         BackupData data;
         data.SetPlainText(text);
-        RecordingReporter reporter(0);
-        EXPECT_EQ(BackupStore(dir, data).chooseAndStore(0, reporter), -1) << text;
+        EXPECT_EQ(chooseAndStore(data), -1) << text;
     }
     EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+    EXPECT_EQ(chooseAndStore(BackupData()), 0);
     // A restore writes back what it keeps as it decides it: files, temp files, the directory.
-    BackupData kept;
-    kept.AppendRecord(File("a.mp3", "b.mp3"));
-    kept.AppendRecord({BackupRecordKind::TempFile, "c.nfo", "c.nf1", 0});
-    kept.AppendRecord({BackupRecordKind::Directory, "Old Dir", "New", 3});
-    kept.AppendRecord(File("d.mp3", "e.mp3"));
+    BackupData kept = DataOf({File("a.mp3", "b.mp3"),
+                              {BackupRecordKind::TempFile, "c.nfo", "c.nf1", 0},
+                              {BackupRecordKind::Directory, "Old Dir", "New", 3},
+                              File("d.mp3", "e.mp3")});
     EXPECT_TRUE(EncodeVerified(kept));
-    BackupData empty;
-    RecordingReporter reporter(0);
-    EXPECT_EQ(BackupStore(dir, empty).chooseAndStore(0, reporter), 0);
-    EXPECT_TRUE(reporter.calls.empty());
 }
 
 // Stores a block in the given place of a fresh load of the folder, bypassing the checks when asked.
 void StoreIn(const std::string& path, BackupSource kind, BackupData data, bool verified = true) {
-    ListedDir dir(path);
-    dir.LoadLists();
-    if (verified) {
-        ASSERT_TRUE(EncodeVerified(data));
-    } else {
-        ASSERT_TRUE(data.Encode());
-    }
+    ListedDir dir = Loaded(path);
+    ASSERT_TRUE(verified ? EncodeVerified(data) : data.Encode());
     ASSERT_FALSE(BackupStore(dir, data).store(kind).empty());
 }
 
@@ -582,45 +466,36 @@ TEST(BackupFinder, TwoBlocksInOneDirectory) {
     StoreIn(release.tmp.path(), BackupSource::BackupFile, DataOf({File("file original.mp3", "f.mp3")}));
     struct Case {
         const char* label;
-        std::deque<int> answers;
+        std::vector<int> answers;
         int result;
-        int oneInstanceReports;
+        std::size_t oneInstanceReports;
     };
     const Case cases[] = {
         {"ignore", {1}, 1, 1}, {"abort", {-1}, -1, 1}, {"retry, then ignore", {0, 1}, 1, 2}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
         ListedDir dir = release.Load();
         BackupData data;
         RecordingReporter reporter(1);
-        reporter.queued[15] = c.answers;
-        EXPECT_EQ(findBackupData(dir, data, false, reporter), c.result) << c.label;
-        EXPECT_EQ(reporter.Count(15), c.oneInstanceReports) << c.label;
+        for (int a : c.answers) reporter.Queue(15, {a});
+        EXPECT_EQ(findBackupData(dir, data, false, reporter), c.result);
+        EXPECT_EQ(reporter.Count(15), c.oneInstanceReports);
         if (c.result != 1) continue;
         // "_kestrow.backup" comes first in the search.
-        EXPECT_EQ(data.Source(), BackupSource::BackupFile) << c.label;
+        EXPECT_EQ(data.Source(), BackupSource::BackupFile);
         EXPECT_EQ(data.Records(), std::vector<BackupRecord>{File("file original.mp3", "f.mp3")});
-        EXPECT_EQ(reporter.calls[0].code, 14);
-        EXPECT_EQ(reporter.calls[0].n, "_kestrow.backup");
+        EXPECT_EQ(reporter.reports[0].code, 14);
+        EXPECT_EQ(reporter.reports[0].n, "_kestrow.backup");
     }
 }
 
 TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
-    auto stored = [](const std::function<std::string(std::string)>& damage) {
-        auto release = std::make_unique<Release>();
-        StoreIn(release->tmp.path(), BackupSource::Sfv, DataOf(SomeRecords()));
-        std::string sfv = ReadFile(release->tmp / "album.sfv");
-        WriteFile(release->tmp / "album.sfv", damage(sfv));
-        return release;
-    };
     auto flipData = [](std::string s) {
         std::size_t at = s.find("[V100") + 40;
         s[at] = s[at] == 'a' ? 'b' : 'a';
         return s;
     };
-    auto noEnd = [](std::string s) {
-        s.replace(s.find("!eE~]"), 5, "!eE~)");
-        return s;
-    };
+    auto noEnd = [](std::string s) { return s.replace(s.find("!eE~]"), 5, "!eE~)"); };
     auto truncated = [](std::string s) {
         std::size_t end = s.find("!eE~]");
         std::size_t lineStart = s.rfind("\r\n", end) + 2;
@@ -629,24 +504,24 @@ TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
     for (const auto& [label, damage] :
          std::vector<std::pair<const char*, std::function<std::string(std::string)>>>{
              {"bad CRC", flipData}, {"missing end marker", noEnd}, {"last line gone", truncated}}) {
-        auto release = stored(damage);
-        ReadBack back;
-        Find(release->tmp.path(), back);
+        Release release;
+        StoreIn(release.tmp.path(), BackupSource::Sfv, DataOf(SomeRecords()));
+        WriteFile(release.tmp / "album.sfv", damage(ReadFile(release.tmp / "album.sfv")));
+        ReadBack back(release.tmp.path());
         EXPECT_EQ(back.result, 0) << label;
         EXPECT_TRUE(back.data.NoBackupData()) << label;
         EXPECT_TRUE(back.data.Records().empty()) << label;
-        EXPECT_EQ(back.reporter.Count(16), 1) << label;
-        EXPECT_EQ(back.reporter.calls.back().n, "album.sfv") << label;
+        EXPECT_EQ(back.reporter.Count(16), 1u) << label;
+        EXPECT_EQ(back.reporter.reports.back().n, "album.sfv") << label;
     }
     // A block written elsewhere, sound in every byte, that names a path.
     Release release;
     BackupData evil;
     evil.SetPlainText("<F:.mp3;x;.mp3;../../outside>");
     StoreIn(release.tmp.path(), BackupSource::M3u, std::move(evil), false);
-    ReadBack back;
-    Find(release.tmp.path(), back);
+    ReadBack back(release.tmp.path());
     EXPECT_EQ(back.result, 0);
-    EXPECT_EQ(back.reporter.Count(16), 1);
+    EXPECT_EQ(back.reporter.Count(16), 1u);
     EXPECT_TRUE(back.data.Records().empty());
 }
 
@@ -665,8 +540,7 @@ TEST(BackupFinder, ReportsTheListSituation) {
     for (const auto& c : cases) {
         Release release(c.sfv, c.m3u);
         if (c.backupFile) WriteFile(release.tmp / "_kestrow.backup", "; nothing here\r\n");
-        ReadBack back;
-        Find(release.tmp.path(), back);
+        ReadBack back(release.tmp.path());
         std::vector<int> codes = back.reporter.Codes();
         std::erase(codes, 5);  // the syntax error of the SFV fixture
         EXPECT_EQ(codes, c.codes) << c.label;
@@ -677,36 +551,30 @@ TEST(BackupFinder, ReportsTheListSituation) {
 
 TEST(BackupFinder, SyntaxErrorsAreReportedAndMayAbort) {
     Release release;
-    ListedDir dir = release.Load();
-    BackupData data;
-    RecordingReporter goOn(1);
-    EXPECT_EQ(findBackupData(dir, data, false, goOn), 1);
-    ASSERT_EQ(goOn.Count(5), 1);
-    EXPECT_EQ(goOn.calls.back().n, "album.sfv");
-    EXPECT_EQ(goOn.calls.back().x, "not a valid line");
+    ReadBack back(release.tmp.path());
+    EXPECT_EQ(back.result, 1);
+    ASSERT_EQ(back.reporter.Count(5), 1u);
+    EXPECT_EQ(back.reporter.OfCode(5)[0].n, "album.sfv");
+    EXPECT_EQ(back.reporter.OfCode(5)[0].x, "not a valid line");
     RecordingReporter stop(1);
-    stop.answers[5] = -1;
-    EXPECT_EQ(findBackupData(dir, data, true, stop), -1);
+    stop.Always(5, -1);
+    EXPECT_EQ(findBackupData(back.dir, back.data, true, stop), -1);
 }
 
 TEST(BackupFinder, HeaderLinesGoOnlyWhenTheyAreHeaderLines) {
     BackupData data = DataOf(SomeRecords());
     ASSERT_TRUE(EncodeVerified(data));
     std::string block;
-    for (std::size_t pos = 0; pos < data.EncodedText().size(); pos += 80) {
+    for (std::size_t pos = 0; pos < data.EncodedText().size(); pos += 80)
         block += ";" + data.EncodedText().substr(pos, 80) + "\r\n";
-    }
     TempDir tmp;
     const std::string before = "; one\r\n; two\r\n; three\r\n; four\r\na.mp3 12345678\r\n";
     WriteFile(tmp / "x.sfv", before + block + "; after\r\n");
     WriteFile(tmp / "x.m3u", "a.mp3\r\n");
-    ListedDir dir(tmp.path());
-    dir.LoadLists();
-    BackupData found;
-    RecordingReporter reporter(1);
-    ASSERT_EQ(findBackupData(dir, found, false, reporter), 1);
-    EXPECT_EQ(found.Records(), SomeRecords());
-    ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
+    ReadBack back(tmp.path());
+    ASSERT_EQ(back.result, 1);
+    EXPECT_EQ(back.data.Records(), SomeRecords());
+    ASSERT_TRUE(WriteSfvList(back.dir.sfvLists[0]));
     EXPECT_EQ(ReadFile(tmp / "x.sfv"), before + "; after\r\n");
 }
 
@@ -728,8 +596,7 @@ TEST(BackupStorage, RebasedListsAreWrittenInTheRenamedFolder) {
     TempDir tmp;
     WriteFile(tmp / "old/album.sfv", kSfv);
     WriteFile(tmp / "old/album.m3u", kM3u);
-    ListedDir dir(tmp / "old");
-    dir.LoadLists();
+    ListedDir dir = Loaded(tmp / "old");
     std::filesystem::rename(tmp / "old", tmp / "new");
     BackupStore::rebase(dir, tmp / "new");
     EXPECT_EQ(dir.sfvLists[0].FullPath(), tmp / "new/album.sfv");
@@ -761,8 +628,7 @@ TEST(ShowBackup, PrintsRecordsOrWhyThereAreNone) {
     EXPECT_EQ(ShowBackup(plain.tmp / "missing", text), 2);
 
     std::string m3u = ReadFile(release.tmp / "album.m3u");
-    m3u.replace(m3u.find("!eE~]"), 5, "!eE~)");
-    WriteFile(release.tmp / "album.m3u", m3u);
+    WriteFile(release.tmp / "album.m3u", m3u.replace(m3u.find("!eE~]"), 5, "!eE~)"));
     EXPECT_EQ(ShowBackup(release.tmp.path(), text), 1);
     EXPECT_NE(text.find("cannot be read"), std::string::npos);
 }

@@ -9,6 +9,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,11 +31,15 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
+CSettingsFile Opened(const std::string& path) {
+    CSettingsFile f;
+    EXPECT_TRUE(f.SetPath(path));
+    return f;
+}
+
 CSettingsFile FileWith(const TempDir& t, const std::string& text) {
     WriteFile(t / "kestrow.ini", text);
-    CSettingsFile f;
-    EXPECT_TRUE(f.SetPath(t / "kestrow.ini"));
-    return f;
+    return Opened(t / "kestrow.ini");
 }
 
 SettingsLocation At(const std::string& file, const std::string& defaults = {}) {
@@ -41,56 +49,60 @@ SettingsLocation At(const std::string& file, const std::string& defaults = {}) {
     return where;
 }
 
-// Files saved by hand on Windows and on Linux, all meaning the same options.
-struct Dialect {
-    const char* what;
-    std::string text;
-};
-
-class WindowsWrittenFile : public ::testing::TestWithParam<Dialect> {};
-
-TEST_P(WindowsWrittenFile, LoadsTheSameOptions) {
-    TempDir t;
-    WriteFile(t / "kestrow.ini", GetParam().text);
+ProcessOptions Loaded(const SettingsLocation& where) {
     ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "kestrow.ini"), o));
-    EXPECT_EQ(o.Truncate, 1);
-    EXPECT_EQ(o.TruncateMaxChars, 64);
-    EXPECT_EQ(o.lastProcessOption, 1);
-    EXPECT_EQ(o.lastDir, "/music/New Releases/");
-    EXPECT_EQ(o.TaglinePrefix, "[ABC]");
-    EXPECT_EQ(o.specialFileLines, (std::vector<std::string>{"DEL: thumbs.db", "IGN: cover.jpg"}));
-    EXPECT_EQ(o.groupTags, (GroupTagMap{{"GRP", "Group"}, {"TAG", "x=y"}}));
+    EXPECT_TRUE(LoadOptions(where, o));
+    return o;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, WindowsWrittenFile,
-    ::testing::Values(
-        Dialect{"plain",
-                "[GENERAL]\nTruncate=1\nTruncateMaxChars=64\nlastProcessOption=1\n"
-                "lastDir=/music/New Releases/\nTaglinePrefix=[ABC]\nTempFile1=DEL: thumbs.db\n"
-                "TempFile2=IGN: cover.jpg\n[GTAGS]\nGRP=Group\nTAG=x=y\n"},
-        Dialect{"crlf bom comments",
-                "\xEF\xBB\xBF; saved by hand\r\n[GENERAL]\r\n;Truncate=0\r\nTruncate=1\r\n"
-                "TruncateMaxChars=64\r\nlastProcessOption=1\r\nlastDir=/music/New Releases/\r\n"
-                "TaglinePrefix=[ABC]\r\nTempFile1=IGN: cover.jpg\r\nTempFile2=DEL: thumbs.db\r\n"
-                "\r\n[GTAGS]\r\n; tags\r\nGRP=Group\r\nTAG=x=y\r\n"},
-        Dialect{"odd spacing and case",
-                "  [ general ]  \n\ttruncate = 1\nTRUNCATEMAXCHARS\t=\t64 \n lastprocessoption= 1\n"
-                "LastDir =   /music/New Releases/   \ntaglineprefix = \"[ABC]\"\n"
-                "tempfile1 = DEL: thumbs.db\nTEMPFILE2=IGN: cover.jpg\n\n\n[gtags]\n"
-                "GRP = Group\n  TAG =x=y"},
-        Dialect{"keys first seen twice",
-                "[GENERAL]\nTruncate=1\nTruncate=0\nTruncateMaxChars=64\n"
-                "lastProcessOption=1\nlastDir=/music/New Releases/\nTaglinePrefix=[ABC]\n"
-                "TempFile1=DEL: thumbs.db\nTempFile2=IGN: cover.jpg\n[GTAGS]\nGRP=Old\n"
-                "GRP=Group\nTAG=x=y\n"}),
-    [](const auto& info) {
-        std::string name;
-        for (char c : std::string(info.param.what))
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        return name;
-    });
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_ino;
+}
+
+std::size_t EntryCount(const std::string& dir) {
+    std::vector<platform::DirEntry> entries;
+    EXPECT_TRUE(platform::ListDirectory(dir, entries));
+    return entries.size();
+}
+
+// Files saved by hand on Windows and on Linux, all meaning the same options.
+TEST(LoadOptions, EveryDialectOfTheFileLoadsTheSameOptions) {
+    const std::pair<const char*, std::string> dialects[] = {
+        {"plain",
+         "[GENERAL]\nTruncate=1\nTruncateMaxChars=64\nlastProcessOption=1\n"
+         "lastDir=/music/New Releases/\nTaglinePrefix=[ABC]\nTempFile1=DEL: thumbs.db\n"
+         "TempFile2=IGN: cover.jpg\n[GTAGS]\nGRP=Group\nTAG=x=y\n"},
+        {"crlf bom comments",
+         "\xEF\xBB\xBF; saved by hand\r\n[GENERAL]\r\n;Truncate=0\r\nTruncate=1\r\n"
+         "TruncateMaxChars=64\r\nlastProcessOption=1\r\nlastDir=/music/New Releases/\r\n"
+         "TaglinePrefix=[ABC]\r\nTempFile1=IGN: cover.jpg\r\nTempFile2=DEL: thumbs.db\r\n"
+         "\r\n[GTAGS]\r\n; tags\r\nGRP=Group\r\nTAG=x=y\r\n"},
+        {"odd spacing and case",
+         "  [ general ]  \n\ttruncate = 1\nTRUNCATEMAXCHARS\t=\t64 \n lastprocessoption= 1\n"
+         "LastDir =   /music/New Releases/   \ntaglineprefix = \"[ABC]\"\n"
+         "tempfile1 = DEL: thumbs.db\nTEMPFILE2=IGN: cover.jpg\n\n\n[gtags]\n"
+         "GRP = Group\n  TAG =x=y"},
+        {"keys first seen twice",
+         "[GENERAL]\nTruncate=1\nTruncate=0\nTruncateMaxChars=64\n"
+         "lastProcessOption=1\nlastDir=/music/New Releases/\nTaglinePrefix=[ABC]\n"
+         "TempFile1=DEL: thumbs.db\nTempFile2=IGN: cover.jpg\n[GTAGS]\nGRP=Old\n"
+         "GRP=Group\nTAG=x=y\n"}};
+    for (const auto& [what, text] : dialects) {
+        SCOPED_TRACE(what);
+        TempDir t;
+        WriteFile(t / "kestrow.ini", text);
+        ProcessOptions o = Loaded(At(t / "kestrow.ini"));
+        EXPECT_EQ(o.Truncate, 1);
+        EXPECT_EQ(o.TruncateMaxChars, 64);
+        EXPECT_EQ(o.lastProcessOption, 1);
+        EXPECT_EQ(o.lastDir, "/music/New Releases/");
+        EXPECT_EQ(o.TaglinePrefix, "[ABC]");
+        EXPECT_EQ(o.specialFileLines, (std::vector<std::string>{"DEL: thumbs.db", "IGN: cover.jpg"}));
+        EXPECT_EQ(o.groupTags, (GroupTagMap{{"GRP", "Group"}, {"TAG", "x=y"}}));
+    }
+}
 
 TEST(CSettingsFile, ReadIntTakesLeadingDecimalDigits) {
     TempDir t;
@@ -183,15 +195,11 @@ TEST(CSettingsFile, RefusesWhatTheFormatCannotCarry) {
 TEST(CSettingsFile, UnchangedContentIsNotRewritten) {
     TempDir t;
     CSettingsFile f = FileWith(t, "[S]\na=1\n");
-    ::chmod((t / "kestrow.ini").c_str(), 0600);
-    struct stat before {};
-    ASSERT_EQ(::stat((t / "kestrow.ini").c_str(), &before), 0);
+    ino_t before = Inode(t / "kestrow.ini");
     EXPECT_TRUE(f.WriteString("1", "A", "s"));
     EXPECT_FALSE(f.modified());
     ASSERT_TRUE(f.Flush());
-    struct stat after {};
-    ASSERT_EQ(::stat((t / "kestrow.ini").c_str(), &after), 0);
-    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(Inode(t / "kestrow.ini"), before);
 }
 
 TEST(CSettingsFile, AFileThatCouldNotBeReadIsNeverOverwritten) {
@@ -204,41 +212,23 @@ TEST(CSettingsFile, AFileThatCouldNotBeReadIsNeverOverwritten) {
     EXPECT_TRUE(f.WriteString("1", "Truncate", "GENERAL"));
     EXPECT_EQ(f.Flush().error, EFBIG);
     EXPECT_EQ(ReadFile(t / "kestrow.ini").size(), huge.size());
-    ProcessOptions o;
-    EXPECT_EQ(SaveOptions(At(t / "kestrow.ini"), o).error, EFBIG);
+    EXPECT_EQ(SaveOptions(At(t / "kestrow.ini"), ProcessOptions()).error, EFBIG);
     EXPECT_EQ(ReadFile(t / "kestrow.ini").size(), huge.size());
 }
 
-// Every key of section GENERAL, as the file spells it.
-const char* const kAllKeys[] = {"lastDir",
-                                "lastProcessOption",
-                                "preserveRlsyear",
-                                "preserveGrptag",
-                                "preserveVAtag",
-                                "prepareBackupTo",
-                                "preserveVAtagException1",
-                                "StripVAtagDirs",
-                                "StripTHEtagDirs",
-                                "StripTHEtagDirsMove",
-                                "StripTHEtagDirsMoveAddBrackets",
-                                "Truncate",
-                                "RestoreTruncated",
-                                "RestoreCRCCheck",
-                                "PrepareCRCCheck",
-                                "DeleteTempFiles",
-                                "PrepareGenerateM3U",
-                                "ConfirmChanges",
-                                "TruncateMaxChars",
-                                "ReplaceDots",
-                                "RemoveDotsInDirs",
-                                "RemoveDotsInDirsFrontOnly",
-                                "GeneratePrepareTagline",
-                                "GenerateRestoreTagline",
-                                "TaglinePrefix",
-                                "PrepareTaglineTrustExisting",
-                                "RestoreTaglineTrustExisting",
-                                "SuppressAlerts",
-                                "RestoreWithoutBackupData"};
+// Every key of section GENERAL, as the file spells it, in the order it is written.
+const std::vector<std::string> kAllKeys = [] {
+    std::vector<std::string> keys;
+    std::istringstream in(
+        "lastDir lastProcessOption preserveRlsyear preserveGrptag preserveVAtag prepareBackupTo "
+        "preserveVAtagException1 StripVAtagDirs StripTHEtagDirs StripTHEtagDirsMove "
+        "StripTHEtagDirsMoveAddBrackets Truncate RestoreTruncated RestoreCRCCheck PrepareCRCCheck "
+        "DeleteTempFiles PrepareGenerateM3U ConfirmChanges TruncateMaxChars ReplaceDots RemoveDotsInDirs "
+        "RemoveDotsInDirsFrontOnly GeneratePrepareTagline GenerateRestoreTagline TaglinePrefix "
+        "PrepareTaglineTrustExisting RestoreTaglineTrustExisting SuppressAlerts RestoreWithoutBackupData");
+    for (std::string key; in >> key;) keys.push_back(key);
+    return keys;
+}();
 
 TEST(LoadOptions, NoFileGivesTheInitialValues) {
     TempDir t;
@@ -255,29 +245,22 @@ TEST(LoadOptions, NoFileGivesTheInitialValues) {
     EXPECT_TRUE(o.groupTags.empty());
     // Saved as it stands, the empty prefix becomes "[KSTW]" at the next start.
     ASSERT_TRUE(SaveOptions(At(t / "missing.ini"), o));
-    ASSERT_TRUE(LoadOptions(At(t / "missing.ini"), o));
+    o = Loaded(At(t / "missing.ini"));
     EXPECT_EQ(o.TaglinePrefix, "[KSTW]");
     EXPECT_EQ(o.lastProcessOption, 2);
 }
 
 TEST(LoadOptions, AGeneralSectionWithOneKeyZeroesTheOthers) {
     TempDir t;
-    WriteFile(t / "k.ini", "[GENERAL]\nTruncate=1\n");
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
+    WriteFile(t / "k.ini", "[GENERAL]\nTruncate=1\n[GTAGS]\n; only a comment\n");
+    ProcessOptions o = Loaded(At(t / "k.ini"));
+    EXPECT_TRUE(o.groupTags.empty());
     EXPECT_EQ(o.Truncate, 1);
     EXPECT_EQ(o.lastProcessOption, 0);
     EXPECT_EQ(o.preserveRlsyear, 0);
     EXPECT_EQ(o.prepareBackupTo, 0);
     EXPECT_EQ(o.TaglinePrefix, "[KSTW]");
 }
-
-struct NumberCase {
-    const char* key;
-    const char* stored;
-    int read;
-    const char* saved;
-};
 
 int Field(const ProcessOptions& o, std::string_view key) {
     if (key == "Truncate") return o.Truncate;
@@ -291,39 +274,36 @@ int Field(const ProcessOptions& o, std::string_view key) {
     return 0;
 }
 
-class OptionNumbers : public ::testing::TestWithParam<NumberCase> {};
-
-TEST_P(OptionNumbers, ReadAndSavedByKind) {
-    const NumberCase& c = GetParam();
-    TempDir t;
-    WriteFile(t / "k.ini", std::string("[GENERAL]\n") + c.key + "=" + c.stored + "\n");
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
-    EXPECT_EQ(Field(o, c.key), c.read);
-    ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
-    CSettingsFile saved;
-    ASSERT_TRUE(saved.SetPath(t / "k.ini"));
-    EXPECT_EQ(saved.ReadString(c.key, "GENERAL"), c.saved);
+TEST(LoadOptions, NumbersAreReadAndSavedByKind) {
+    const struct {
+        const char* key;
+        const char* stored;
+        int read;
+        const char* saved;
+    } cases[] = {
+        {"Truncate", "5", 1, "1"},          {"ConfirmChanges", "-1", 1, "1"},
+        {"SuppressAlerts", "junk", 0, "0"}, {"lastProcessOption", "7", 7, "2"},
+        {"prepareBackupTo", "-4", -4, "2"}, {"prepareBackupTo", "1", 1, "1"},
+        {"preserveRlsyear", "5", 5, "0"},   {"TruncateMaxChars", "-12", -12, "-12"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
+        TempDir t;
+        WriteFile(t / "k.ini", std::string("[GENERAL]\n") + c.key + "=" + c.stored + "\n");
+        ProcessOptions o = Loaded(At(t / "k.ini"));
+        EXPECT_EQ(Field(o, c.key), c.read);
+        ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
+        EXPECT_EQ(Opened(t / "k.ini").ReadString(c.key, "GENERAL"), c.saved);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Settings, OptionNumbers,
-                         ::testing::Values(NumberCase{"Truncate", "5", 1, "1"},
-                                           NumberCase{"ConfirmChanges", "-1", 1, "1"},
-                                           NumberCase{"SuppressAlerts", "junk", 0, "0"},
-                                           NumberCase{"lastProcessOption", "7", 7, "2"},
-                                           NumberCase{"prepareBackupTo", "-4", -4, "2"},
-                                           NumberCase{"prepareBackupTo", "1", 1, "1"},
-                                           NumberCase{"preserveRlsyear", "5", 5, "0"},
-                                           NumberCase{"TruncateMaxChars", "-12", -12, "-12"}));
 
 TEST(LoadOptions, SpecialFileLinesStopAtTheFirstEmptyAndAreSorted) {
     TempDir t;
     WriteFile(t / "k.ini",
               "[GENERAL]\nTempFile1=IGN: b.txt\ntempfile2=DEL: A.tmp\nTempFile3=\nTempFile4=DEL: lost\n"
               "TempFile01=DEL: padded\n");
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
-    EXPECT_EQ(o.specialFileLines, (std::vector<std::string>{"DEL: A.tmp", "IGN: b.txt"}));
+    EXPECT_EQ(Loaded(At(t / "k.ini")).specialFileLines,
+              (std::vector<std::string>{"DEL: A.tmp", "IGN: b.txt"}));
 }
 
 TEST(SaveOptions, StaleTempFileKeysAreBlankedNotRemoved) {
@@ -331,120 +311,81 @@ TEST(SaveOptions, StaleTempFileKeysAreBlankedNotRemoved) {
     WriteFile(t / "k.ini",
               "[GENERAL]\nTempFile1=DEL: 1\nTempFile2=DEL: 2\nTempFile3=DEL: 3\nTempFile4=DEL: 4\n"
               "TempFile5=DEL: 5\nTempFile7=DEL: beyond the gap\n");
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
+    ProcessOptions o = Loaded(At(t / "k.ini"));
     o.specialFileLines = {"IGN: x", "REN: a -> b"};
     ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
-    CSettingsFile f;
-    ASSERT_TRUE(f.SetPath(t / "k.ini"));
-    EXPECT_EQ(f.ReadString("TempFile1", "GENERAL"), "IGN: x");
-    EXPECT_EQ(f.ReadString("TempFile2", "GENERAL"), "REN: a -> b");
     std::string text = ReadFile(t / "k.ini");
-    for (const char* blank : {"TempFile3=\n", "TempFile4=\n", "TempFile5=\n"}) {
-        EXPECT_NE(text.find(blank), std::string::npos) << blank;
+    for (const char* line : {"TempFile1=IGN: x\n", "TempFile2=REN: a -> b\n", "TempFile3=\n", "TempFile4=\n",
+                             "TempFile5=\n", "TempFile7=DEL: beyond the gap\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line;
     }
-    EXPECT_NE(text.find("TempFile7=DEL: beyond the gap\n"), std::string::npos);
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
-    EXPECT_EQ(o.specialFileLines.size(), 2u);
+    EXPECT_EQ(Loaded(At(t / "k.ini")).specialFileLines.size(), 2u);
 }
 
 TEST(SaveOptions, WritesEveryKeyAndReadsBackTheSameOptions) {
     TempDir t;
-    ProcessOptions o;
-    o.lastDir = "/music/Incoming/";
-    o.lastProcessOption = 1;
-    o.preserveRlsyear = 0;
-    o.prepareBackupTo = 1;
-    o.preserveGrptag = o.preserveVAtag = o.preserveVAtagException1 = o.StripVAtagDirs = 1;
-    o.StripTHEtagDirs = o.StripTHEtagDirsMove = o.StripTHEtagDirsMoveAddBrackets = o.Truncate = 1;
-    o.RestoreTruncated = o.RestoreCRCCheck = o.PrepareCRCCheck = o.DeleteTempFiles = o.PrepareGenerateM3U = 1;
-    o.ConfirmChanges = 1;
-    o.TruncateMaxChars = 100;
-    o.ReplaceDots = o.RemoveDotsInDirs = o.RemoveDotsInDirsFrontOnly = o.GeneratePrepareTagline = 1;
-    o.GenerateRestoreTagline = o.PrepareTaglineTrustExisting = o.RestoreTaglineTrustExisting = 1;
-    o.SuppressAlerts = 1;
-    o.RestoreWithoutBackupData = 1;
-    o.TaglinePrefix = "[MINE]";
-    o.specialFileLines = {"DEL: a", "IGN: b"};
+    // Every flag on, every other key away from its initial value.
+    const std::map<std::string, std::string> values = {{"lastDir", "/music/Incoming/"},
+                                                       {"preserveRlsyear", "0"},
+                                                       {"TruncateMaxChars", "100"},
+                                                       {"TaglinePrefix", "[MINE]"}};
+    std::string text = "[GENERAL]\nTempFile1=DEL: a\nTempFile2=IGN: b\n";
+    for (const std::string& key : kAllKeys)
+        text += key + "=" + (values.count(key) ? values.at(key) : "1") + "\n";
+    WriteFile(t / "k.ini", text);
+    ProcessOptions o = Loaded(At(t / "k.ini"));
+    std::remove((t / "k.ini").c_str());
     ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
 
-    CSettingsFile f;
-    ASSERT_TRUE(f.SetPath(t / "k.ini"));
-    std::vector<std::string> written = f.ReadSectionLines("GENERAL");
-    std::size_t k = 0;
-    for (const char* key : kAllKeys) {
-        ASSERT_LT(k, written.size());
-        EXPECT_EQ(written[k].substr(0, written[k].find('=')), key) << "keys are written in table order";
-        ++k;
-    }
-    for (const std::string& line : written) {
-        if (line.rfind("TempFile", 0) == 0 || line.rfind("lastDir", 0) == 0 ||
-            line.rfind("TaglinePrefix", 0) == 0 || line.rfind("lastProcessOption", 0) == 0 ||
-            line.rfind("preserveRlsyear", 0) == 0 || line.rfind("prepareBackupTo", 0) == 0 ||
-            line.rfind("TruncateMaxChars", 0) == 0) {
-            continue;
+    std::vector<std::string> written = Opened(t / "k.ini").ReadSectionLines("GENERAL");
+    ASSERT_GE(written.size(), kAllKeys.size());
+    const std::set<std::string> notFlags = {"lastDir",         "TaglinePrefix",   "lastProcessOption",
+                                            "preserveRlsyear", "prepareBackupTo", "TruncateMaxChars"};
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        const std::string key = written[k].substr(0, written[k].find('='));
+        if (k < kAllKeys.size()) {
+            EXPECT_EQ(key, kAllKeys[k]) << "keys are written in table order";
         }
-        EXPECT_EQ(line.substr(line.find('=')), "=1") << line;
+        if (!notFlags.count(key) && !key.starts_with("TempFile")) {
+            EXPECT_EQ(written[k], key + "=1");
+        }
     }
 
-    ProcessOptions back;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), back));
+    ProcessOptions back = Loaded(At(t / "k.ini"));
     const std::string first = ReadFile(t / "k.ini");
     ASSERT_TRUE(SaveOptions(At(t / "k.ini"), back));
     EXPECT_EQ(ReadFile(t / "k.ini"), first) << "loading and saving again changes nothing";
-    EXPECT_EQ(back.lastDir, o.lastDir);
+    EXPECT_EQ(back.lastDir, "/music/Incoming/");
     EXPECT_EQ(back.lastProcessOption, 1);
     EXPECT_EQ(back.preserveRlsyear, 0);
     EXPECT_EQ(back.prepareBackupTo, 1);
     EXPECT_EQ(back.TruncateMaxChars, 100);
     EXPECT_EQ(back.TaglinePrefix, "[MINE]");
-    EXPECT_EQ(back.specialFileLines, o.specialFileLines);
+    EXPECT_EQ(back.specialFileLines, (std::vector<std::string>{"DEL: a", "IGN: b"}));
     EXPECT_EQ(back.ConfirmChanges, 1);
     EXPECT_EQ(back.RestoreWithoutBackupData, 1);
 }
 
 TEST(SaveOptions, KeepsForeignLinesAndNeverWritesGroupTags) {
     TempDir t;
-    const std::string before =
-        "; my notes\r\n[Window]\r\nx=10\r\n\r\n[GENERAL]\r\n; keep this\r\nMyKey=mine\r\n"
-        "Truncate=0\r\n\r\n[GTAGS]\r\nGRP=Group\r\n";
-    WriteFile(t / "k.ini", before);
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
+    WriteFile(t / "k.ini",
+              "; my notes\r\n[Window]\r\nx=10\r\n\r\n[GENERAL]\r\n; keep this\r\nMyKey=mine\r\n"
+              "Truncate=0\r\n\r\n[GTAGS]\r\nGRP=Group\r\n");
+    ProcessOptions o = Loaded(At(t / "k.ini"));
     o.Truncate = 1;
     o.groupTags["NEW"] = "added in memory";
-    struct stat old {};
-    ASSERT_EQ(::stat((t / "k.ini").c_str(), &old), 0);
+    ino_t old = Inode(t / "k.ini");
     ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
     std::string after = ReadFile(t / "k.ini");
-    EXPECT_EQ(
-        after.rfind(
-            "; my notes\r\n[Window]\r\nx=10\r\n\r\n[GENERAL]\r\n; keep this\r\nMyKey=mine\r\nTruncate=1\r\n",
-            0),
-        0u)
+    EXPECT_TRUE(after.starts_with(
+        "; my notes\r\n[Window]\r\nx=10\r\n\r\n[GENERAL]\r\n; keep this\r\nMyKey=mine\r\nTruncate=1\r\n"))
         << after;
-    const std::string tail = "=0\r\n\r\n[GTAGS]\r\nGRP=Group\r\n";
-    EXPECT_EQ(after.substr(after.size() - tail.size()), tail) << "new keys stay inside GENERAL";
+    EXPECT_TRUE(after.ends_with("=0\r\n\r\n[GTAGS]\r\nGRP=Group\r\n")) << "new keys stay inside GENERAL";
     EXPECT_EQ(after.find("NEW"), std::string::npos);
     EXPECT_EQ(after.find("\n\n"), std::string::npos) << "line ends stay CR LF";
     // Replaced by a rename, never rewritten in place, and no temporary left behind.
-    struct stat now {};
-    ASSERT_EQ(::stat((t / "k.ini").c_str(), &now), 0);
-    EXPECT_NE(now.st_ino, old.st_ino);
-    std::vector<platform::DirEntry> entries;
-    ASSERT_TRUE(platform::ListDirectory(t.path(), entries));
-    EXPECT_EQ(entries.size(), 1u);
-}
-
-TEST(SaveOptions, NoGroupTagSectionMeansAnEmptyMapAndNoneWritten) {
-    TempDir t;
-    WriteFile(t / "k.ini", "[GENERAL]\nTruncate=1\n[GTAGS]\n; only a comment\n");
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "k.ini"), o));
-    EXPECT_TRUE(o.groupTags.empty());
-    o.groupTags["GRP"] = "x";
-    ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
-    EXPECT_EQ(ReadFile(t / "k.ini").find("GRP"), std::string::npos);
+    EXPECT_NE(Inode(t / "k.ini"), old);
+    EXPECT_EQ(EntryCount(t.path()), 1u);
 }
 
 // Runs fn in a child process and returns the child's exit code (or -1 when it did not exit).
@@ -469,14 +410,11 @@ TEST(SaveOptions, AFullDiskLeavesTheOldFileIntact) {
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
         ProcessOptions o;
         o.Truncate = 1;
-        platform::Status s = SaveOptions(At(t / "k.ini"), o);
-        return s.error == EFBIG ? 0 : 1;
+        return SaveOptions(At(t / "k.ini"), o).error == EFBIG ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(t / "k.ini"), before);
-    std::vector<platform::DirEntry> entries;
-    ASSERT_TRUE(platform::ListDirectory(t.path(), entries));
-    EXPECT_EQ(entries.size(), 1u) << "no temporary file is left behind";
+    EXPECT_EQ(EntryCount(t.path()), 1u) << "no temporary file is left behind";
 }
 
 TEST(SaveOptions, AReadOnlyFolderFailsWithItsReason) {
@@ -505,9 +443,7 @@ TEST(SaveOptions, AFirstSaveCreatesTheFolderAndKeepsTheShippedGroupTags) {
     places.xdgConfigHome = t / "config";
     places.defaultsCandidates = {t / "share/kestrow.ini"};
     SettingsLocation where = LocateSettings(places);
-
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(where, o));
+    ProcessOptions o = Loaded(where);
     EXPECT_EQ(o.TruncateMaxChars, 64);
     EXPECT_EQ(o.groupTags, (GroupTagMap{{"GRP", "Group"}}));
     o.Truncate = 1;
@@ -519,20 +455,18 @@ TEST(SaveOptions, AFirstSaveCreatesTheFolderAndKeepsTheShippedGroupTags) {
 
     // The user's file now wins over the defaults, and still carries their group tags.
     WriteFile(t / "share/kestrow.ini", "[GENERAL]\nTruncateMaxChars=10\n");
-    ProcessOptions again;
-    ASSERT_TRUE(LoadOptions(LocateSettings(places), again));
+    ProcessOptions again = Loaded(LocateSettings(places));
     EXPECT_EQ(again.Truncate, 1);
     EXPECT_EQ(again.TruncateMaxChars, 80);
     EXPECT_EQ(again.groupTags, (GroupTagMap{{"GRP", "Group"}}));
-    EXPECT_EQ(ReadFile(t / "config/kestrow/kestrow.ini").rfind("; shipped\n", 0), 0u);
+    EXPECT_TRUE(ReadFile(t / "config/kestrow/kestrow.ini").starts_with("; shipped\n"));
 }
 
 TEST(LoadOptions, AnExistingUserFileIsReadEvenWithoutGeneral) {
     TempDir t;
     WriteFile(t / "defaults.ini", "[GENERAL]\nTruncateMaxChars=64\n");
     WriteFile(t / "user.ini", "[Other]\nx=1\n");
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(At(t / "user.ini", t / "defaults.ini"), o));
+    ProcessOptions o = Loaded(At(t / "user.ini", t / "defaults.ini"));
     EXPECT_EQ(o.TruncateMaxChars, 0);
     EXPECT_EQ(o.lastProcessOption, 2);
 }
@@ -543,8 +477,7 @@ TEST(LoadOptions, TheShippedDefaultsSuitAFirstRun) {
     places.defaultsCandidates = {KESTROW_SOURCE_DIR "/share/kestrow/kestrow.ini"};
     SettingsLocation where = LocateSettings(places);
     ASSERT_FALSE(where.defaultsFile.empty());
-    ProcessOptions o;
-    ASSERT_TRUE(LoadOptions(where, o));
+    ProcessOptions o = Loaded(where);
     EXPECT_EQ(o.TruncateMaxChars, 64);
     EXPECT_EQ(o.lastProcessOption, 2);
     EXPECT_EQ(o.PrepareCRCCheck, 1);
@@ -558,111 +491,77 @@ TEST(LoadOptions, TheShippedDefaultsSuitAFirstRun) {
     }
 }
 
-struct PlaceCase {
-    const char* what;
-    bool explicitFile;
-    bool portableFolder;
-    const char* xdg;
-    const char* home;
-    const char* file;  // relative to the temporary folder; "" for none
-    const char* folderToCreate;
-};
-
-class SettingsPlace : public ::testing::TestWithParam<PlaceCase> {};
-
-TEST_P(SettingsPlace, ChoosesTheFile) {
-    const PlaceCase& c = GetParam();
-    TempDir t;
-    test::MakeDirs(t / "bin");
-    if (c.portableFolder) test::MakeDirs(t / "bin/Settings");
-    WriteFile(t / "share/second.ini", "");
-    SettingsPlaces places;
-    places.explicitFile = c.explicitFile ? t / "given.ini" : "";
-    places.exeDir = t / "bin";
-    auto expand = [&](const char* p) {
-        return std::string(p).empty() || p[0] != '~' ? std::string(p) : t.path() + (p + 1);
+TEST(LocateSettings, ChoosesTheFile) {
+    // Paths starting with "~" are inside the temporary folder; file and folder are relative to it.
+    const struct {
+        const char* what;
+        bool explicitFile, portableFolder;
+        const char *xdg, *home, *file, *folderToCreate;
+    } cases[] = {
+        {"explicit wins", true, true, "~/xdg", "~/home", "given.ini", ""},
+        {"portable folder", false, true, "~/xdg", "~/home", "bin/Settings/kestrow.ini", ""},
+        {"xdg", false, false, "~/xdg", "~/home", "xdg/kestrow/kestrow.ini", "xdg/kestrow"},
+        {"relative xdg ignored", false, false, "xdg", "~/home", "home/.config/kestrow/kestrow.ini",
+         "home/.config/kestrow"},
+        {"home config", false, false, "", "~/home", "home/.config/kestrow/kestrow.ini",
+         "home/.config/kestrow"},
+        {"nowhere", false, false, "", "", "", ""},
     };
-    places.xdgConfigHome = expand(c.xdg);
-    places.home = expand(c.home);
-    places.defaultsCandidates = {t / "share/first.ini", t / "share", t / "share/second.ini"};
-    SettingsLocation where = LocateSettings(places);
-    EXPECT_EQ(where.file, std::string(c.file).empty() ? "" : t / c.file);
-    EXPECT_EQ(where.folderToCreate, std::string(c.folderToCreate).empty() ? "" : t / c.folderToCreate);
-    EXPECT_EQ(where.defaultsFile, t / "share/second.ini") << "the first candidate that is a file";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir t;
+        test::MakeDirs(t / (c.portableFolder ? "bin/Settings" : "bin"));
+        WriteFile(t / "share/second.ini", "");
+        auto inTemp = [&](const char* p) { return *p == '~' ? t.path() + (p + 1) : std::string(p); };
+        auto relative = [&](const char* p) { return *p ? t / p : std::string(); };
+        SettingsPlaces places;
+        places.explicitFile = c.explicitFile ? t / "given.ini" : "";
+        places.exeDir = t / "bin";
+        places.xdgConfigHome = inTemp(c.xdg);
+        places.home = inTemp(c.home);
+        places.defaultsCandidates = {t / "share/first.ini", t / "share", t / "share/second.ini"};
+        SettingsLocation where = LocateSettings(places);
+        EXPECT_EQ(where.file, relative(c.file));
+        EXPECT_EQ(where.folderToCreate, relative(c.folderToCreate));
+        EXPECT_EQ(where.defaultsFile, t / "share/second.ini") << "the first candidate that is a file";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, SettingsPlace,
-    ::testing::Values(
-        PlaceCase{"explicit_wins", true, true, "~/xdg", "~/home", "given.ini", ""},
-        PlaceCase{"portable_folder", false, true, "~/xdg", "~/home", "bin/Settings/kestrow.ini", ""},
-        PlaceCase{"xdg", false, false, "~/xdg", "~/home", "xdg/kestrow/kestrow.ini", "xdg/kestrow"},
-        PlaceCase{"relative_xdg_ignored", false, false, "xdg", "~/home", "home/.config/kestrow/kestrow.ini",
-                  "home/.config/kestrow"},
-        PlaceCase{"home_config", false, false, "", "~/home", "home/.config/kestrow/kestrow.ini",
-                  "home/.config/kestrow"},
-        PlaceCase{"nowhere", false, false, "", "", "", ""}),
-    [](const auto& info) { return std::string(info.param.what); });
-
-struct LineCase {
-    std::vector<std::string> args;
-    bool active;
-    int mode;             // lastProcessOption after the overrides
-    const char* lastDir;  // after the overrides
-    const char* parent;
-    const char* name;
-    const char* settings;
-};
-
-class CommandLineOverrides : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(CommandLineOverrides, SetModeAndDirectory) {
-    const LineCase& c = GetParam();
-    ProcessOptions o;
-    o.lastProcessOption = 2;
-    o.lastDir = "/before/";
-    CommandLine line = ParseCommandLine(c.args);
-    UnattendedRun run = ApplyCommandLine(line, "/home/user", o);
-    EXPECT_EQ(run.active, c.active);
-    EXPECT_EQ(o.lastProcessOption, c.mode);
-    EXPECT_EQ(o.lastDir, c.lastDir);
-    EXPECT_EQ(run.where.parent, c.parent);
-    EXPECT_EQ(run.where.name, c.name);
-    EXPECT_EQ(line.settingsFile, c.settings);
+TEST(CommandLine, OverridesSetModeAndDirectory) {
+    // Without an unattended run the mode stays 2 and the last directory "/before/".
+    const struct {
+        std::vector<std::string> args;
+        bool active;
+        int mode;
+        const char *parent, *name, *settings;
+    } cases[] = {
+        {{"-p", "/music/Artist-Album-2004-GRP"}, true, 1, "/music/", "Artist-Album-2004-GRP", ""},
+        {{"-C"}, false, 2, "", "", ""},
+        {{"/music/rel"}, false, 2, "", "", ""},
+        {{"-X", "/music/rel"}, false, 2, "", "", ""},
+        {{"-R", "\"/music/My Rel\""}, true, 0, "/music/", "My Rel", ""},
+        {{"-C", "/a/b", "-r", "-Q", "/c/d/"}, true, 0, "/c/", "d", ""},
+        {{"-P", "/music", "-c"}, true, 2, "/", "music", ""},
+        {{"-C", "ab", "-", "-CC"}, false, 2, "", "", ""},
+        {{"-P", "/music/rel", "--settings", "/tmp/k.ini"}, true, 1, "/music/", "rel", "/tmp/k.ini"},
+        {{"--settings=/etc/k.ini", "-c", "rel/sub"}, true, 2, "/home/user/rel/", "sub", "/etc/k.ini"},
+        {{"-P", "/music//./a/b"}, true, 1, "/music/a/", "b", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        ProcessOptions o;
+        o.lastProcessOption = 2;
+        o.lastDir = "/before/";
+        CommandLine line = ParseCommandLine(c.args);
+        UnattendedRun run = ApplyCommandLine(line, "/home/user", o);
+        EXPECT_EQ(run.active, c.active);
+        EXPECT_EQ(o.lastProcessOption, c.mode);
+        EXPECT_EQ(o.lastDir, c.active ? std::string(c.parent) + c.name + "/" : "/before/");
+        EXPECT_EQ(run.where.parent, c.parent);
+        EXPECT_EQ(run.where.name, c.name);
+        EXPECT_EQ(line.settingsFile, c.settings);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, CommandLineOverrides,
-    ::testing::Values(LineCase{{"-p", "/music/Artist-Album-2004-GRP"},
-                               true,
-                               1,
-                               "/music/Artist-Album-2004-GRP/",
-                               "/music/",
-                               "Artist-Album-2004-GRP",
-                               ""},
-                      LineCase{{"-C"}, false, 2, "/before/", "", "", ""},
-                      LineCase{{"/music/rel"}, false, 2, "/before/", "", "", ""},
-                      LineCase{{"-X", "/music/rel"}, false, 2, "/before/", "", "", ""},
-                      LineCase{
-                          {"-R", "\"/music/My Rel\""}, true, 0, "/music/My Rel/", "/music/", "My Rel", ""},
-                      LineCase{{"-C", "/a/b", "-r", "-Q", "/c/d/"}, true, 0, "/c/d/", "/c/", "d", ""},
-                      LineCase{{"-P", "/music", "-c"}, true, 2, "/music/", "/", "music", ""},
-                      LineCase{{"-C", "ab", "-", "-CC"}, false, 2, "/before/", "", "", ""},
-                      LineCase{{"-P", "/music/rel", "--settings", "/tmp/k.ini"},
-                               true,
-                               1,
-                               "/music/rel/",
-                               "/music/",
-                               "rel",
-                               "/tmp/k.ini"},
-                      LineCase{{"--settings=/etc/k.ini", "-c", "rel/sub"},
-                               true,
-                               2,
-                               "/home/user/rel/sub/",
-                               "/home/user/rel/",
-                               "sub",
-                               "/etc/k.ini"},
-                      LineCase{{"-P", "/music//./a/b"}, true, 1, "/music/a/b/", "/music/a/", "b", ""}));
 
 TEST(CommandLine, TheRootHasNoNameToProcess) {
     RunDirectory r = SplitRunDirectory("///", "/home");
