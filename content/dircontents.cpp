@@ -171,11 +171,14 @@ bool DirContents::FindFile(std::string_view name) {
     return m_lastFound != nullptr;
 }
 
-int DirContents::FindSubdir(std::string_view name) const {
+const FileEntry* DirContents::GetSubdir(std::string_view name) const {
+    const FileEntry* caseBlind = nullptr;
     for (const auto& e : List(FileClass::Subdir)) {
-        if (platform::IEquals(e.path.LastComponent(), name)) return 0;
+        const std::string own = e.path.LastComponent();
+        if (own == name) return &e;
+        if (!caseBlind && platform::IEquals(own, name)) caseBlind = &e;
     }
-    return -1;
+    return caseBlind;
 }
 
 std::uint64_t DirContents::FileSize(std::string_view name) const {

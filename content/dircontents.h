@@ -60,7 +60,9 @@ public:
     const FileEntry* LastFound() const { return m_lastFound; }
     const FileEntry* GetFile(std::string_view name) const;
     // 0 when a subdirectory of that name exists (case-blind, exact first), -1 otherwise.
-    int FindSubdir(std::string_view name) const;
+    int FindSubdir(std::string_view name) const { return GetSubdir(name) ? 0 : -1; }
+    // The subdirectory of that name: the exact name first, then without regard to case.
+    const FileEntry* GetSubdir(std::string_view name) const;
     std::uint64_t FileSize(std::string_view name) const;
 
     const std::vector<FileEntry>& List(FileClass c) const { return m_lists[Index(c)]; }

@@ -74,11 +74,13 @@ int CProcessControlThread::Run() {
                 ctx.steps.Scan(folder);
                 folderChanged = false;
             }
-            if (folder.FindSubdir(name) != 0) {
+            const FileEntry* subdir = folder.GetSubdir(name);
+            if (!subdir) {
                 CouldNotLocate(name);
                 continue;
             }
-            working.SetPath(folder.DirPath() + name);
+            // The name as it stands on disk: a selection may differ from it in case only.
+            working.SetPath(folder.DirPath() + subdir->path.LastComponent());
             if (!ctx.steps.Scan(working)) {
                 CouldNotLocate(name);
                 continue;

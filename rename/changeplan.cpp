@@ -344,22 +344,20 @@ int Applier::Run(int prepareBackupTo) {
     BackupData data;
     data.SetPlainText(m_plan.recordText);
     const bool hasRecords = !m_plan.recordText.empty();
-    BackupSource storedAs = BackupSource::None;
     if (hasRecords) {
         BackupStore store(m_dir, data);
         const int stored = store.chooseAndStore(prepareBackupTo, m_reporter);
         if (stored == -2) return -2;
         if (stored != 1) return -1;
-        storedAs = data.Source();
         m_storedIn = store.StoredIn();
     }
 
     // Every list whose entries now name the new files is written, wherever the backup data went:
-    // a list left naming the old files would no longer match the release.
-    const bool allSfv = storedAs == BackupSource::Sfv;
-    const bool allM3u = storedAs == BackupSource::M3u || m_dir.generatePlaylist;
-    if (!WriteLists(m_dir.sfvLists, m_plan.changedSfvLists, allSfv, WriteSfvList)) return -3;
-    if (!WriteLists(m_dir.m3uLists, m_plan.changedM3uLists, allM3u, WriteM3uList)) return -3;
+    // a list left naming the old files would no longer match the release. The list that took the
+    // block was written whole by the store; a list the plan left as it was is not written again,
+    // so one that cannot be written (read-only, say) does not stop a directory it has no part in.
+    if (!WriteLists(m_dir.sfvLists, m_plan.changedSfvLists, false, WriteSfvList)) return -3;
+    if (!WriteLists(m_dir.m3uLists, m_plan.changedM3uLists, m_dir.generatePlaylist, WriteM3uList)) return -3;
 
     RenameDirectory();
     RenameFiles();

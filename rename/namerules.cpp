@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "backup/backuprecord.h"
 #include "platform/text.h"
 
 namespace kestrow {
@@ -316,9 +317,10 @@ std::string NameRules::ApplyNameRules(std::string_view name, std::string_view ex
             original, newName,
             "<D:;" + newName + ";" + from + ";" + before + "><OP:" + std::to_string(work.Operation()) + ">");
     } else {
-        const std::string ext(extension);
+        // Both names are split at their last "." as the reader and the store's check expect; a
+        // title that keeps a trailing dot would otherwise be split differently from its record.
         m_plan->RenameFile(original, newName,
-                           "<F:" + ext + ";" + *numbered + ";" + ext + ";" + std::string(name) + ">");
+                           BackupRecordText({BackupRecordKind::File, original, newName, 0}));
     }
     return newName;
 }

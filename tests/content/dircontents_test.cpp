@@ -161,6 +161,7 @@ TEST(DirContents, LookupsPreferTheExactNameThenIgnoreCase) {
     EXPECT_EQ(d.FileSize("missing.mp3"), 0u);
     EXPECT_EQ(d.FileSize("X.NFO.BAK"), 5u);
     EXPECT_EQ(d.FindSubdir("cd1"), 0);
+    EXPECT_EQ(d.GetSubdir("cd1")->path.LastComponent(), "CD1");
     EXPECT_EQ(d.FindSubdir("CD2"), -1);
     EXPECT_EQ(d.GetFile("CD1"), nullptr);
 }

@@ -196,6 +196,14 @@ TEST_F(CliTest, SeveralDirectoriesInTheOrderGiven) {
     EXPECT_EQ(r.status, 0);
 }
 
+TEST_F(CliTest, ADirectoryTypedInAnotherCaseIsFoundUnderItsOwnName) {
+    std::string dir = GoodRelease("Good-Release");
+    Result r = Run("-C " + Settings() + " --color=never good-release");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    ASSERT_FALSE(r.lines.empty());
+    EXPECT_EQ(r.lines[0], "Processing " + dir);
+}
+
 TEST_F(CliTest, MissingDirectoryIsReportedWithStatusTwo) {
     GoodRelease("There");
     Result r = Run("-C " + Settings() + " Nowhere There");

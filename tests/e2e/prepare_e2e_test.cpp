@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -579,6 +580,93 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
     EXPECT_TRUE(finished);
     // Store, two list writes, the directory, five renames and a deletion at least.
     EXPECT_GE(killedRuns, 9);
+}
+
+// Names a restore must give back byte for byte: multibyte and invalid UTF-8, names that differ
+// only in letter case, a trailing dot, a file whose cut name meets a subdirectory, all cut to a
+// small maximum.
+TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
+    const std::vector<Track> tracks{
+        {"01-\xC3\xA9t\xC3\xA9_\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E_song.mp3", "utf8"},
+        {"02-bad\xFF\xFE_bytes_in_name.mp3", "invalid"},
+        {"03-Same_Name_Twice.mp3", "upper"},
+        {"03-same_name_twice.mp3", "lower"},
+        {"notes_without_extension_but_a_trailing_dot.", "dot"},
+        {"abcdefghij", "meets the subdirectory"},
+    };
+    const std::string dir = Release("Awkward-2004-GRP", tracks);
+    MakeDirs(dir + "/abcdefg-");
+    WriteFile(dir + "/abcdefg-/in.txt", "x");
+    WriteFile(dir + "/release.nfo", "nfo");
+    const std::set<std::string> original = Names(dir);
+    Set("TruncateMaxChars", "8");
+    Set("prepareBackupTo", "0");
+
+    const CliRun r = Cli("-P --yes Awkward-2004-GRP");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(HasLine(r.out, "======= DONE! =======")) << r.out;
+    const std::string prepared = tmp / ("lib/" + OnlyNewEntry(tmp / "lib", {}));
+    ASSERT_NE(prepared, dir);
+    EXPECT_TRUE(ListsMatchDisk(prepared)) << r.out;
+    for (const Track& t : tracks) EXPECT_FALSE(Names(prepared).count(t.name)) << t.name << "\n" << r.out;
+    EXPECT_EQ(ReadFile(prepared + "/abcdefg-/in.txt"), "x");
+
+    EXPECT_EQ(RestoreByHand(prepared), dir);
+    EXPECT_EQ(Names(dir), original);
+    for (const Track& t : tracks) EXPECT_EQ(ReadFile(dir + "/" + t.name), t.bytes) << t.name;
+}
+
+// A list that cannot be written stops the apply before the first rename: no list may go on
+// naming files that are renamed under it.
+TEST_F(PrepareTest, AReadOnlyListStopsTheApplyBeforeAnyRename) {
+    const std::string name = "ReadOnly-2007-GRP";
+    const std::string dir = Release(name, LongTracks("an_artist_with_a_long_name", 2));
+    WriteFile(dir + "/release.nfo", "nfo");
+    ASSERT_EQ(::chmod((dir + "/album.m3u").c_str(), 0444), 0);
+    const std::set<std::string> before = Names(dir);
+    const std::string m3u = ReadFile(dir + "/album.m3u");
+    Set("prepareBackupTo", "0");
+
+    const CliRun r = Cli("-P --yes " + name);
+    EXPECT_TRUE(HasLine(r.out, "Backupdata has been stored in: album.sfv")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Could not save to file album.m3u")) << r.out;
+    EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 0u) << r.out;
+    std::set<std::string> after = Names(dir);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(ReadFile(dir + "/album.m3u"), m3u);
+    ::chmod((dir + "/album.m3u").c_str(), 0644);
+}
+
+// Two SFV lists, the first read-only: the block goes into the second, and only there; entries
+// written with a Windows directory part keep it byte for byte.
+TEST_F(PrepareTest, TwoSfvListsTakeTheBlockOnceAndKeepWindowsPaths) {
+    const std::string name = "TwoLists-2008-GRP";
+    const auto tracks = LongTracks("an_artist_with_a_long_name", 2);
+    const std::string dir = Release(name, tracks, true, true, "b_second");
+    WriteFile(dir + "/release.nfo", "nfo");
+    MakeDirs(dir + "/cd1");
+    WriteFile(dir + "/cd1/track.mp3", "in cd1");
+    const std::string first = "; first\r\ncd1\\track.mp3 " + CrcOf("in cd1") + "\r\n";
+    WriteFile(dir + "/a_first.sfv", first);
+    ASSERT_EQ(::chmod((dir + "/a_first.sfv").c_str(), 0444), 0);
+    const std::set<std::string> original = Names(dir);
+    Set("prepareBackupTo", "0");
+
+    const CliRun r = Cli("-P --yes " + name);
+    EXPECT_TRUE(HasLine(r.out, "Backupdata has been stored in: b_second.sfv")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "======= DONE! =======")) << r.out;
+    EXPECT_EQ(CountOf(r.out, "Could not save to file "), 0u) << r.out;
+    EXPECT_EQ(ReadFile(dir + "/a_first.sfv"), first);
+    const std::string second = ReadFile(dir + "/b_second.sfv");
+    EXPECT_EQ(CountOf(second, "[V100"), 1u);
+    for (const auto& n : Names(dir)) {
+        if (platform::IEndsWith(n, ".mp3")) {
+            EXPECT_NE(second.find("\n" + n + " "), std::string::npos) << n;
+        }
+    }
+    RestoreByHand(dir);
+    EXPECT_EQ(Names(dir), original);
+    ::chmod((dir + "/a_first.sfv").c_str(), 0644);
 }
 
 }  // namespace

@@ -156,6 +156,20 @@ TEST_F(PassTest, FailedCheckWithSubdirectoriesOnlyWalksThem) {
     std::vector<std::string> calls = {"check root flags=1", "lists A", "check A flags=1",
                                       "plan A max=0 bits=0 tag-only", "tagline A [KSTW] check"};
     EXPECT_EQ(steps.calls, calls);
+    // The parent says it was left alone, ends, and only then are its subdirectories entered.
+    std::vector<std::string> log = {"Processing " + root,
+                                    kSep,
+                                    "* Progress ABORTED in directory: " + root + ", no changes made!",
+                                    kSep,
+                                    kEnd,
+                                    "Processing subdir " + root + "A/",
+                                    kSep,
+                                    "Processing " + root + "A/",
+                                    kSep,
+                                    "* No necessary modifications detected for this dir!",
+                                    kSep,
+                                    kEnd};
+    EXPECT_EQ(host.LogTexts(), log);
 }
 
 TEST_F(PassTest, TaglineFollowsTheCheckAndTaglineOptions) {

@@ -2,6 +2,7 @@
 // under the three settings that decide whether a question is shown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/analysisreporter.h"
@@ -246,6 +247,13 @@ std::vector<Case> AnalysisCases() {
          {Red("== An *ERROR* occured while opening the file! <---*WARNING*!! " + X)},
          std::nullopt,
          -1},
+        // Opening is S+: "Suppress alert popups" silences it as well.
+        {6,
+         Suppressed,
+         A::Retry,
+         {Red("== An *ERROR* occured while opening the file! <---*WARNING*!! " + X)},
+         std::nullopt,
+         -1},
         {7, Loud, A::Ok, {P("== CRC checking: " + X)}, std::nullopt, 1},
         {8, Loud, A::Ok, {P("ANALYZING CONTENTS IN " + N), kSep}, std::nullopt, 1},
         {9, Loud, A::Ok, {On(LogColour::Purple, "No SFV file(s) found!"), kBlank}, std::nullopt, 1},
@@ -297,6 +305,7 @@ std::vector<Case> AnalysisCases() {
         {28, Loud, A::Yes, {P("Identical TRUNCATED and ORIGINAL file found: " + N)}, q28, 0},
         {28, Loud, A::No, {P("Identical TRUNCATED and ORIGINAL file found: " + N)}, q28, -1},
         {28, Suppressed, A::Yes, {}, std::nullopt, -1},
+        {28, NoRenaming, A::Yes, {}, std::nullopt, -1},
         {29, Suppressed, A::Yes, {P("ORIGINAL file " + N + " with BAD CRC will be replaced")}, q29, 0},
         {29, Loud, A::No, {}, q29, -1},
         {30, NoRenaming, A::Ok, {P("Removing " + N + " from SFV file(s)")}, q30, 0},
@@ -341,6 +350,17 @@ std::vector<Case> AnalysisCases() {
               " will be removed. *WARNING* A file with it's original filename is present but CORRUPT")},
          q35,
          0},
+        {35,
+         Suppressed,
+         A::Ok,
+         {Red("Backup data for TRUNCATED file " + N +
+              " will be removed. *WARNING* A file with it's original filename is present but CORRUPT")},
+         std::nullopt,
+         0},
+        // The always-asked questions ignore the renaming options too.
+        {26, NoRenaming, A::Yes, {Red("*Warning* TRUNCATED file" + N + "is CORRUPT!")}, q26, 0},
+        {29, NoRenaming, A::Yes, {P("ORIGINAL file " + N + " with BAD CRC will be replaced")}, q29, 0},
+        {33, NoRenaming, A::No, {Red(noCrc)}, q33, -1},
         {36, Suppressed, A::Yes, {Red(noCrc)}, q36, 0},
         {36, Suppressed, A::No, {Red(noCrc)}, q36, -1},
         {37,
@@ -464,6 +484,7 @@ std::vector<Case> ChangeCases() {
         {7, NoRenaming, A::Retry, {Red("Could not rename dir " + N)}, std::nullopt, -1},
         {8, Loud, A::Retry, {Red("Could not rename file " + N)}, q8, 0},
         {8, Suppressed, A::Retry, {Red("Could not rename file " + N)}, std::nullopt, -1},
+        {8, NoRenaming, A::Retry, {Red("Could not rename file " + N)}, std::nullopt, -1},
         {10, Loud, A::Cancel, {Red("Could not delete file " + N)}, q10, -1},
         {10, NoRenaming, A::Retry, {Red("Could not delete file " + N)}, std::nullopt, -1},
         {11, Loud, A::Ok, {P("Could not write backupdata to any SFV file...")}, std::nullopt, 0},
@@ -475,6 +496,7 @@ std::vector<Case> ChangeCases() {
         {16, Loud, A::Ok, {P("Applying Changes.... " + N)}, std::nullopt, 0},
         {17, Loud, A::Retry, {Red("Could not save to file " + M)}, q17, 0},
         {17, Suppressed, A::Retry, {Red("Could not save to file " + M)}, std::nullopt, -1},
+        {17, NoRenaming, A::Retry, {Red("Could not save to file " + M)}, std::nullopt, -1},
         {19, Loud, A::Yes, {Red(" ===> *BAD* CRC  <---*WARNING*!!")}, q19, 0},
         {19, Loud, A::No, {Red(" ===> *BAD* CRC  <---*WARNING*!!")}, q19, -1},
         {19, NoRenaming, A::No, {Red(" ===> *BAD* CRC  <---*WARNING*!!")}, std::nullopt, 0},
@@ -509,11 +531,19 @@ std::vector<Case> ChangeCases() {
          {P("== Could not create tagline for " + N + " <---*WARNING*!!")},
          std::nullopt,
          0},
+        {27,
+         Suppressed,
+         A::Ok,
+         {P("== Could not create tagline for " + N + " <---*WARNING*!!")},
+         std::nullopt,
+         0},
         {28, Loud, A::Ok, {P("== Wrote tagline:  " + N)}, std::nullopt, 0},
         {30, Loud, A::Yes, {}, q30, 0},
         {30, Loud, A::No, {}, q30, -1},
         {30, NoRenaming, A::Yes, {}, std::nullopt, -1},
+        {30, Suppressed, A::Yes, {}, std::nullopt, -1},
         {31, Loud, A::Ok, {On(LogColour::Green, "An M3U File will be generated")}, std::nullopt, 0},
+        {40, Loud, A::Ok, {Red("Note: " + N + " was left unchanged: " + M)}, std::nullopt, 0},
         {0, Loud, A::Ok, {}, std::nullopt, 0},
         {6, Loud, A::Ok, {}, std::nullopt, 0},
         {9, Loud, A::Ok, {}, std::nullopt, 0},
@@ -530,6 +560,47 @@ TEST(ChangeReporterTest, EveryCodeLogsAsksAndAnswers) {
         ChangeReporter reporter(host, nullptr);
         int result = reporter.Report(c.code, N, M, X);
         Check(host, c, result, Describe("change", c));
+    }
+}
+
+// Some reports log their finding before the question, others only once it is answered; the log
+// shows the line on the matching side of the box.
+TEST(ReporterOrderTest, LinesBeforeOrAfterTheQuestion) {
+    struct Row {
+        bool analysis;
+        int code;
+        bool logFirst;
+    };
+    const Row rows[] = {
+        {true, -1, true},  {true, 2, true},   {true, 5, true},   {true, 6, true},   {true, 15, true},
+        {true, 16, true},  {true, 24, true},  {true, 25, false}, {true, 26, false}, {true, 27, false},
+        {true, 28, false}, {true, 29, false}, {true, 30, true},  {true, 31, true},  {true, 32, true},
+        {true, 33, false}, {true, 34, false}, {true, 35, false}, {true, 36, false}, {true, 37, false},
+        {true, 42, true},  {true, 46, true},  {false, 4, true},  {false, 7, true},  {false, 8, true},
+        {false, 10, true}, {false, 14, true}, {false, 17, true}, {false, 19, true}, {false, 23, true},
+        {false, 27, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.analysis ? "analysis " : "change ") + std::to_string(row.code));
+        FakeHost host;
+        host.options.Truncate = 1;
+        host.answer = [](const HostQuestion& q) {
+            return q.buttons == Buttons::YesNoDefaultYes || q.buttons == Buttons::YesNoDefaultNo ? Answer::Yes
+                                                                                                 : Answer::Ok;
+        };
+        if (row.analysis)
+            AnalysisReporter(host, nullptr).Report(row.code, N, M, X);
+        else
+            ChangeReporter(host, nullptr).Report(row.code, N, M, X);
+        auto firstOf = [&](const std::string& prefix) {
+            return std::find_if(host.events.begin(), host.events.end(),
+                                [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        };
+        auto ask = firstOf("ask ");
+        auto log = firstOf("log ");
+        ASSERT_NE(ask, host.events.end());
+        ASSERT_NE(log, host.events.end());
+        EXPECT_EQ(log < ask, row.logFirst);
     }
 }
 
