@@ -16,7 +16,13 @@ bool BackupFile::Load(std::string* error, platform::Questioner* questioner) {
                                                m_hasContent = true;
                                            }
                                        });
-    if (opened) m_hasContent = true;
+    if (opened) {
+        m_hasContent = true;
+    } else {
+        // Backup data read only in part would restore wrong names.
+        m_comments.clear();
+        m_hasContent = false;
+    }
     return opened;
 }
 

@@ -20,6 +20,7 @@ void ReadProblemNames(const std::string& path, std::vector<std::string>& names,
                       platform::Questioner* questioner) {
     LineReader reader(LineReader::kDefaultCapacity, questioner);
     if (!reader.Open(path)) return;
+    const std::size_t before = names.size();
     std::string line;
     while (reader.ReadLine(line) != 0) {
         std::string_view trimmed = TrimText(line);
@@ -29,6 +30,8 @@ void ReadProblemNames(const std::string& path, std::vector<std::string>& names,
             names.emplace_back(trimmed.substr(9));
         }
     }
+    // Names read only in part would vouch for files the rest of the tagline calls corrupt.
+    if (reader.ReadFailed()) names.resize(before);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Line reading through a fixed buffer, with the overflow warning for over-long lines.
 #include "content/linereader.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace kestrow {
@@ -30,6 +31,7 @@ bool LineReader::Open(const std::string& path, std::string* error) {
     m_path = path;
     m_filled = m_pos = m_lineNo = 0;
     m_lastChunk = false;
+    m_readError = 0;
     m_atStart = true;
     return true;
 }
@@ -42,6 +44,7 @@ void LineReader::Rewind() {
     }
     m_filled = m_pos = m_lineNo = 0;
     m_lastChunk = false;
+    m_readError = 0;
     m_atStart = true;
 }
 
@@ -55,7 +58,8 @@ bool LineReader::Refill() {
     if (!m_file.isOpen()) return false;
     long long n = m_file.read(m_buffer.data(), m_capacity);
     if (n <= 0) {
-        // A read error ends the file like its end does.
+        // A read error ends the lines like the file's end does; callers ask ReadFailed.
+        if (n < 0) m_readError = m_file.lastError() != 0 ? m_file.lastError() : EIO;
         m_lastChunk = true;
         return false;
     }
@@ -137,7 +141,12 @@ bool ReadSignificantLines(const std::string& path, std::string* error, platform:
         if (trimmed.size() < 2) continue;
         visit(n++, trimmed, line);
     }
+    const int readError = reader.ReadError();
     reader.Close();
+    if (readError != 0) {
+        if (error) *error = platform::Status{readError}.message();
+        return false;
+    }
     return true;
 }
 

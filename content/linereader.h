@@ -35,6 +35,9 @@ public:
     unsigned LineNo() const { return m_lineNo; }
     // The text of the last overflow warning.
     const std::string& Message() const { return m_message; }
+    // A read failed: the lines returned stop short of the file's end.
+    bool ReadFailed() const { return m_readError != 0; }
+    int ReadError() const { return m_readError; }
 
 private:
     bool Refill();
@@ -47,6 +50,7 @@ private:
     unsigned m_lineNo = 0;
     unsigned m_pos = 0;
     bool m_lastChunk = false;
+    int m_readError = 0;
     bool m_atStart = true;  // the next fill is the file's first bytes (a byte-order mark may lead)
     std::vector<char> m_buffer;
     platform::InputFile m_file;
@@ -59,7 +63,8 @@ std::string_view TrimText(std::string_view text);
 
 // Reads a list file and hands each significant line (2 or more characters once trimmed) to the
 // visitor with its number among the significant lines (from 0), its trimmed text and the line
-// as read. False when the file cannot be opened (the error record receives the reason).
+// as read. False when the file cannot be opened or a read fails before its end (the error record
+// receives the reason): a list read only in part must not count as read.
 using SignificantLineVisitor =
     std::function<void(unsigned n, std::string_view trimmed, const std::string& raw)>;
 bool ReadSignificantLines(const std::string& path, std::string* error, platform::Questioner* questioner,

@@ -19,6 +19,11 @@ bool M3uList::Load(std::string* error, platform::Questioner* questioner) {
                                      m_entries.emplace_back(trimmed);
                                  }
                              });
+    if (!opened) {
+        // A playlist read only in part stays empty, so it is never written back shortened.
+        m_entries.clear();
+        m_comments.clear();
+    }
     m_loaded = opened;
     return opened;
 }

@@ -46,6 +46,12 @@ bool SfvList::Load(std::string* error, platform::Questioner* questioner) {
                                      m_invalidLines.push_back(ListPrefix(n) + std::string(trimmed));
                                  }
                              });
+    if (!opened) {
+        // A list read only in part stays empty, so nothing half-read is checked or written back.
+        m_entries.clear();
+        m_comments.clear();
+        m_invalidLines.clear();
+    }
     m_loaded = opened;
     return opened;
 }

@@ -191,6 +191,28 @@ TEST(LineReaderFile, UnreadableFilesAreRefusedWithAReason) {
     EXPECT_TRUE(reader.Open(dir / "capped.sfv"));
 }
 
+// Reading the process's own memory from offset 0 fails with EIO although the open succeeds: a
+// file whose read breaks off part way.
+constexpr const char* kFailingRead = "/proc/self/mem";
+
+TEST(LineReaderFile, ReadErrorIsToldApartFromTheEnd) {
+    LineReader reader;
+    if (!reader.Open(kFailingRead)) GTEST_SKIP() << "no " << kFailingRead;
+    std::string line;
+    EXPECT_EQ(reader.ReadLine(line), 0u);
+    EXPECT_TRUE(reader.ReadFailed());
+    std::string error;
+    EXPECT_FALSE(ReadSignificantLines(kFailingRead, &error, nullptr,
+                                      [](unsigned, std::string_view, const std::string&) {}));
+    EXPECT_FALSE(error.empty());
+
+    TempDir dir;
+    WriteFile(dir / "a.txt", "one\r\n");
+    ASSERT_TRUE(reader.Open(dir / "a.txt"));
+    EXPECT_EQ(ReadAll(reader), (Lines{{1, "one"}}));
+    EXPECT_FALSE(reader.ReadFailed());
+}
+
 TEST(TrimText, RemovesWhiteSpaceAtBothEnds) {
     EXPECT_EQ(TrimText(" \t\v a b \r\n\f"), "a b");
     EXPECT_EQ(TrimText("   "), "");
