@@ -4,20 +4,11 @@
 
 #include "content/linereader.h"
 #include "content/listentry.h"
+#include "content/reporter.h"
 
 namespace kestrow {
 
 namespace {
-
-// Analysis report codes raised here.
-constexpr int kReportSyntaxError = 5;
-constexpr int kReportNoSfv = 9;
-constexpr int kReportNoM3u = 10;
-constexpr int kReportNoLists = 11;
-constexpr int kReportNoBackupData = 13;
-constexpr int kReportFoundIn = 14;
-constexpr int kReportMoreThanOne = 15;
-constexpr int kReportCorrupt = 16;
 
 constexpr int kRetry = 2;  // internal: the user asked to load the lists again
 
@@ -96,12 +87,12 @@ int Search(ListedDir& dir, BackupData& data, Reporter& reporter) {
     ResetData(data);
     bool hasSfv = !dir.sfvLists.empty();
     bool hasM3u = !dir.m3uLists.empty();
-    if (hasM3u && !hasSfv) reporter.Report(kReportNoSfv);
-    if (hasSfv && !hasM3u) reporter.Report(kReportNoM3u);
+    if (hasM3u && !hasSfv) reporter.Report(AnalysisCode::NoSfv);
+    if (hasSfv && !hasM3u) reporter.Report(AnalysisCode::NoM3u);
     if (!hasSfv && !hasM3u) {
-        reporter.Report(kReportNoLists);
+        reporter.Report(AnalysisCode::NoLists);
         if (!dir.backupFile) {
-            reporter.Report(kReportNoBackupData);
+            reporter.Report(AnalysisCode::NoBackupData);
             return 0;
         }
     }
@@ -111,9 +102,9 @@ int Search(ListedDir& dir, BackupData& data, Reporter& reporter) {
         std::vector<std::string> texts = LineTexts(place);
         for (std::size_t i = 0; i < texts.size(); ++i) {
             if (texts[i].find(kEncodedStart) == std::string::npos) continue;
-            reporter.Report(kReportFoundIn, place.name);
+            reporter.Report(AnalysisCode::BackupFoundIn, place.name);
             if (!takenFrom.empty()) {
-                int answer = reporter.Report(kReportMoreThanOne);
+                int answer = reporter.Report(AnalysisCode::BackupInMoreThanOne);
                 if (answer == -1) return -1;
                 if (answer == 0) return kRetry;
                 continue;
@@ -121,7 +112,7 @@ int Search(ListedDir& dir, BackupData& data, Reporter& reporter) {
             std::string joined;
             std::size_t last = 0;
             if (!JoinBackupLines(texts, i, joined, last)) {
-                reporter.Report(kReportCorrupt, place.name);
+                reporter.Report(AnalysisCode::BackupCorrupt, place.name);
                 ResetData(data);
                 return 0;
             }
@@ -138,15 +129,15 @@ int Search(ListedDir& dir, BackupData& data, Reporter& reporter) {
 
     for (const SfvList& list : dir.sfvLists) {
         for (const std::string& line : list.InvalidLines()) {
-            if (reporter.Report(kReportSyntaxError, list.FileName(), {}, std::string(WithoutPrefix(line))) ==
-                -1) {
+            if (reporter.Report(AnalysisCode::SyntaxError, list.FileName(), {},
+                                std::string(WithoutPrefix(line))) == -1) {
                 return -1;
             }
         }
     }
 
     if (!takenFrom.empty() && !data.Decode()) {
-        reporter.Report(kReportCorrupt, takenFrom);
+        reporter.Report(AnalysisCode::BackupCorrupt, takenFrom);
         data.SetNoBackupData(true);
         return 0;
     }

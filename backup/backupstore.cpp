@@ -12,17 +12,11 @@
 #include "backup/backupfinder.h"
 #include "content/linereader.h"
 #include "content/listentry.h"
+#include "content/reporter.h"
 
 namespace kestrow {
 
 namespace {
-
-// Change report codes raised here.
-constexpr int kReportNoSfvWritten = 11;
-constexpr int kReportNoM3uWritten = 12;
-constexpr int kReportNoBackupFileWritten = 13;
-constexpr int kReportNothingWritten = 14;
-constexpr int kReportStoredIn = 15;
 
 // Block lines added to a list since it was loaded carry this prefix instead of "<N>": they have
 // no place among the file's lines and are written first.
@@ -159,11 +153,11 @@ platform::Status WriteList(const M3uList& list) {
 int FailureReportFor(BackupSource kind) {
     switch (kind) {
         case BackupSource::Sfv:
-            return kReportNoSfvWritten;
+            return ChangeCode::NoSfvWritten;
         case BackupSource::M3u:
-            return kReportNoM3uWritten;
+            return ChangeCode::NoM3uWritten;
         default:
-            return kReportNoBackupFileWritten;
+            return ChangeCode::NoBackupFileWritten;
     }
 }
 
@@ -361,10 +355,10 @@ int BackupStore::storeInOrder(const std::vector<BackupSource>& order, int firstI
         if (m_storedIn.empty() && i == 0) reporter.Report(FailureReportFor(order[0]));
     }
     if (m_storedIn.empty()) {
-        reporter.Report(kReportNothingWritten);
+        reporter.Report(ChangeCode::NothingWritten);
         return -2;
     }
-    reporter.Report(kReportStoredIn, m_storedIn);
+    reporter.Report(ChangeCode::StoredIn, m_storedIn);
     return 1;
 }
 

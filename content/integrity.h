@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "content/reporter.h"
 #include "platform/fs.h"
 #include "platform/question.h"
 
@@ -33,27 +34,6 @@ inline constexpr unsigned PrepareCRCCheck = 1u << 0;
 inline constexpr unsigned PrepareTaglineTrustExisting = 1u << 1;
 inline constexpr unsigned PrepareGenerateM3U = 1u << 3;
 }  // namespace IntegrityFlag
-
-// The analysis reporter's codes that the check raises.
-namespace AnalysisCode {
-inline constexpr int BackupDataPresent = -1;
-inline constexpr int CrcOk = 1;
-inline constexpr int BadCrc = 2;
-inline constexpr int ListedFileMissing = 3;
-inline constexpr int SyntaxError = 5;
-inline constexpr int OpenError = 6;
-inline constexpr int CrcChecking = 7;
-inline constexpr int AnalyzingContents = 8;
-inline constexpr int NoSfv = 9;
-inline constexpr int NoM3u = 10;
-inline constexpr int NoLists = 11;
-inline constexpr int IntegrityOk = 12;
-inline constexpr int NoBackupData = 13;
-inline constexpr int NoNfoAsk = 42;
-inline constexpr int NoNfo = 43;
-inline constexpr int SkippedTrusted = 44;
-inline constexpr int FilesMissingAsk = 45;
-}  // namespace AnalysisCode
 
 // Files are read through a buffer of at most this size, never whole.
 inline constexpr std::size_t kCrcBufferSize = std::size_t{1} << 20;

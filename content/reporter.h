@@ -14,4 +14,53 @@ public:
                        const std::string& x = {}) = 0;
 };
 
+// Analysis report codes raised by the engine steps that examine a directory.
+namespace AnalysisCode {
+inline constexpr int BackupDataPresent = -1;
+inline constexpr int CrcOk = 1;
+inline constexpr int BadCrc = 2;
+inline constexpr int ListedFileMissing = 3;
+inline constexpr int SyntaxError = 5;
+inline constexpr int OpenError = 6;
+inline constexpr int CrcChecking = 7;
+inline constexpr int AnalyzingContents = 8;
+inline constexpr int NoSfv = 9;
+inline constexpr int NoM3u = 10;
+inline constexpr int NoLists = 11;
+inline constexpr int IntegrityOk = 12;
+inline constexpr int NoBackupData = 13;
+inline constexpr int BackupFoundIn = 14;
+inline constexpr int BackupInMoreThanOne = 15;
+inline constexpr int BackupCorrupt = 16;
+inline constexpr int NoNfoAsk = 42;
+inline constexpr int NoNfo = 43;
+inline constexpr int SkippedTrusted = 44;
+inline constexpr int FilesMissingAsk = 45;
+}  // namespace AnalysisCode
+
+// Change report codes raised by planning, apply and the tagline step.
+namespace ChangeCode {
+inline constexpr int ListingHeader = 1;
+inline constexpr int DirRename = 2;
+inline constexpr int FileChange = 3;
+inline constexpr int NotInListAsk = 4;
+inline constexpr int NonMp3NotInList = 5;
+inline constexpr int CouldNotRenameDir = 7;
+inline constexpr int CouldNotRenameFile = 8;
+inline constexpr int CouldNotDeleteFile = 10;
+inline constexpr int NoSfvWritten = 11;
+inline constexpr int NoM3uWritten = 12;
+inline constexpr int NoBackupFileWritten = 13;
+inline constexpr int NothingWritten = 14;
+inline constexpr int StoredIn = 15;
+inline constexpr int ApplyingChanges = 16;
+inline constexpr int CouldNotSaveFile = 17;
+inline constexpr int Done = 25;
+inline constexpr int CouldNotCreateTagline = 27;
+inline constexpr int WroteTagline = 28;
+inline constexpr int PlaylistGenerated = 31;
+// N: the name left as it is, M: why.
+inline constexpr int LeftUnchanged = 40;
+}  // namespace ChangeCode
+
 }  // namespace kestrow

@@ -16,24 +16,6 @@
 
 namespace kestrow {
 
-// Change report codes raised by planning and apply.
-namespace ChangeCode {
-inline constexpr int ListingHeader = 1;
-inline constexpr int DirRename = 2;
-inline constexpr int FileChange = 3;
-inline constexpr int NotInListAsk = 4;
-inline constexpr int NonMp3NotInList = 5;
-inline constexpr int CouldNotRenameDir = 7;
-inline constexpr int CouldNotRenameFile = 8;
-inline constexpr int CouldNotDeleteFile = 10;
-inline constexpr int ApplyingChanges = 16;
-inline constexpr int CouldNotSaveFile = 17;
-inline constexpr int Done = 25;
-inline constexpr int PlaylistGenerated = 31;
-// N: the name left as it is, M: why (a text of KeptReasonText).
-inline constexpr int LeftUnchanged = 40;
-}  // namespace ChangeCode
-
 // One planned rename inside a directory.
 struct PlannedChange {
     std::string originalName;  // title + extension as on disk

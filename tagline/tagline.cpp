@@ -16,12 +16,6 @@ namespace kestrow {
 
 namespace {
 
-// Codes of the change reporter raised here.
-constexpr int kCouldNotRenameFile = 8;
-constexpr int kCouldNotDeleteFile = 10;
-constexpr int kCouldNotCreateTagline = 27;
-constexpr int kWroteTagline = 28;
-
 constexpr std::string_view kOkMark = "-[OK-";
 constexpr std::string_view kCorruptMark = "-[#CORRUPT#-";
 constexpr std::string_view kIncompleteMark = "-[#INCOMPLETE#-";
@@ -198,7 +192,7 @@ void TaglineWriter::WriteOwnTagline(const std::string& prefix, TaglinePieces pie
                 placed = true;
                 break;
             }
-            if (m_reporter.Report(kCouldNotRenameFile, oldPath) == -1) break;
+            if (m_reporter.Report(ChangeCode::CouldNotRenameFile, oldPath) == -1) break;
         }
     }
     bool problem = r.corruptCount > 0 || r.missingCount > 0 || r.okCount < r.listedCount;
@@ -208,11 +202,11 @@ void TaglineWriter::WriteOwnTagline(const std::string& prefix, TaglinePieces pie
         platform::Status made = platform::CreateEmptyFile(path);
         if (!made && made.error == EEXIST) made = platform::WriteFileAtomic(path, "");
         if (!made) {
-            m_reporter.Report(kCouldNotCreateTagline, m_dir.DirPath());
+            m_reporter.Report(ChangeCode::CouldNotCreateTagline, m_dir.DirPath());
             return;
         }
     }
-    m_reporter.Report(kWroteTagline, name);
+    m_reporter.Report(ChangeCode::WroteTagline, name);
     if (problem) {
         std::string content;
         for (const std::string& line : m_dir.problemLines) content += line;
@@ -226,7 +220,7 @@ void TaglineWriter::DeleteWithRetry(const std::string& path) {
     for (;;) {
         platform::Status st = platform::DeleteFile(path);
         if (st || st.error == ENOENT) return;
-        if (m_reporter.Report(kCouldNotDeleteFile, path) == -1) return;
+        if (m_reporter.Report(ChangeCode::CouldNotDeleteFile, path) == -1) return;
     }
 }
 
@@ -271,7 +265,7 @@ void TaglineWriter::UpdateStatusMarkers() {
     else if (r.missingCount > 0 || r.okCount < r.listedCount)
         wanted = incomplete;
     if (!wanted.empty() && !CreateMarker(wanted))
-        m_reporter.Report(kCouldNotCreateTagline, MarkerPath(wanted));
+        m_reporter.Report(ChangeCode::CouldNotCreateTagline, MarkerPath(wanted));
 }
 
 void TaglineWriter::UpdateListMarkers() {
@@ -292,9 +286,9 @@ void TaglineWriter::UpdateListMarkers() {
         if (!wanted) {
             DeleteMarker(name);
         } else if (CreateMarker(name)) {
-            m_reporter.Report(kWroteTagline, name);
+            m_reporter.Report(ChangeCode::WroteTagline, name);
         } else {
-            m_reporter.Report(kCouldNotCreateTagline, MarkerPath(name));
+            m_reporter.Report(ChangeCode::CouldNotCreateTagline, MarkerPath(name));
         }
     }
 }
