@@ -114,8 +114,6 @@ TEST_F(ConsoleHostTest, ClosingRefusesPendingQuestions) {
     EXPECT_EQ(questioner.asked, 0);
 }
 
-// ---------------------------------------------------------------------------------------------
-
 struct Pipe {
     int fds[2] = {-1, -1};
     Pipe() { EXPECT_EQ(::pipe(fds), 0); }

@@ -56,7 +56,7 @@ TEST(PathName, SplitsFilesAndDirectories) {
     EXPECT_EQ(PathName("/a/song.", false).FileName(), "song.");
 }
 
-TEST(DirContents, EmptyDirectoryScansWithNothingPresent) {
+TEST(DirContents, EmptyDirectoryScansWithNothingPresentAndAMissingOneFails) {
     TempDir t;
     DirContents d(t.path());
     ASSERT_TRUE(d.Scan());
@@ -64,14 +64,8 @@ TEST(DirContents, EmptyDirectoryScansWithNothingPresent) {
     EXPECT_EQ(d.TotalSize(), 0u);
     EXPECT_FALSE(d.FirstFile());
     EXPECT_FALSE(d.First(FileClass::Mp3));
-}
-
-TEST(DirContents, MissingOrEmptyPathFails) {
-    TempDir t;
-    DirContents missing(t / "gone");
-    EXPECT_FALSE(missing.Scan());
-    DirContents unset;
-    EXPECT_FALSE(unset.Scan());
+    EXPECT_FALSE(DirContents(t / "gone").Scan());
+    EXPECT_FALSE(DirContents().Scan());
 }
 
 TEST(DirContents, SortsEntriesIntoClassesByExtension) {

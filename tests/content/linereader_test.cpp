@@ -52,73 +52,61 @@ Lines ReadFileLines(const std::string& content, RecordingQuestioner* questioner 
     return ReadAll(reader);
 }
 
-struct BreakCase {
-    const char* name;
-    std::string content;
-    Lines expected;
-};
+const std::string kBom = "\xEF\xBB\xBF";
 
-class LineBreaks : public ::testing::TestWithParam<BreakCase> {};
-
-TEST_P(LineBreaks, GiveTheseLinesAndNumbers) {
-    RecordingQuestioner questioner;
-    EXPECT_EQ(ReadFileLines(GetParam().content, &questioner), GetParam().expected);
-    EXPECT_TRUE(questioner.questions.empty());
+TEST(LineReader, BreaksOfEveryKindGiveTheseLinesAndNumbers) {
+    const struct {
+        std::string content;
+        Lines expected;
+    } cases[] = {
+        {"a\r\nb\r\n", {{1, "a"}, {2, "b"}}},
+        {"a\nb\n", {{1, "a"}, {2, "b"}}},
+        {"a\rb\r", {{1, "a"}, {2, "b"}}},
+        {"a\n\rb", {{1, "a"}, {2, "b"}}},
+        // In CR LF files a blank line is counted; two LF in a row are one break.
+        {"a\r\n\r\nb\r\n", {{1, "a"}, {3, "b"}}},
+        {"a\n\nb\n", {{1, "a"}, {2, "b"}}},
+        {"\r\n\r\nx", {{3, "x"}}},
+        {"a\r\nlast", {{1, "a"}, {2, "last"}}},
+        {"only", {{1, "only"}}},
+        {"", {}},
+        {"\r\n\r\n\n", {}},
+        {" a \t\r\n", {{1, " a \t"}}},
+        {kBom + "first\r\nsecond", {{1, "first"}, {2, "second"}}},
+        {kBom, {}},
+        {"a\r\n" + kBom + "b", {{1, "a"}, {2, kBom + "b"}}},  // a later mark is text
+    };
+    for (const auto& c : cases) {
+        RecordingQuestioner questioner;
+        EXPECT_EQ(ReadFileLines(c.content, &questioner), c.expected) << testing::PrintToString(c.content);
+        EXPECT_TRUE(questioner.questions.empty());
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reader, LineBreaks,
-    ::testing::Values(BreakCase{"CrLf", "a\r\nb\r\n", {{1, "a"}, {2, "b"}}},
-                      BreakCase{"Lf", "a\nb\n", {{1, "a"}, {2, "b"}}},
-                      BreakCase{"Cr", "a\rb\r", {{1, "a"}, {2, "b"}}},
-                      BreakCase{"LfCr", "a\n\rb", {{1, "a"}, {2, "b"}}},
-                      // In CR LF files a blank line is counted; two LF in a row are one break.
-                      BreakCase{"CrLfBlankLineCounted", "a\r\n\r\nb\r\n", {{1, "a"}, {3, "b"}}},
-                      BreakCase{"LfBlankLineIsOneBreak", "a\n\nb\n", {{1, "a"}, {2, "b"}}},
-                      BreakCase{"LeadingBlankCrLfLines", "\r\n\r\nx", {{3, "x"}}},
-                      BreakCase{"LastLineWithoutBreak", "a\r\nlast", {{1, "a"}, {2, "last"}}},
-                      BreakCase{"SingleLineNoBreak", "only", {{1, "only"}}}, BreakCase{"EmptyFile", "", {}},
-                      BreakCase{"OnlyBreaks", "\r\n\r\n\n", {}},
-                      BreakCase{"BlanksAreKept", " a \t\r\n", {{1, " a \t"}}},
-                      BreakCase{"ByteOrderMarkSkipped",
-                                "\xEF\xBB\xBF"
-                                "first\r\nsecond",
-                                {{1, "first"}, {2, "second"}}},
-                      BreakCase{"ByteOrderMarkAloneIsEmpty", "\xEF\xBB\xBF", {}},
-                      BreakCase{"ByteOrderMarkLaterIsText",
-                                "a\r\n\xEF\xBB\xBF"
-                                "b",
-                                {{1, "a"},
-                                 {2,
-                                  "\xEF\xBB\xBF"
-                                  "b"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LineReaderLongLines, LineOf4094CharactersFits) {
-    RecordingQuestioner questioner;
-    const std::string longLine(4094, 'a');
-    EXPECT_EQ(ReadFileLines(longLine + "\r\nz", &questioner), (Lines{{1, longLine}, {2, "z"}}));
-    EXPECT_TRUE(questioner.questions.empty());
-}
-
-TEST(LineReaderLongLines, LineOf4095CharactersWarnsAndItsBreakIsSkipped) {
-    RecordingQuestioner questioner;
-    const std::string longLine(4095, 'a');
-    EXPECT_EQ(ReadFileLines(longLine + "\r\nz", &questioner), (Lines{{1, longLine}, {2, "z"}}));
-    ASSERT_EQ(questioner.questions.size(), 1u);
-    EXPECT_EQ(questioner.questions[0].text, "m_pBuffer overflow in line 1 (line length over 4096 chars)");
-    EXPECT_EQ(questioner.questions[0].caption, "Warning !");
-    EXPECT_EQ(questioner.questions[0].buttons, platform::Buttons::Ok);
-    EXPECT_EQ(questioner.questions[0].icon, platform::Icon::Exclamation);
-}
-
-TEST(LineReaderLongLines, LineOf4096CharactersComesBackInTwoPieces) {
-    RecordingQuestioner questioner;
-    const std::string longLine(4096, 'a');
-    EXPECT_EQ(ReadFileLines("first\r\n" + longLine + "\r\nz", &questioner),
-              (Lines{{1, "first"}, {2, std::string(4095, 'a')}, {3, "a"}, {4, "z"}}));
-    ASSERT_EQ(questioner.questions.size(), 1u);
-    EXPECT_EQ(questioner.questions[0].text, "m_pBuffer overflow in line 2 (line length over 4096 chars)");
+// The buffer holds 4094 characters and the break; a longer line warns once and is split at 4095.
+TEST(LineReaderLongLines, LinesAroundTheBufferSize) {
+    const std::string a4094(4094, 'a'), a4095(4095, 'a');
+    const struct {
+        std::string content;
+        Lines expected;
+        const char* warning;
+    } cases[] = {
+        {a4094 + "\r\nz", {{1, a4094}, {2, "z"}}, nullptr},
+        {a4095 + "\r\nz", {{1, a4095}, {2, "z"}}, "line 1"},  // its break is skipped
+        {"first\r\n" + a4095 + "a\r\nz", {{1, "first"}, {2, a4095}, {3, "a"}, {4, "z"}}, "line 2"},
+    };
+    for (const auto& c : cases) {
+        RecordingQuestioner questioner;
+        EXPECT_EQ(ReadFileLines(c.content, &questioner), c.expected) << c.content.size();
+        ASSERT_EQ(questioner.questions.size(), c.warning ? 1u : 0u) << c.content.size();
+        if (!c.warning) continue;
+        const auto& q = questioner.questions[0];
+        EXPECT_EQ(q.text,
+                  std::string("m_pBuffer overflow in ") + c.warning + " (line length over 4096 chars)");
+        EXPECT_EQ(q.caption, "Warning !");
+        EXPECT_EQ(q.buttons, platform::Buttons::Ok);
+        EXPECT_EQ(q.icon, platform::Icon::Exclamation);
+    }
 }
 
 TEST(LineReaderLongLines, WithoutQuestionerTheWarningIsOnlyRemembered) {
@@ -130,20 +118,14 @@ TEST(LineReaderLongLines, WithoutQuestionerTheWarningIsOnlyRemembered) {
     EXPECT_EQ(reader.Message(), "m_pBuffer overflow in line 1 (line length over 4096 chars)");
 }
 
+// Line 2's CR is the last byte of the first 4096-byte fill, its LF the first of the next.
 TEST(LineReaderBuffer, BreakSplitAcrossTwoFillsIsOneBreak) {
-    // Line 2 ends so that its CR is the last byte of the first 4096-byte fill.
-    const std::string first(4000, 'x');
-    const std::string second(4096 - 4002 - 1, 'y');
-    const std::string content = first + "\r\n" + second + "\r\n" + "z\r\n";
-    ASSERT_EQ(content[4095], '\r');
-    EXPECT_EQ(ReadFileLines(content), (Lines{{1, first}, {2, second}, {3, "z"}}));
-}
-
-TEST(LineReaderBuffer, SplitBreakFollowedByBlankLineCountsItOnce) {
-    const std::string first(4000, 'x');
-    const std::string second(4096 - 4002 - 1, 'y');
-    const std::string content = first + "\r\n" + second + "\r\n\r\nz";
-    EXPECT_EQ(ReadFileLines(content), (Lines{{1, first}, {2, second}, {4, "z"}}));
+    const std::string first(4000, 'x'), second(4096 - 4002 - 1, 'y');
+    ASSERT_EQ((first + "\r\n" + second + "\r")[4095], '\r');
+    EXPECT_EQ(ReadFileLines(first + "\r\n" + second + "\r\nz\r\n"),
+              (Lines{{1, first}, {2, second}, {3, "z"}}));
+    EXPECT_EQ(ReadFileLines(first + "\r\n" + second + "\r\n\r\nz"),
+              (Lines{{1, first}, {2, second}, {4, "z"}}));
 }
 
 TEST(LineReaderBuffer, ManyFillsLoseNoLine) {
@@ -158,9 +140,7 @@ TEST(LineReaderBuffer, ManyFillsLoseNoLine) {
 
 TEST(LineReaderFile, RewindStartsOver) {
     TempDir dir;
-    WriteFile(dir / "a.txt",
-              "\xEF\xBB\xBF"
-              "one\r\ntwo\r\n");
+    WriteFile(dir / "a.txt", kBom + "one\r\ntwo\r\n");
     LineReader reader;
     ASSERT_TRUE(reader.Open(dir / "a.txt"));
     std::string line;
@@ -191,8 +171,7 @@ TEST(LineReaderFile, UnreadableFilesAreRefusedWithAReason) {
     EXPECT_TRUE(reader.Open(dir / "capped.sfv"));
 }
 
-// Reading the process's own memory from offset 0 fails with EIO although the open succeeds: a
-// file whose read breaks off part way.
+// Reading the process's own memory from offset 0 fails with EIO although the open succeeds.
 constexpr const char* kFailingRead = "/proc/self/mem";
 
 TEST(LineReaderFile, ReadErrorIsToldApartFromTheEnd) {

@@ -20,34 +20,30 @@ using test::TempDir;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
 
-struct DataLineCase {
-    const char* line;
-    std::optional<std::pair<std::string, std::string>> entry;  // name, CRC text; none = invalid
-};
-
-class SfvDataLine : public ::testing::TestWithParam<DataLineCase> {};
-
-TEST_P(SfvDataLine, SplitsIntoNameAndCrcOrIsInvalid) {
-    auto parsed = SfvList::ParseDataLine(GetParam().line);
-    ASSERT_EQ(parsed.has_value(), GetParam().entry.has_value());
-    if (parsed) {
-        EXPECT_EQ(parsed->Text(), GetParam().entry->first);
-        EXPECT_EQ(parsed->Crc(), GetParam().entry->second);
+TEST(SfvDataLine, SplitsIntoNameAndCrcOrIsInvalid) {
+    using Entry = std::optional<std::pair<std::string, std::string>>;  // name, CRC text; none = invalid
+    const std::pair<const char*, Entry> cases[] = {
+        {"01-intro.mp3 1a2b3c4d", {{"01-intro.mp3", "1a2b3c4d"}}},
+        {"01 - my song.mp3   0000ABCD", {{"01 - my song.mp3", "0000ABCD"}}},
+        {"a.mp3\tDEADBEEF", {{"a.mp3", "DEADBEEF"}}},
+        {"a.mp3 \t DEADBEEF", {{"a.mp3", "DEADBEEF"}}},
+        {"a.mp3 DEAD BEEF", {{"a.mp3 DEAD", "BEEF"}}},
+        {"x 1", {{"x", "1"}}},
+        {"ten.mp3 12345678AB", {{"ten.mp3", "12345678AB"}}},
+        {"cd1\\track.mp3 ABCD1234", {{"cd1\\track.mp3", "ABCD1234"}}},
+        {"track.mp3", std::nullopt},
+        {"track.mp3 1a2b3c4g", std::nullopt},
+        {"track.mp3 0x1234", std::nullopt},
+        {"name.mp3 DEADBEEF!", std::nullopt},
+    };
+    for (const auto& [line, entry] : cases) {
+        const auto parsed = SfvList::ParseDataLine(line);
+        ASSERT_EQ(parsed.has_value(), entry.has_value()) << line;
+        if (parsed) {
+            EXPECT_EQ(std::make_pair(parsed->Text(), parsed->Crc()), *entry) << line;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Syntax, SfvDataLine,
-    ::testing::Values(
-        DataLineCase{"01-intro.mp3 1a2b3c4d", {{"01-intro.mp3", "1a2b3c4d"}}},
-        DataLineCase{"01 - my song.mp3   0000ABCD", {{"01 - my song.mp3", "0000ABCD"}}},
-        DataLineCase{"a.mp3\tDEADBEEF", {{"a.mp3", "DEADBEEF"}}},
-        DataLineCase{"a.mp3 \t DEADBEEF", {{"a.mp3", "DEADBEEF"}}},
-        DataLineCase{"a.mp3 DEAD BEEF", {{"a.mp3 DEAD", "BEEF"}}}, DataLineCase{"x 1", {{"x", "1"}}},
-        DataLineCase{"ten.mp3 12345678AB", {{"ten.mp3", "12345678AB"}}},
-        DataLineCase{"cd1\\track.mp3 ABCD1234", {{"cd1\\track.mp3", "ABCD1234"}}},
-        DataLineCase{"track.mp3", std::nullopt}, DataLineCase{"track.mp3 1a2b3c4g", std::nullopt},
-        DataLineCase{"track.mp3 0x1234", std::nullopt}, DataLineCase{"name.mp3 DEADBEEF!", std::nullopt}));
 
 class SfvListTest : public ::testing::Test {
 protected:
@@ -94,14 +90,11 @@ TEST_F(SfvListTest, CommentsEntriesAndInvalidLinesKeepTheirOrderNumbers) {
     EXPECT_EQ(list.InvalidLine(1), "");
 }
 
-TEST_F(SfvListTest, OnlyCommentsGiveNoEntries) {
+TEST_F(SfvListTest, OnlyCommentsGiveNoEntriesAndAByteOrderMarkIsNoText) {
     SfvList list = Load(";one\n;two\n;three\n");
     EXPECT_EQ(list.EntryCount(), 0u);
     EXPECT_EQ(list.Comments(), (Strings{"<0>one", "<1>two", "<2>three"}));
-}
-
-TEST_F(SfvListTest, ByteOrderMarkIsNotPartOfTheFirstLine) {
-    SfvList list = Load(
+    list = Load(
         "\xEF\xBB\xBF"
         "a.mp3 1234ABCD\r\n");
     ASSERT_EQ(list.EntryCount(), 1u);
@@ -133,7 +126,7 @@ TEST_F(SfvListTest, FindAndSetEntries) {
     EXPECT_EQ(list.EntryCrc(0), "ABCDEF01");
 }
 
-TEST_F(SfvListTest, ReloadingDoesNotAppend) {
+TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedList) {
     WriteFile(m_dir / "a.sfv", ";c\r\na.mp3 1\r\nbad\r\n");
     SfvList list(PathName(m_dir / "a.sfv", false));
     ASSERT_TRUE(list.Load());
@@ -141,15 +134,13 @@ TEST_F(SfvListTest, ReloadingDoesNotAppend) {
     EXPECT_EQ(list.EntryCount(), 1u);
     EXPECT_EQ(list.CommentCount(), 1u);
     EXPECT_EQ(list.InvalidLineCount(), 1u);
-}
 
-TEST_F(SfvListTest, MissingFileLeavesAnEmptyUnloadedList) {
-    SfvList list(PathName(m_dir / "gone.sfv", false));
+    SfvList missing(PathName(m_dir / "gone.sfv", false));
     std::string error;
-    EXPECT_FALSE(list.Load(&error));
-    EXPECT_FALSE(list.Loaded());
+    EXPECT_FALSE(missing.Load(&error));
+    EXPECT_FALSE(missing.Loaded());
     EXPECT_FALSE(error.empty());
-    EXPECT_EQ(list.EntryCount(), 0u);
+    EXPECT_EQ(missing.EntryCount(), 0u);
 }
 
 // Reading the process's own memory from offset 0 fails with EIO although the open succeeds.

@@ -1,38 +1,47 @@
 // kestrow-cli run on release folders built in a temporary directory: the whole log (colours off),
 // the exit status and the messages on standard error.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "content/crc32.h"
+#include "tests/support/clirun.h"
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
 namespace {
 
+using test::CliResult;
+using test::Quote;
 using test::TempDir;
 using test::WriteFile;
 
 const std::string kSep(76, '-');
 const std::string kEnd(124, '*');
 
-// Planning lists its header for every directory it looks at, even when nothing is to change.
-std::vector<std::string> PlanHeader(const std::string& dirName) {
-    return {" ", "Listing PLANNED MODIFICATIONS in dir " + dirName + ":", std::string(76, '-')};
+// The end of a directory's log when nothing is to change: planning still lists its header.
+std::vector<std::string> NothingToChange(const std::string& dirName) {
+    return {" ",  "Listing PLANNED MODIFICATIONS in dir " + dirName + ":",
+            kSep, "* No necessary modifications detected for this dir!",
+            kSep, kEnd};
 }
 
-std::vector<std::string> Join(std::vector<std::vector<std::string>> parts) {
-    std::vector<std::string> out;
-    for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
+std::vector<std::string> Join(std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+std::vector<std::string> Headers(const std::vector<std::string>& lines) {
+    std::vector<std::string> headers;
+    for (const auto& l : lines) {
+        if (l.rfind("Processing", 0) == 0) headers.push_back(l);
+    }
+    return headers;
 }
 
 std::string CrcHex(const std::string& bytes) {
@@ -41,53 +50,16 @@ std::string CrcHex(const std::string& bytes) {
     return buf;
 }
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
-struct Result {
-    int status = -1;
-    std::vector<std::string> lines;
-    std::string out;
-    std::string err;
-};
-
 class CliTest : public ::testing::Test {
 protected:
     CliTest() {
-        const char* bin = std::getenv("KESTROW_BIN");
-        m_cli = std::string(bin ? bin : ".") + "/kestrow-cli";
         WriteFile(tmp / "settings.ini", "[GENERAL]\nPrepareCRCCheck=1\nlastProcessOption=2\n");
         test::MakeDirs(tmp / "lib");
     }
 
-    // Runs the program with standard input from /dev/null (nobody to answer).
-    Result Run(const std::string& args, const std::string& env = "") {
-        std::string errFile = tmp / "stderr.txt";
-        std::string cmd = "cd " + Quote(tmp / "lib") + " && env HOME=" + Quote(tmp.path()) +
-                          " XDG_CONFIG_HOME=" + Quote(tmp / "config") + " " + env + " " + Quote(m_cli) + " " +
-                          args + " </dev/null 2>" + Quote(errFile);
-        Result r;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        int raw = ::pclose(p);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.err = test::ReadFile(errFile);
-        std::istringstream in(r.out);
-        for (std::string line; std::getline(in, line);) r.lines.push_back(line);
-        return r;
+    CliResult Run(const std::string& args, const std::string& env = "") {
+        return test::RunCli(tmp, args, env);
     }
-
     std::string Settings() const { return "--settings " + Quote(tmp / "settings.ini"); }
 
     // A release whose listed files are all present and intact.
@@ -103,30 +75,16 @@ protected:
     }
 
     TempDir tmp;
-    std::string m_cli;
 };
 
 TEST_F(CliTest, IntactReleaseLogsEveryCheckAndExitsZero) {
     std::string dir = GoodRelease("Good-Release");
-    Result r = Run("-C " + Settings() + " --color=never Good-Release");
-    std::vector<std::string> expected = Join({{
-                                                  "Processing " + dir,
-                                                  kSep,
-                                                  "ANALYZING CONTENTS IN release.sfv",
-                                                  kSep,
-                                                  "== CRC checking: 01-track.mp3 ===> CRC OK",
-                                                  "== CRC checking: 02-track.mp3 ===> CRC OK",
-                                                  "ANALYZING CONTENTS IN release.m3u",
-                                                  kSep,
-                                                  "Integrity OK! ",
-                                              },
-                                              PlanHeader("Good-Release"),
-                                              {
-                                                  "* No necessary modifications detected for this dir!",
-                                                  kSep,
-                                                  kEnd,
-                                              }});
-    EXPECT_EQ(r.lines, expected);
+    CliResult r = Run("-C " + Settings() + " --color=never Good-Release");
+    EXPECT_EQ(r.lines,
+              Join({"Processing " + dir, kSep, "ANALYZING CONTENTS IN release.sfv", kSep,
+                    "== CRC checking: 01-track.mp3 ===> CRC OK", "== CRC checking: 02-track.mp3 ===> CRC OK",
+                    "ANALYZING CONTENTS IN release.m3u", kSep, "Integrity OK! "},
+                   NothingToChange("Good-Release")));
     EXPECT_EQ(r.status, 0) << r.err;
 }
 
@@ -137,22 +95,12 @@ TEST_F(CliTest, CorruptAndMissingFilesAreReportedAndExitOne) {
     WriteFile(dir + "bad.nfo", "x");
     WriteFile(dir + "bad.sfv",
               "a.mp3 " + CrcHex("aaa") + "\nb.mp3 " + CrcHex("not b") + "\nc.mp3 DEADBEEF\n");
-    Result r = Run("-C " + Settings() + " " + Quote(dir));
-    std::vector<std::string> expected = {
-        "Processing " + dir,
-        kSep,
-        "No M3U file(s) found!",
-        " ",
-        "ANALYZING CONTENTS IN bad.sfv",
-        kSep,
-        "== CRC checking: a.mp3 ===> CRC OK",
-        "== CRC checking: b.mp3",
-        " ===> *BAD* CRC  <---*WARNING*!!",
-        "== Listed file c.mp3 was NOT found on disk! <---*WARNING*!!",
-    };
-    expected = Join(
-        {expected, PlanHeader("Bad"), {"* No necessary modifications detected for this dir!", kSep, kEnd}});
-    EXPECT_EQ(r.lines, expected);
+    CliResult r = Run("-C " + Settings() + " " + Quote(dir));
+    EXPECT_EQ(r.lines, Join({"Processing " + dir, kSep, "No M3U file(s) found!", " ",
+                             "ANALYZING CONTENTS IN bad.sfv", kSep, "== CRC checking: a.mp3 ===> CRC OK",
+                             "== CRC checking: b.mp3", " ===> *BAD* CRC  <---*WARNING*!!",
+                             "== Listed file c.mp3 was NOT found on disk! <---*WARNING*!!"},
+                            NothingToChange("Bad")));
     EXPECT_EQ(r.status, 1);
 }
 
@@ -160,24 +108,16 @@ TEST_F(CliTest, SubdirectoriesAreCheckedLastFirst) {
     GoodRelease("Box/CD1");
     GoodRelease("Box/CD2");
     std::string box = tmp / "lib/Box/";
-    Result r = Run("-C " + Settings() + " Box");
-    std::vector<std::string> headers;
-    for (const auto& l : r.lines) {
-        if (l.rfind("Processing", 0) == 0) headers.push_back(l);
-    }
-    std::vector<std::string> expected = {
-        "Processing " + box,          "Processing subdir " + box + "CD2/",
-        "Processing " + box + "CD2/", "Processing subdir " + box + "CD1/",
-        "Processing " + box + "CD1/",
-    };
-    EXPECT_EQ(headers, expected);
-    // The box itself holds no lists and needs no NFO of its own; its end line comes before its
-    // subdirectories.
+    CliResult r = Run("-C " + Settings() + " Box");
+    EXPECT_EQ(Headers(r.lines),
+              (std::vector<std::string>{"Processing " + box, "Processing subdir " + box + "CD2/",
+                                        "Processing " + box + "CD2/", "Processing subdir " + box + "CD1/",
+                                        "Processing " + box + "CD1/"}));
+    // The box holds no lists and needs no NFO; its end line comes before its subdirectories.
     ASSERT_GE(r.lines.size(), 4u);
-    std::vector<std::string> boxPart(r.lines.begin(), r.lines.begin() + 4);
-    std::vector<std::string> boxExpected = {"Processing " + box, kSep, "No SFV or M3U files found! ",
-                                            "This directory does not contain any backup data! "};
-    EXPECT_EQ(boxPart, boxExpected);
+    EXPECT_EQ(std::vector<std::string>(r.lines.begin(), r.lines.begin() + 4),
+              (std::vector<std::string>{"Processing " + box, kSep, "No SFV or M3U files found! ",
+                                        "This directory does not contain any backup data! "}));
     auto sub = std::find(r.lines.begin(), r.lines.end(), "Processing subdir " + box + "CD2/");
     ASSERT_NE(sub, r.lines.begin());
     EXPECT_EQ(*(sub - 1), kEnd);
@@ -187,18 +127,14 @@ TEST_F(CliTest, SubdirectoriesAreCheckedLastFirst) {
 TEST_F(CliTest, SeveralDirectoriesInTheOrderGiven) {
     std::string b = GoodRelease("B");
     std::string a = GoodRelease("A");
-    Result r = Run("-C " + Settings() + " B " + Quote(a));
-    std::vector<std::string> headers;
-    for (const auto& l : r.lines) {
-        if (l.rfind("Processing", 0) == 0) headers.push_back(l);
-    }
-    EXPECT_EQ(headers, (std::vector<std::string>{"Processing " + b, "Processing " + a}));
+    CliResult r = Run("-C " + Settings() + " B " + Quote(a));
+    EXPECT_EQ(Headers(r.lines), (std::vector<std::string>{"Processing " + b, "Processing " + a}));
     EXPECT_EQ(r.status, 0);
 }
 
 TEST_F(CliTest, ADirectoryTypedInAnotherCaseIsFoundUnderItsOwnName) {
     std::string dir = GoodRelease("Good-Release");
-    Result r = Run("-C " + Settings() + " --color=never good-release");
+    CliResult r = Run("-C " + Settings() + " --color=never good-release");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     ASSERT_FALSE(r.lines.empty());
     EXPECT_EQ(r.lines[0], "Processing " + dir);
@@ -206,7 +142,7 @@ TEST_F(CliTest, ADirectoryTypedInAnotherCaseIsFoundUnderItsOwnName) {
 
 TEST_F(CliTest, MissingDirectoryIsReportedWithStatusTwo) {
     GoodRelease("There");
-    Result r = Run("-C " + Settings() + " Nowhere There");
+    CliResult r = Run("-C " + Settings() + " Nowhere There");
     ASSERT_FALSE(r.lines.empty());
     EXPECT_EQ(r.lines[0], "Could not locate selected dir Nowhere, Directory skipped!");
     EXPECT_EQ(r.lines[1], "Processing " + tmp / "lib/There/");
@@ -216,15 +152,15 @@ TEST_F(CliTest, MissingDirectoryIsReportedWithStatusTwo) {
 TEST_F(CliTest, ColoursFollowTheChoice) {
     std::string dir = GoodRelease("R");
     const std::string header = "\x1b[97;104mProcessing " + dir + "\x1b[0m";
-    Result always = Run("-C " + Settings() + " --color=always R", "NO_COLOR=1");
+    CliResult always = Run("-C " + Settings() + " --color=always R", "NO_COLOR=1");
     ASSERT_FALSE(always.lines.empty());
     EXPECT_EQ(always.lines[0], header);
     // Plain lines keep the terminal's colours.
     EXPECT_EQ(always.lines[1], kSep);
-    Result never = Run("-C " + Settings() + " --color=never R");
+    CliResult never = Run("-C " + Settings() + " --color=never R");
     EXPECT_EQ(never.out.find('\x1b'), std::string::npos);
     // Not a terminal: no colour unless asked for.
-    Result automatic = Run("-C " + Settings() + " R");
+    CliResult automatic = Run("-C " + Settings() + " R");
     EXPECT_EQ(automatic.out.find('\x1b'), std::string::npos);
 }
 
@@ -232,7 +168,7 @@ TEST_F(CliTest, RedLinesUseRedBackground) {
     std::string dir = tmp / "lib/M/";
     WriteFile(dir + "m.nfo", "x");
     WriteFile(dir + "m.sfv", "gone.mp3 12345678\n");
-    Result r = Run("-C " + Settings() + " --color=always M");
+    CliResult r = Run("-C " + Settings() + " --color=always M");
     EXPECT_NE(r.out.find("\x1b[97;101m== Listed file gone.mp3 was NOT found on disk! <---*WARNING*!!\x1b[0m"),
               std::string::npos);
     EXPECT_NE(r.out.find("\x1b[97;45mNo M3U file(s) found!\x1b[0m"), std::string::npos);
@@ -253,7 +189,7 @@ TEST_F(CliTest, UsageErrors) {
         {"-C --settings " + Quote(tmp / "none.ini") + " X", "cannot read settings file"},
     };
     for (const Row& row : rows) {
-        Result r = Run(row.args);
+        CliResult r = Run(row.args);
         EXPECT_EQ(r.status, 2) << row.args;
         EXPECT_NE(r.err.find(row.message), std::string::npos) << row.args << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << row.args;
@@ -261,51 +197,31 @@ TEST_F(CliTest, UsageErrors) {
 }
 
 TEST_F(CliTest, HelpAndVersion) {
-    Result help = Run("--help");
+    CliResult help = Run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: kestrow-cli"), std::string::npos);
-    Result version = Run("--version");
+    CliResult version = Run("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("kestrow-cli ", 0), 0u);
 }
 
-// Without a terminal the questions take their silent answers: the missing-files question lets
-// the check go on, and the log is the same as with alerts suppressed.
+// Without a terminal the questions take their silent answers; --no refuses the no-NFO question.
 TEST_F(CliTest, NonInteractiveRunAnswersSilently) {
     std::string dir = tmp / "lib/Q/";
     WriteFile(dir + "a.mp3", "a");
     WriteFile(dir + "q.sfv", "a.mp3 " + CrcHex("a") + "\nmissing.mp3 00000001\n");
     WriteFile(dir + "q.m3u", "a.mp3\n");
-    Result r = Run("-C " + Settings() + " Q");
-    std::vector<std::string> expected = {
-        "Processing " + dir,
-        kSep,
-        "No NFO file(s) found!",
-        " ",
-        "ANALYZING CONTENTS IN q.sfv",
-        kSep,
-        "== CRC checking: a.mp3 ===> CRC OK",
-        "== Listed file missing.mp3 was NOT found on disk! <---*WARNING*!!",
-        "ANALYZING CONTENTS IN q.m3u",
-        kSep,
-        "Integrity OK! ",
-    };
-    expected = Join(
-        {expected, PlanHeader("Q"), {"* No necessary modifications detected for this dir!", kSep, kEnd}});
-    EXPECT_EQ(r.lines, expected);
+    CliResult r = Run("-C " + Settings() + " Q");
+    EXPECT_EQ(r.lines, Join({"Processing " + dir, kSep, "No NFO file(s) found!", " ",
+                             "ANALYZING CONTENTS IN q.sfv", kSep, "== CRC checking: a.mp3 ===> CRC OK",
+                             "== Listed file missing.mp3 was NOT found on disk! <---*WARNING*!!",
+                             "ANALYZING CONTENTS IN q.m3u", kSep, "Integrity OK! "},
+                            NothingToChange("Q")));
     EXPECT_EQ(r.status, 1);
-    // --no refuses the no-NFO question: the check stops and nothing is changed.
-    Result no = Run("-C " + Settings() + " --no Q");
-    std::vector<std::string> refused = {
-        "Processing " + dir,
-        kSep,
-        "No NFO file(s) found!",
-        " ",
-        "* Progress ABORTED in directory: " + dir + ", no changes made!",
-        kSep,
-        kEnd,
-    };
-    EXPECT_EQ(no.lines, refused);
+    CliResult no = Run("-C " + Settings() + " --no Q");
+    EXPECT_EQ(no.lines, (std::vector<std::string>{
+                            "Processing " + dir, kSep, "No NFO file(s) found!", " ",
+                            "* Progress ABORTED in directory: " + dir + ", no changes made!", kSep, kEnd}));
     EXPECT_EQ(no.status, 1);
 }
 
@@ -337,7 +253,7 @@ TEST_F(CliTest, CheckAndTagWritesTaglinesAndMarkersAndASecondRunKeepsThem) {
     }
     WriteFile(tmp / "lib/Broken/02-b.mp3", track + "damage");
 
-    Result first = Run("-C " + Settings() + " --color=never Good Broken");
+    CliResult first = Run("-C " + Settings() + " --color=never Good Broken");
     EXPECT_EQ(first.status, 1) << first.out;
     const std::vector<std::string> tree = Tree(tmp / "lib");
     auto has = [&](const std::string& name) {
@@ -356,13 +272,13 @@ TEST_F(CliTest, CheckAndTagWritesTaglinesAndMarkersAndASecondRunKeepsThem) {
     EXPECT_TRUE(has("Broken#corrupt"));
     EXPECT_FALSE(has("Good#corrupt"));
 
-    Result second = Run("-C " + Settings() + " --color=never Good Broken");
+    CliResult second = Run("-C " + Settings() + " --color=never Good Broken");
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(Tree(tmp / "lib"), tree);
 
     // Repaired, the release's problem tagline turns OK and its marker goes.
     WriteFile(tmp / "lib/Broken/02-b.mp3", track);
-    Result repaired = Run("-C " + Settings() + " --color=never Broken");
+    CliResult repaired = Run("-C " + Settings() + " --color=never Broken");
     EXPECT_EQ(repaired.status, 0) << repaired.out;
     const std::vector<std::string> after = Tree(tmp / "lib");
     EXPECT_EQ(

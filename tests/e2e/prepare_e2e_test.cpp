@@ -1,7 +1,5 @@
-// kestrow-cli -P on release folders built in a temporary directory: over-long names, dots, "VA"
-// and "THE", collisions, special files, the three places of the backup data, refusals, generated
-// playlists, subdirectories, and a prepare killed while it works. Every prepared folder must give
-// its original names back from the backup data it holds.
+// kestrow-cli -P end to end on release folders built in a temporary directory; every prepared
+// folder must give its original names back from the backup data it holds.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,11 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,22 +19,19 @@
 #include "content/integrity.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/support/clirun.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
 namespace {
 
+using test::CliResult;
 using test::MakeDirs;
+using test::Quote;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 std::string CrcOf(const std::string& bytes) {
     return CrcText(Crc32(0, bytes.data(), bytes.size()));
@@ -52,12 +45,16 @@ std::set<std::string> Names(const std::string& folder) {
     return names;
 }
 
-bool HasLine(const std::string& out, const std::string& line) {
-    std::istringstream in(out);
-    for (std::string l; std::getline(in, l);) {
-        if (l == line) return true;
+bool HasLine(const CliResult& r, const std::string& line) {
+    return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end();
+}
+
+std::set<std::string> Mp3Names(const std::string& folder) {
+    std::set<std::string> mp3;
+    for (const auto& n : Names(folder)) {
+        if (platform::IEndsWith(n, ".mp3")) mp3.insert(n);
     }
-    return false;
+    return mp3;
 }
 
 std::size_t CountOf(const std::string& out, const std::string& piece) {
@@ -71,17 +68,9 @@ struct Track {
     std::string bytes;
 };
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class PrepareTest : public ::testing::Test {
 protected:
     PrepareTest() {
-        const char* bin = std::getenv("KESTROW_BIN");
-        m_cli = std::string(bin ? bin : ".") + "/kestrow-cli";
         MakeDirs(tmp / "lib");
         // Taglines are another step's business; these runs leave them out.
         m_settings = {{"lastProcessOption", "1"}, {"PrepareCRCCheck", "1"}, {"GeneratePrepareTagline", "0"},
@@ -101,22 +90,8 @@ protected:
         return tmp / "settings.ini";
     }
 
-    CliRun Cli(const std::string& args) {
-        const std::string settings = WriteSettings();
-        const std::string errFile = tmp / "stderr.txt";
-        const std::string cmd = "cd " + Quote(tmp / "lib") + " && env HOME=" + Quote(tmp.path()) +
-                                " XDG_CONFIG_HOME=" + Quote(tmp / "config") + " " + Quote(m_cli) +
-                                " --color=never --settings " + Quote(settings) + " " + args +
-                                " </dev/null 2>" + Quote(errFile);
-        CliRun r;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-        const int raw = ::pclose(p);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.err = ReadFile(errFile);
-        return r;
+    CliResult Cli(const std::string& args) {
+        return test::RunCli(tmp, "--color=never --settings " + Quote(WriteSettings()) + " " + args);
     }
 
     // A release with its tracks listed in an SFV list and, optionally, a playlist.
@@ -136,7 +111,7 @@ protected:
     }
 
     TempDir tmp;
-    std::string m_cli;
+    const std::string m_cli = test::CliPath();
     std::map<std::string, std::string> m_settings;
     std::vector<std::string> m_rules;
 };
@@ -152,8 +127,7 @@ std::vector<Track> LongTracks(const std::string& artist, int count) {
     return tracks;
 }
 
-// Gives the folder its original names back from its backup data, as a restore would, and
-// returns the folder's path afterwards. Fails the test when a record names nothing on disk.
+// Renames back from the folder's backup data as a restore would; returns the folder's path after.
 std::string RestoreByHand(const std::string& folder, std::size_t* records = nullptr) {
     ListedDir dir(folder);
     dir.LoadLists();
@@ -175,8 +149,7 @@ std::string RestoreByHand(const std::string& folder, std::size_t* records = null
     return parent + data.DirectoryRecord().originalName;
 }
 
-// Whether every SFV entry names a file on disk with that CRC and every playlist entry a file on
-// disk; the number of entries checked goes to `entries`.
+// Whether every SFV entry names a file with that CRC and every playlist entry a file on disk.
 bool ListsMatchDisk(const std::string& folder, std::size_t* entries = nullptr) {
     ListedDir dir(folder);
     dir.LoadLists();
@@ -198,13 +171,10 @@ bool ListsMatchDisk(const std::string& folder, std::size_t* entries = nullptr) {
     return ok;
 }
 
-// The one subdirectory of `parent` other than those listed.
-std::string OnlyNewEntry(const std::string& parent, const std::set<std::string>& before) {
-    std::string found;
-    for (const auto& n : Names(parent)) {
-        if (!before.count(n)) found = n;
-    }
-    return found;
+// The one entry of `parent`, e.g. a release folder under its new name.
+std::string OnlyEntry(const std::string& parent) {
+    const auto names = Names(parent);
+    return names.size() == 1 ? *names.begin() : std::string();
 }
 
 TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
@@ -219,17 +189,17 @@ TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
     const std::set<std::string> original = Names(dir);
     Set("prepareBackupTo", "0");
 
-    const CliRun r = Cli("-P --yes " + Quote(name));
+    const CliResult r = Cli("-P --yes " + Quote(name));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_TRUE(HasLine(r.out, "Listing PLANNED MODIFICATIONS in dir " + name + ":")) << r.out;
-    EXPECT_TRUE(HasLine(r.out, "======= DONE! =======")) << r.out;
+    EXPECT_TRUE(HasLine(r, "Listing PLANNED MODIFICATIONS in dir " + name + ":")) << r.out;
+    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
     EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 1u);
 
-    const std::string newName = OnlyNewEntry(tmp / "lib", {});
+    const std::string newName = OnlyEntry(tmp / "lib");
     ASSERT_NE(newName, name);
     EXPECT_LE(newName.size(), 64u);
     EXPECT_TRUE(platform::IEndsWith(newName, "___2009-GRP")) << newName;
-    EXPECT_TRUE(HasLine(r.out, "== DIR:  " + name + ", ===> " + newName));
+    EXPECT_TRUE(HasLine(r, "== DIR:  " + name + ", ===> " + newName));
     const std::string prepared = tmp / ("lib/" + newName);
     for (const auto& n : Names(prepared)) {
         EXPECT_LE(n.size(), 64u) << n;
@@ -242,7 +212,7 @@ TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
     EXPECT_TRUE(ListsMatchDisk(prepared, &entries));
     EXPECT_EQ(entries, 2 * tracks.size());
     // --show-backup names the place and every stored name.
-    const CliRun shown = Cli("--show-backup " + Quote(newName));
+    const CliResult shown = Cli("--show-backup " + Quote(newName));
     EXPECT_EQ(shown.status, 0) << shown.out << shown.err;
     EXPECT_NE(shown.out.find("Stored in: \"00-the_extraordinarily_long"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("Directory: \"" + newName + "\" <- \"" + name + "\""), std::string::npos)
@@ -250,13 +220,12 @@ TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
     for (const Track& t : tracks)
         EXPECT_NE(shown.out.find("<- \"" + t.name + "\""), std::string::npos) << t.name;
     // A second prepare is refused: the folder already holds backup data.
-    const CliRun again = Cli("-P --yes " + Quote(newName));
+    const CliResult again = Cli("-P --yes " + Quote(newName));
     EXPECT_NE(again.out.find("Already contains backupdata for this directory!"), std::string::npos);
 
     const std::string restored = RestoreByHand(prepared);
     EXPECT_EQ(restored, dir);
-    std::set<std::string> back = Names(restored);
-    EXPECT_EQ(back, original);
+    EXPECT_EQ(Names(restored), original);
 }
 
 struct PlaceCase {
@@ -268,6 +237,10 @@ struct PlaceCase {
     const char* fallbackNote;
 };
 
+void PrintTo(const PlaceCase& c, std::ostream* os) {
+    *os << c.title;
+}
+
 class BackupPlaceE2eTest : public PrepareTest, public ::testing::WithParamInterface<PlaceCase> {};
 
 TEST_P(BackupPlaceE2eTest, TheBackupDataGoesWhereTheSettingsSayOrFallsBack) {
@@ -278,11 +251,11 @@ TEST_P(BackupPlaceE2eTest, TheBackupDataGoesWhereTheSettingsSayOrFallsBack) {
     const std::set<std::string> original = Names(dir);
     Set("prepareBackupTo", c.backupTo);
 
-    const CliRun r = Cli("-P --yes " + name);
+    const CliResult r = Cli("-P --yes " + name);
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(HasLine(r.out, std::string("Backupdata has been stored in: ") + c.storedIn)) << r.out;
+    EXPECT_TRUE(HasLine(r, std::string("Backupdata has been stored in: ") + c.storedIn)) << r.out;
     if (*c.fallbackNote) {
-        EXPECT_TRUE(HasLine(r.out, c.fallbackNote)) << r.out;
+        EXPECT_TRUE(HasLine(r, c.fallbackNote)) << r.out;
     }
     EXPECT_NE(ReadFile(dir + "/" + c.storedIn).find("[V100"), std::string::npos);
     // Every list names the files as they are now.
@@ -293,9 +266,8 @@ TEST_P(BackupPlaceE2eTest, TheBackupDataGoesWhereTheSettingsSayOrFallsBack) {
     std::size_t records = 0;
     RestoreByHand(dir, &records);
     EXPECT_EQ(records, 2u);
-    std::set<std::string> back = Names(dir);
+    std::set<std::string> back = Names(dir), expected = original;
     back.erase("_kestrow.backup");
-    std::set<std::string> expected = original;
     expected.erase("_kestrow.backup");
     EXPECT_EQ(back, expected);
 }
@@ -320,8 +292,8 @@ TEST_F(PrepareTest, DotsVaAndTheAreHandledAsTheOptionsSay) {
     Set("StripTHEtagDirs", "1");
     Set("StripTHEtagDirsMove", "1");
     Set("StripVAtagDirs", "1");
-    const CliRun r1 = Cli("-P --yes The_Beatles-Abbey.Road-1969-GRP");
-    const CliRun r2 = Cli("-P --yes VA-Hits_Of_2004-GRP");
+    const CliResult r1 = Cli("-P --yes The_Beatles-Abbey.Road-1969-GRP");
+    const CliResult r2 = Cli("-P --yes VA-Hits_Of_2004-GRP");
     EXPECT_EQ(r1.status, 0) << r1.out;
     EXPECT_EQ(r2.status, 0) << r2.out;
     EXPECT_EQ(Names(tmp / "lib"),
@@ -338,16 +310,11 @@ TEST_F(PrepareTest, NamesThatCutToTheSameTextAreNumbered) {
     const std::vector<Track> tracks{{stem + "version_one-grp.mp3", "one"},
                                     {stem + "version_two-grp.mp3", "two"}};
     const std::string dir = Release("Artist-Collide-2003-GRP", tracks);
-    const CliRun r = Cli("-P --yes Artist-Collide-2003-GRP");
+    const CliResult r = Cli("-P --yes Artist-Collide-2003-GRP");
     EXPECT_EQ(r.status, 0) << r.out;
-    std::set<std::string> mp3;
-    for (const auto& n : Names(dir)) {
-        if (platform::IEndsWith(n, ".mp3")) mp3.insert(n);
-    }
+    const auto mp3 = Mp3Names(dir);
     ASSERT_EQ(mp3.size(), 2u);
-    for (const auto& n : mp3) {
-        EXPECT_LE(n.size(), 64u) << n;
-    }
+    for (const auto& n : mp3) EXPECT_LE(n.size(), 64u) << n;
     // Both still carry their own bytes under the names the SFV list gives them.
     EXPECT_TRUE(ListsMatchDisk(dir));
     RestoreByHand(dir);
@@ -369,9 +336,9 @@ TEST_F(PrepareTest, SpecialFileRulesDeleteIgnoreRenameAndTruncate) {
     m_rules = {"DEL: thumbs.db", "IGN: keep_this_file_although_its_name_is_much_too_long_for_any_disc.dat",
                "REN: info.txt -> release.nfo", "TRC: " + longTxt, "REN: no arrow here"};
 
-    const CliRun r = Cli("-P --yes Rules-2001-GRP");
-    EXPECT_TRUE(HasLine(r.out, "== FILE: thumbs.db, ===> DELETE (tempfile)")) << r.out;
-    EXPECT_TRUE(HasLine(r.out, "== FILE: info.txt, ===> release.nf1(tempfile)")) << r.out;
+    const CliResult r = Cli("-P --yes Rules-2001-GRP");
+    EXPECT_TRUE(HasLine(r, "== FILE: thumbs.db, ===> DELETE (tempfile)")) << r.out;
+    EXPECT_TRUE(HasLine(r, "== FILE: info.txt, ===> release.nf1(tempfile)")) << r.out;
     EXPECT_EQ(CountOf(r.out, "REN: no arrow here"), 1u) << r.out;  // once per job, not per directory
     const auto names = Names(dir);
     EXPECT_FALSE(names.count("Thumbs.db"));
@@ -393,10 +360,10 @@ TEST_F(PrepareTest, RefusedOrUnconfirmedChangesLeaveTheFolderAsItWas) {
     const auto before = Names(dir);
     const std::string sfv = ReadFile(dir + "/album.sfv");
 
-    const CliRun no = Cli("-P --no " + Quote(name));
+    const CliResult no = Cli("-P --no " + Quote(name));
     EXPECT_EQ(no.status, 1);
-    EXPECT_TRUE(HasLine(no.out, "USER ABORTED!")) << no.out;
-    const CliRun unattended = Cli("-P " + Quote(name));
+    EXPECT_TRUE(HasLine(no, "USER ABORTED!")) << no.out;
+    const CliResult unattended = Cli("-P " + Quote(name));
     EXPECT_EQ(unattended.status, 1);
     EXPECT_NE(unattended.err.find("planned changes refused"), std::string::npos) << unattended.err;
     EXPECT_EQ(Names(dir), before);
@@ -404,17 +371,17 @@ TEST_F(PrepareTest, RefusedOrUnconfirmedChangesLeaveTheFolderAsItWas) {
 
     // Without confirmation the plan is applied at once, no answer needed.
     Set("ConfirmChanges", "0");
-    const CliRun direct = Cli("-P " + Quote(name));
+    const CliResult direct = Cli("-P " + Quote(name));
     EXPECT_FALSE(test::Exists(dir));
     EXPECT_EQ(CountOf(direct.out, "* VERIFY THE SUGGESTED CHANGES"), 0u);
-    EXPECT_TRUE(HasLine(direct.out, "======= DONE! =======")) << direct.out;
+    EXPECT_TRUE(HasLine(direct, "======= DONE! =======")) << direct.out;
 }
 
 TEST_F(PrepareTest, CheckAndTagRenamesNothing) {
     const std::string name = "A_Release_Whose_Name_Is_Certainly_Far_Too_Long_To_Fit-Title-2002-GRP";
     const std::string dir = Release(name, LongTracks("artist", 2));
     const auto before = Names(dir);
-    const CliRun r = Cli("-C --yes " + Quote(name));
+    const CliResult r = Cli("-C --yes " + Quote(name));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(Names(dir), before);
     EXPECT_EQ(CountOf(r.out, "== FILE: "), 0u);
@@ -424,15 +391,11 @@ TEST_F(PrepareTest, AGeneratedPlaylistNamesTheNewFiles) {
     const auto tracks = LongTracks("artist_of_the_playlist", 2);
     const std::string dir = Release("Playlist-2000-GRP", tracks, true, false);
     Set("PrepareGenerateM3U", "1");
-    const CliRun r = Cli("-P --yes Playlist-2000-GRP");
+    const CliResult r = Cli("-P --yes Playlist-2000-GRP");
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(HasLine(r.out, "An M3U File will be generated")) << r.out;
+    EXPECT_TRUE(HasLine(r, "An M3U File will be generated")) << r.out;
     const std::string playlist = ReadFile(dir + "/album.m3u");
-    for (const auto& n : Names(dir)) {
-        if (platform::IEndsWith(n, ".mp3")) {
-            EXPECT_NE(playlist.find(n + "\r\n"), std::string::npos) << n;
-        }
-    }
+    for (const auto& n : Mp3Names(dir)) EXPECT_NE(playlist.find(n + "\r\n"), std::string::npos) << n;
     EXPECT_EQ(CountOf(playlist, ".mp3"), 2u);
 }
 
@@ -443,10 +406,10 @@ TEST_F(PrepareTest, SubdirectoriesArePreparedAfterTheirParentAndDiscsNeverMeet) 
     Release(release + "/" + disc + "Two-2006-GRP", LongTracks("disc_two", 2));
     WriteFile(tmp / ("lib/" + release + "/release.nfo"), "nfo");
 
-    const CliRun r = Cli("-P --yes " + Quote(release));
+    const CliResult r = Cli("-P --yes " + Quote(release));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(CountOf(r.out, "Could not rename dir "), 0u) << r.out;
-    const std::string top = OnlyNewEntry(tmp / "lib", {});
+    const std::string top = OnlyEntry(tmp / "lib");
     ASSERT_LE(top.size(), 64u);
     const auto discs = Names(tmp / ("lib/" + top));
     std::vector<std::string> dirs;
@@ -513,7 +476,7 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
         }
 
         const bool dirRenamed = !test::Exists(dir);
-        const std::string folder = dirRenamed ? tmp / ("lib/" + OnlyNewEntry(tmp / "lib", {})) : dir;
+        const std::string folder = dirRenamed ? tmp / ("lib/" + OnlyEntry(tmp / "lib")) : dir;
         ListedDir listed(folder);
         listed.LoadLists();
         BackupData data;
@@ -553,7 +516,7 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
         if (!names.count("Thumbs.db")) {
             // Deletions come after every rename.
             for (const auto& [from, to] : newOf) {
-                EXPECT_TRUE(names.count(to) || to == OnlyNewEntry(tmp / "lib", {}))
+                EXPECT_TRUE(names.count(to) || to == OnlyEntry(tmp / "lib"))
                     << "run " << killAt << ": " << from;
             }
         }
@@ -582,9 +545,7 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
     EXPECT_GE(killedRuns, 9);
 }
 
-// Names a restore must give back byte for byte: multibyte and invalid UTF-8, names that differ
-// only in letter case, a trailing dot, a file whose cut name meets a subdirectory, all cut to a
-// small maximum.
+// Multibyte and invalid UTF-8, case twins, a trailing dot, a cut name meeting a subdirectory.
 TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
     const std::vector<Track> tracks{
         {"01-\xC3\xA9t\xC3\xA9_\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E_song.mp3", "utf8"},
@@ -602,10 +563,10 @@ TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
     Set("TruncateMaxChars", "8");
     Set("prepareBackupTo", "0");
 
-    const CliRun r = Cli("-P --yes Awkward-2004-GRP");
+    const CliResult r = Cli("-P --yes Awkward-2004-GRP");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_TRUE(HasLine(r.out, "======= DONE! =======")) << r.out;
-    const std::string prepared = tmp / ("lib/" + OnlyNewEntry(tmp / "lib", {}));
+    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
+    const std::string prepared = tmp / ("lib/" + OnlyEntry(tmp / "lib"));
     ASSERT_NE(prepared, dir);
     EXPECT_TRUE(ListsMatchDisk(prepared)) << r.out;
     for (const Track& t : tracks) EXPECT_FALSE(Names(prepared).count(t.name)) << t.name << "\n" << r.out;
@@ -616,8 +577,7 @@ TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
     for (const Track& t : tracks) EXPECT_EQ(ReadFile(dir + "/" + t.name), t.bytes) << t.name;
 }
 
-// A list that cannot be written stops the apply before the first rename: no list may go on
-// naming files that are renamed under it.
+// No list may go on naming files that are renamed under it.
 TEST_F(PrepareTest, AReadOnlyListStopsTheApplyBeforeAnyRename) {
     const std::string name = "ReadOnly-2007-GRP";
     const std::string dir = Release(name, LongTracks("an_artist_with_a_long_name", 2));
@@ -627,18 +587,16 @@ TEST_F(PrepareTest, AReadOnlyListStopsTheApplyBeforeAnyRename) {
     const std::string m3u = ReadFile(dir + "/album.m3u");
     Set("prepareBackupTo", "0");
 
-    const CliRun r = Cli("-P --yes " + name);
-    EXPECT_TRUE(HasLine(r.out, "Backupdata has been stored in: album.sfv")) << r.out;
-    EXPECT_TRUE(HasLine(r.out, "Could not save to file album.m3u")) << r.out;
+    const CliResult r = Cli("-P --yes " + name);
+    EXPECT_TRUE(HasLine(r, "Backupdata has been stored in: album.sfv")) << r.out;
+    EXPECT_TRUE(HasLine(r, "Could not save to file album.m3u")) << r.out;
     EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 0u) << r.out;
-    std::set<std::string> after = Names(dir);
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(Names(dir), before);
     EXPECT_EQ(ReadFile(dir + "/album.m3u"), m3u);
     ::chmod((dir + "/album.m3u").c_str(), 0644);
 }
 
-// Two SFV lists, the first read-only: the block goes into the second, and only there; entries
-// written with a Windows directory part keep it byte for byte.
+// The first SFV list read-only: the block goes into the second only; Windows paths stay as written.
 TEST_F(PrepareTest, TwoSfvListsTakeTheBlockOnceAndKeepWindowsPaths) {
     const std::string name = "TwoLists-2008-GRP";
     const auto tracks = LongTracks("an_artist_with_a_long_name", 2);
@@ -652,18 +610,14 @@ TEST_F(PrepareTest, TwoSfvListsTakeTheBlockOnceAndKeepWindowsPaths) {
     const std::set<std::string> original = Names(dir);
     Set("prepareBackupTo", "0");
 
-    const CliRun r = Cli("-P --yes " + name);
-    EXPECT_TRUE(HasLine(r.out, "Backupdata has been stored in: b_second.sfv")) << r.out;
-    EXPECT_TRUE(HasLine(r.out, "======= DONE! =======")) << r.out;
+    const CliResult r = Cli("-P --yes " + name);
+    EXPECT_TRUE(HasLine(r, "Backupdata has been stored in: b_second.sfv")) << r.out;
+    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
     EXPECT_EQ(CountOf(r.out, "Could not save to file "), 0u) << r.out;
     EXPECT_EQ(ReadFile(dir + "/a_first.sfv"), first);
     const std::string second = ReadFile(dir + "/b_second.sfv");
     EXPECT_EQ(CountOf(second, "[V100"), 1u);
-    for (const auto& n : Names(dir)) {
-        if (platform::IEndsWith(n, ".mp3")) {
-            EXPECT_NE(second.find("\n" + n + " "), std::string::npos) << n;
-        }
-    }
+    for (const auto& n : Mp3Names(dir)) EXPECT_NE(second.find("\n" + n + " "), std::string::npos) << n;
     RestoreByHand(dir);
     EXPECT_EQ(Names(dir), original);
     ::chmod((dir + "/a_first.sfv").c_str(), 0644);

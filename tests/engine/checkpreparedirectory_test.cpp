@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/analysisreporter.h"
@@ -18,11 +19,32 @@ namespace {
 
 using test::FakeHost;
 using test::FakeSteps;
-using test::TempDir;
+using Lines = std::vector<std::string>;
 
 const std::string kSep(76, '-');
 const std::string kSep80(80, '-');
 const std::string kEnd(124, '*');
+const std::string kPaused = "* USER PAUSED EXECUTION, Hit Continue or Abort to proceed*";
+const std::string kVerify = "* VERIFY THE SUGGESTED CHANGES FOR THIS DIR, HIT ACCEPT TO PROCEED!*";
+
+long Count(const Lines& lines, const std::string& line) {
+    return std::count(lines.begin(), lines.end(), line);
+}
+long CountPrefix(const Lines& lines, const std::string& prefix) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+// A directory's log: its header, the given lines each closed by a separator, and its end line.
+Lines Framed(const std::string& path, const Lines& middle) {
+    Lines out = {"Processing " + path, kSep};
+    for (const auto& line : middle) {
+        out.push_back(line);
+        out.push_back(kSep);
+    }
+    out.push_back(kEnd);
+    return out;
+}
 
 class PassTest : public ::testing::Test {
 protected:
@@ -46,7 +68,13 @@ protected:
         return CheckPrepareDirectory(job, context);
     }
 
-    TempDir tmp;
+    void OnCaption(std::function<void()> act) {
+        host.onEvent = [act](const std::string& e) {
+            if (e == "caption Continue!") act();
+        };
+    }
+
+    test::TempDir tmp;
     FakeHost host;
     JobControl control;
     FakeSteps steps;
@@ -55,44 +83,62 @@ protected:
     PassContext context{host, control, steps, analysis, change, std::chrono::milliseconds(1)};
 };
 
+// Planning that returns 0 keeps the pass out of the subdirectory.
 TEST_F(PassTest, RunsTheStepsInOrderAndFramesTheDirectory) {
-    std::string root = Tree({});
-    steps.scripts["root"].nothingToDo = false;
-    steps.scripts["root"].plan = 0;
+    std::string root = Tree({"A"});
+    steps.scripts["root"] = test::Script(1, 0, false);
     host.options.prepareBackupTo = 1;
     EXPECT_EQ(Run(root), 0);
-    std::vector<std::string> calls = {"check root flags=1", "plan root max=0 bits=0 tag-only",
-                                      "apply root to=1", "tagline root [KSTW] check"};
-    EXPECT_EQ(steps.calls, calls);
-    std::vector<std::string> log = {"Processing " + root, kSep, kEnd};
-    EXPECT_EQ(host.LogTexts(), log);
+    EXPECT_EQ(steps.calls, (Lines{"check root flags=1", "plan root max=0 bits=0 tag-only", "apply root to=1",
+                                  "tagline root [KSTW] check"}));
+    EXPECT_EQ(host.LogTexts(), Framed(root, {}));
     EXPECT_EQ(host.log.At(0).foreground, LogColour::White);
     EXPECT_EQ(host.log.At(0).background, LogColour::Blue);
+    EXPECT_EQ(host.CountEvent("accept/no on"), 0u);
 }
 
-TEST_F(PassTest, NothingToDoSkipsApplyButTags) {
-    std::string root = Tree({});
-    Run(root);
-    EXPECT_EQ(steps.calls.back(), "tagline root [KSTW] check");
-    EXPECT_EQ(std::count_if(steps.calls.begin(), steps.calls.end(),
-                            [](const std::string& c) { return c.rfind("apply", 0) == 0; }),
-              0);
-    std::vector<std::string> log = {"Processing " + root, kSep,
-                                    "* No necessary modifications detected for this dir!", kSep, kEnd};
-    EXPECT_EQ(host.LogTexts(), log);
-}
-
-TEST_F(PassTest, RefusedPlanningEndsWithoutApplyOrTagline) {
-    std::string root = Tree({"A"});
-    steps.scripts["root"] = test::Script(1, -2, false);
-    EXPECT_EQ(Run(root), 0);
-    std::vector<std::string> calls = {"check root flags=1", "plan root max=0 bits=0 tag-only"};
-    EXPECT_EQ(steps.calls, calls);
-    std::vector<std::string> log = {"Processing " + root, kSep,
-                                    "* Progress in dir " + root + " ABORTED BY USER, no changes made!", kSep,
-                                    kEnd};
-    EXPECT_EQ(host.LogTexts(), log);
-    EXPECT_TRUE(control.sawRefusal);
+TEST_F(PassTest, StepResultsThatEndTheDirectoryEarly) {
+    struct Row {
+        test::DirScript script;
+        bool subdir;
+        Lines calls;
+        std::string line;
+        bool refusal;
+    };
+    const std::string root = tmp / "root/";
+    const Row rows[] = {
+        {test::Script(1, 0, true),
+         true,
+         {"check root flags=1", "plan root max=0 bits=0 tag-only", "tagline root [KSTW] check"},
+         "* No necessary modifications detected for this dir!",
+         false},
+        {test::Script(1, -2, false),
+         true,
+         {"check root flags=1", "plan root max=0 bits=0 tag-only"},
+         "* Progress in dir " + root + " ABORTED BY USER, no changes made!",
+         true},
+        {test::Script(-1, 0, false),
+         false,
+         {"check root flags=1"},
+         "* Progress ABORTED in directory: " + root + ", no changes made!",
+         true},
+    };
+    Tree({});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        steps.calls.clear();
+        host.log.Clear();
+        control.sawRefusal = false;
+        steps.scripts["root"] = row.script;
+        if (row.subdir)
+            test::MakeDirs(tmp / "root/A");
+        else
+            std::filesystem::remove(tmp / "root/A");
+        EXPECT_EQ(Run(root), 0);
+        EXPECT_EQ(steps.calls, row.calls);
+        EXPECT_EQ(host.LogTexts(), Framed(root, {row.line}));
+        EXPECT_EQ(control.sawRefusal.load(), row.refusal);
+    }
 }
 
 TEST_F(PassTest, ApplyFailuresAreLoggedAndTheTaglineStillRuns) {
@@ -122,53 +168,25 @@ TEST_F(PassTest, ApplyFailuresAreLoggedAndTheTaglineStillRuns) {
         dir.Scan();
         PrepareDirJob job(dir);
         CheckPrepareDirectory(job, ctx);
-        std::vector<std::string> log = {"Processing " + root, kSep};
-        if (!row.line.empty()) {
-            log.push_back(row.line);
-            log.push_back(kSep);
-        }
-        log.push_back(kEnd);
-        EXPECT_EQ(h.LogTexts(), log);
+        EXPECT_EQ(h.LogTexts(), Framed(root, row.line.empty() ? Lines{} : Lines{row.line}));
         EXPECT_EQ(s.calls.back(), "tagline root [KSTW] check");
         EXPECT_EQ(c.accepted.load(), row.line.empty() ? 1 : 0);
         EXPECT_EQ(c.sawFailure.load(), !row.line.empty());
     }
 }
 
-TEST_F(PassTest, FailedCheckWithoutSubdirectoriesIsSkipped) {
-    std::string root = Tree({});
-    steps.scripts["root"].check = -1;
-    EXPECT_EQ(Run(root), 0);
-    std::vector<std::string> calls = {"check root flags=1"};
-    EXPECT_EQ(steps.calls, calls);
-    std::vector<std::string> log = {"Processing " + root, kSep,
-                                    "* Progress ABORTED in directory: " + root + ", no changes made!", kSep,
-                                    kEnd};
-    EXPECT_EQ(host.LogTexts(), log);
-}
-
 // A parent whose check fails (it may hold backup data) is neither planned nor tagged, but its
-// subdirectories are still processed.
+// subdirectories are still processed after its end line.
 TEST_F(PassTest, FailedCheckWithSubdirectoriesOnlyWalksThem) {
     std::string root = Tree({"A"});
     steps.scripts["root"].check = -1;
     Run(root);
-    std::vector<std::string> calls = {"check root flags=1", "lists A", "check A flags=1",
-                                      "plan A max=0 bits=0 tag-only", "tagline A [KSTW] check"};
-    EXPECT_EQ(steps.calls, calls);
-    // The parent says it was left alone, ends, and only then are its subdirectories entered.
-    std::vector<std::string> log = {"Processing " + root,
-                                    kSep,
-                                    "* Progress ABORTED in directory: " + root + ", no changes made!",
-                                    kSep,
-                                    kEnd,
-                                    "Processing subdir " + root + "A/",
-                                    kSep,
-                                    "Processing " + root + "A/",
-                                    kSep,
-                                    "* No necessary modifications detected for this dir!",
-                                    kSep,
-                                    kEnd};
+    EXPECT_EQ(steps.calls, (Lines{"check root flags=1", "lists A", "check A flags=1",
+                                  "plan A max=0 bits=0 tag-only", "tagline A [KSTW] check"}));
+    Lines log = Framed(root, {"* Progress ABORTED in directory: " + root + ", no changes made!"});
+    log.insert(log.end(), {"Processing subdir " + root + "A/", kSep});
+    for (const auto& line : Framed(root + "A/", {"* No necessary modifications detected for this dir!"}))
+        log.push_back(line);
     EXPECT_EQ(host.LogTexts(), log);
 }
 
@@ -247,7 +265,6 @@ TEST(PassOptionsTest, RenameOptionBits) {
     EXPECT_EQ(MaxLengthFor(o), 0);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Confirmation.
 
 TEST_F(PassTest, ConfirmationWaitsForAccept) {
@@ -259,25 +276,10 @@ TEST_F(PassTest, ConfirmationWaitsForAccept) {
     };
     Run(root);
     EXPECT_EQ(steps.calls[2], "apply root to=2");
-    std::vector<std::string> tail(host.events.end() - 0, host.events.end());
     auto at = std::find(host.events.begin(), host.events.end(), "accept/no on");
-    ASSERT_NE(at, host.events.end());
-    std::vector<std::string> expected = {
-        "accept/no on",
-        "abort/pause off",
-        "log * VERIFY THE SUGGESTED CHANGES FOR THIS DIR, HIT ACCEPT TO PROCEED!*",
-        "log " + kSep80,
-        "accept/no off",
-        "abort/pause on"};
-    EXPECT_EQ(std::vector<std::string>(at, at + 6), expected);
-}
-
-TEST_F(PassTest, ConfirmationOffDoesNotWait) {
-    std::string root = Tree({});
-    steps.scripts["root"] = test::Script(1, 0, false);
-    Run(root);
-    EXPECT_EQ(host.CountEvent("accept/no on"), 0u);
-    EXPECT_EQ(steps.calls[2], "apply root to=2");
+    ASSERT_LE(at - host.events.begin() + 6, static_cast<long>(host.events.size()));
+    EXPECT_EQ(Lines(at, at + 6), (Lines{"accept/no on", "abort/pause off", "log " + kVerify, "log " + kSep80,
+                                        "accept/no off", "abort/pause on"}));
 }
 
 TEST_F(PassTest, RefusalEndsTheDirectoryAtOnce) {
@@ -288,38 +290,18 @@ TEST_F(PassTest, RefusalEndsTheDirectoryAtOnce) {
         if (e == "accept/no on") control.rejected = 1;
     };
     EXPECT_EQ(Run(root), 0);
-    std::vector<std::string> calls = {"check root flags=1", "plan root max=0 bits=0 tag-only"};
-    EXPECT_EQ(steps.calls, calls);
-    std::vector<std::string> log = {"Processing " + root, kSep,
-                                    "* VERIFY THE SUGGESTED CHANGES FOR THIS DIR, HIT ACCEPT TO PROCEED!*",
-                                    kSep80, "USER ABORTED!"};
-    EXPECT_EQ(host.LogTexts(), log);
+    EXPECT_EQ(steps.calls, (Lines{"check root flags=1", "plan root max=0 bits=0 tag-only"}));
+    EXPECT_EQ(host.LogTexts(), (Lines{"Processing " + root, kSep, kVerify, kSep80, "USER ABORTED!"}));
     EXPECT_EQ(host.log.At(4).background, LogColour::White);
     EXPECT_EQ(control.rejected.load(), 0);
     EXPECT_EQ(host.events.back(), "abort/pause on");
     EXPECT_TRUE(control.sawRefusal);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Subdirectories.
 
-TEST_F(PassTest, SubdirectoriesAreVisitedLastFirst) {
+TEST_F(PassTest, SubdirectoriesAreVisitedLastFirstWithParentTagsAndRules) {
     std::string root = Tree({"A", "B", "C"});
-    Run(root);
-    std::vector<std::string> checks;
-    for (const auto& c : steps.calls) {
-        if (c.rfind("check", 0) == 0) checks.push_back(c.substr(6, c.find(' ', 6) - 6));
-    }
-    EXPECT_EQ(checks, (std::vector<std::string>{"root", "C", "B", "A"}));
-    std::vector<std::string> log = host.LogTexts();
-    auto sub = std::find(log.begin(), log.end(), "Processing subdir " + root + "C/");
-    ASSERT_NE(sub, log.end());
-    EXPECT_EQ(*(sub + 1), kSep);
-    EXPECT_EQ(*(sub + 2), "Processing " + root + "C/");
-}
-
-TEST_F(PassTest, ChildJobsGetParentTagsAndRules) {
-    std::string root = Tree({"A"});
     host.options.preserveGrptag = 1;
     host.options.groupTags["GRP"] = "x";
     DirContents dir(root);
@@ -328,23 +310,26 @@ TEST_F(PassTest, ChildJobsGetParentTagsAndRules) {
     SpecialFileRuleLists rules = BuildRuleLists({"DEL: x"});
     job.rules = &rules;
     CheckPrepareDirectory(job, context);
+    Lines checks;
+    for (const auto& c : steps.calls) {
+        if (c.rfind("check", 0) == 0) checks.push_back(c.substr(6, c.find(' ', 6) - 6));
+    }
+    EXPECT_EQ(checks, (Lines{"root", "C", "B", "A"}));
+    Lines log = host.LogTexts();
+    auto sub = std::find(log.begin(), log.end(), "Processing subdir " + root + "C/");
+    ASSERT_LE(sub - log.begin() + 3, static_cast<long>(log.size()));
+    EXPECT_EQ(*(sub + 1), kSep);
+    EXPECT_EQ(*(sub + 2), "Processing " + root + "C/");
     EXPECT_EQ(steps.seen["A"].groupTags, &host.options.groupTags);
     EXPECT_EQ(steps.seen["A"].parent, &job);
     EXPECT_EQ(steps.seen["A"].rules, &rules);
-}
-
-TEST_F(PassTest, NoDescentWhenPlanningSaysSo) {
-    std::string root = Tree({"A"});
-    steps.scripts["root"].plan = 0;
-    Run(root);
-    EXPECT_EQ(steps.calls.size(), 3u);
 }
 
 TEST_F(PassTest, MissingSubdirectoryIsReportedAndSiblingsGoOn) {
     std::string root = Tree({"A", "B", "C"});
     steps.scripts["C"].onCheck = [&] { std::filesystem::remove(tmp / "root/B"); };
     Run(root);
-    std::vector<std::string> log = host.LogTexts();
+    Lines log = host.LogTexts();
     std::string text = "Could not locate selected dir B, Directory skipped!";
     auto at = std::find(log.begin(), log.end(), text);
     ASSERT_NE(at, log.end());
@@ -353,7 +338,7 @@ TEST_F(PassTest, MissingSubdirectoryIsReportedAndSiblingsGoOn) {
     EXPECT_EQ(host.questions[0].caption, "WARNING");
     EXPECT_EQ(host.questions[0].text, text);
     EXPECT_EQ(host.questions[0].buttons, platform::Buttons::Ok);
-    EXPECT_NE(std::find(steps.calls.begin(), steps.calls.end(), "check A flags=1"), steps.calls.end());
+    EXPECT_EQ(Count(steps.calls, "check A flags=1"), 1);
     EXPECT_TRUE(control.sawUnreadableDir);
 }
 
@@ -361,68 +346,52 @@ TEST_F(PassTest, UnreadableSubdirectoryIsNotTakenForAnEmptyOne) {
     std::string root = Tree({"A"});
     steps.unreadable.insert("A");
     Run(root);
-    EXPECT_NE(std::find(host.events.begin(), host.events.end(),
-                        "log Could not locate selected dir A, Directory skipped!"),
-              host.events.end());
-    EXPECT_EQ(std::find(steps.calls.begin(), steps.calls.end(), "check A flags=1"), steps.calls.end());
+    EXPECT_EQ(host.CountEvent("log Could not locate selected dir A, Directory skipped!"), 1u);
+    EXPECT_EQ(Count(steps.calls, "check A flags=1"), 0);
 }
 
 TEST_F(PassTest, LinkBackUpTheTreeIsNotEntered) {
     std::string root = Tree({"A"});
     std::filesystem::create_directory_symlink(tmp / "root", tmp / "root/A/up");
     Run(root);
-    EXPECT_EQ(std::count_if(steps.calls.begin(), steps.calls.end(),
-                            [](const std::string& c) { return c.rfind("check", 0) == 0; }),
-              2);
+    EXPECT_EQ(CountPrefix(steps.calls, "check"), 2);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Pause and abort.
 
 TEST_F(PassTest, PauseAtEntryHoldsUntilContinued) {
     std::string root = Tree({});
     control.pauseRequested = true;
-    host.onEvent = [&](const std::string& e) {
-        if (e == "caption Continue!") control.pauseRequested = false;
-    };
+    OnCaption([&] { control.pauseRequested = false; });
     EXPECT_EQ(Run(root), 0);
-    std::vector<std::string> log = host.LogTexts();
+    Lines log = host.LogTexts();
     ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(log[0], "* USER PAUSED EXECUTION, Hit Continue or Abort to proceed*");
+    EXPECT_EQ(Lines(log.begin(), log.begin() + 3), (Lines{kPaused, kSep80, "Processing " + root}));
     EXPECT_EQ(host.log.At(0).background, LogColour::Red);
-    EXPECT_EQ(log[1], kSep80);
-    EXPECT_EQ(log[2], "Processing " + root);
     EXPECT_EQ(log.back(), kEnd);
     EXPECT_EQ(host.events[0], "abort/pause on");
 }
 
+// The root ends first (its subdirectories are walked after its end line); A's end line is
+// followed by the hold.
 TEST_F(PassTest, PauseDuringCheckHoldsAtDirectoryEndAndKeepsTheResult) {
     std::string root = Tree({"A"});
     steps.scripts["A"].onCheck = [&] { control.pauseRequested = true; };
-    host.onEvent = [&](const std::string& e) {
-        if (e == "caption Continue!") control.pauseRequested = false;
-    };
+    OnCaption([&] { control.pauseRequested = false; });
     Run(root);
-    std::vector<std::string> log = host.LogTexts();
-    // The root ends first (its subdirectories are walked after its end line); A's end line is
-    // followed by the hold.
-    std::vector<std::string> tail(log.end() - 3, log.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{
-                        kEnd, "* USER PAUSED EXECUTION, Hit Continue or Abort to proceed*", kSep80}));
-    EXPECT_EQ(std::count(log.begin(), log.end(), kEnd), 2);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "USER ABORTED!"), 0);
+    Lines log = host.LogTexts();
+    EXPECT_EQ(Lines(log.end() - 3, log.end()), (Lines{kEnd, kPaused, kSep80}));
+    EXPECT_EQ(Count(log, kEnd), 2);
+    EXPECT_EQ(Count(log, "USER ABORTED!"), 0);
 }
 
 TEST_F(PassTest, AbortDuringADeepHoldIsReportedOnce) {
     std::string root = Tree({"A", "B", "B/x"});
     steps.scripts["x"].onCheck = [&] { control.pauseRequested = true; };
-    host.onEvent = [&](const std::string& e) {
-        if (e == "caption Continue!") control.abortRequested = true;
-    };
+    OnCaption([&] { control.abortRequested = true; });
     EXPECT_EQ(Run(root), 0);
-    std::vector<std::string> log = host.LogTexts();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "USER ABORTED!"), 1);
-    EXPECT_EQ(std::find(steps.calls.begin(), steps.calls.end(), "check A flags=1"), steps.calls.end());
+    EXPECT_EQ(Count(host.LogTexts(), "USER ABORTED!"), 1);
+    EXPECT_EQ(Count(steps.calls, "check A flags=1"), 0);
     EXPECT_TRUE(control.abortReported);
 }
 
@@ -431,7 +400,7 @@ TEST_F(PassTest, AbortBeforeEntryLogsOnceInRed) {
     control.abortRequested = true;
     EXPECT_EQ(Run(root), 0);
     EXPECT_TRUE(steps.calls.empty());
-    EXPECT_EQ(host.LogTexts(), std::vector<std::string>{"USER ABORTED!"});
+    EXPECT_EQ(host.LogTexts(), Lines{"USER ABORTED!"});
     EXPECT_EQ(host.log.At(0).background, LogColour::Red);
     // The next selected directory of the job returns silently.
     EXPECT_EQ(Run(root), 0);
@@ -442,9 +411,8 @@ TEST_F(PassTest, AbortDuringCheckStopsTheWalk) {
     std::string root = Tree({"A", "B"});
     steps.scripts["B"].onCheck = [&] { control.abortRequested = true; };
     Run(root);
-    EXPECT_EQ(std::find(steps.calls.begin(), steps.calls.end(), "check A flags=1"), steps.calls.end());
-    std::vector<std::string> log = host.LogTexts();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "USER ABORTED!"), 1);
+    EXPECT_EQ(Count(steps.calls, "check A flags=1"), 0);
+    EXPECT_EQ(Count(host.LogTexts(), "USER ABORTED!"), 1);
 }
 
 // An abort already reported in an earlier job must not keep a new hold from ending.
@@ -452,9 +420,7 @@ TEST_F(PassTest, AbortEndsAHoldEvenWhenAlreadyReported) {
     std::string root = Tree({});
     control.abortReported = true;
     control.pauseRequested = true;
-    host.onEvent = [&](const std::string& e) {
-        if (e == "caption Continue!") control.abortRequested = true;
-    };
+    OnCaption([&] { control.abortRequested = true; });
     EXPECT_EQ(Run(root), 0);
     EXPECT_TRUE(steps.calls.empty());
 }

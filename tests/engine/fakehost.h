@@ -2,6 +2,7 @@
 // reporters.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -41,25 +42,16 @@ public:
     }
     LogLineId LogColouredLine(LogColour fg, LogColour bg, const std::string& text) override {
         LogLineId id;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            id = log.Add(fg, bg, text);
-        }
+        Locked([&] { id = log.Add(fg, bg, text); });
         Record("log " + text);
         return id;
     }
     void AppendToLogLine(const std::string& text, LogLineId line) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            log.Append(line, text);
-        }
+        Locked([&] { log.Append(line, text); });
         Record("append " + text);
     }
     platform::Answer Ask(const HostQuestion& question) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            questions.push_back(question);
-        }
+        Locked([&] { questions.push_back(question); });
         Record("ask " + question.caption + ": " + question.text);
         return answer ? answer(question) : platform::RefusingAnswer(question.buttons);
     }
@@ -72,17 +64,17 @@ public:
         return out;
     }
     std::size_t CountEvent(const std::string& event) const {
-        std::size_t n = 0;
-        for (const auto& e : events) n += e == event;
-        return n;
+        return static_cast<std::size_t>(std::count(events.begin(), events.end(), event));
     }
 
 private:
+    template <typename F>
+    void Locked(F f) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        f();
+    }
     void Record(const std::string& event) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            events.push_back(event);
-        }
+        Locked([&] { events.push_back(event); });
         if (onEvent) onEvent(event);
     }
 

@@ -24,12 +24,7 @@ struct DirScript {
 };
 
 inline DirScript Script(int check, int plan, bool nothingToDo, int apply = 1) {
-    DirScript s;
-    s.check = check;
-    s.plan = plan;
-    s.nothingToDo = nothingToDo;
-    s.apply = apply;
-    return s;
+    return DirScript{check, plan, nothingToDo, apply, {}};
 }
 
 class FakeSteps : public PassSteps {
@@ -37,8 +32,6 @@ public:
     std::map<std::string, DirScript> scripts;
     std::set<std::string> unreadable;
     std::vector<std::string> calls;
-    // The last job seen by each step, by directory name.
-    std::map<std::string, const PrepareDirJob*> jobs;
     struct JobSeen {
         const GroupTagMap* groupTags;
         const DirContents* parent;

@@ -38,11 +38,11 @@ IntegrityResult Counts(std::uint32_t listed, std::uint32_t ok, std::uint32_t cor
     return r;
 }
 
-Mp3Info HipHop(int bitrate = 192000, int vbr = 0) {
+Mp3Info Info(const char* genre = "Hip-Hop", const char* year = "2008", int bitrate = 192000, int vbr = 0) {
     Mp3Info info;
     info.valid = true;
-    info.genre = "Hip-Hop";
-    info.yearText = "2008";
+    info.genre = genre;
+    info.yearText = year;
     info.bitrate = bitrate;
     info.vbrBitrate = vbr;
     return info;
@@ -51,72 +51,53 @@ Mp3Info HipHop(int bitrate = 192000, int vbr = 0) {
 constexpr std::uint64_t k85_3MB = 89443533;  // 85.3 * 1024 * 1024, rounded up
 constexpr std::uint64_t k70_1MB = 73505178;
 
-struct NameCase {
-    const char* label;
-    std::string prefix;
-    IntegrityResult counts;
-    std::uint64_t size;
-    std::optional<Mp3Info> mp3;
-    std::string expected;
-};
-
-void PrintTo(const NameCase& c, std::ostream* os) {
-    *os << c.label;
+TEST(TaglineName, Builds) {
+    const struct {
+        const char* label;
+        std::string prefix;
+        IntegrityResult counts;
+        std::uint64_t size;
+        std::optional<Mp3Info> mp3;
+        std::string expected;
+    } rows[] = {
+        {"AllOk", "[KSTW]", Counts(12, 12, 0, 0), k85_3MB, Info(),
+         "[KSTW]-[OK-12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
+        {"Incomplete", "[KSTW]", Counts(12, 10, 0, 2), k70_1MB, Info(),
+         "[KSTW]-[#INCOMPLETE#-10_of_12_Files-70,1MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
+        {"CorruptBeforeMissing", "[KSTW]", Counts(12, 10, 1, 1), k85_3MB, Info(),
+         "[KSTW]-[#CORRUPT#-1_of_12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
+        {"UncheckedFilesAreIncomplete", "[KSTW]", Counts(5, 3, 0, 0), 716800, std::nullopt,
+         "[KSTW]-[#INCOMPLETE#-3_of_5_Files-700KB]-[KSTW]"},
+        {"OneFileNoMp3", "[KSTW]", Counts(1, 1, 0, 0), 716800, std::nullopt,
+         "[KSTW]-[OK-1_File-700KB]-[KSTW]"},
+        {"Vbr", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("Hip-Hop", "2008", 128000, 201000),
+         "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-VBR]-[KSTW]"},
+        {"Cbr128", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("Hip-Hop", "2008", 128000),
+         "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-128kbps]-[KSTW]"},
+        {"UnreadableMp3", "[KSTW]", Counts(2, 2, 0, 0), 716800, Mp3Info(),
+         "[KSTW]-[OK-2_Files-700KB]-[--0kbps]-[KSTW]"},
+        {"PrefixWithBlanks", "My Tag ", Counts(2, 2, 0, 0), 716800, std::nullopt,
+         "My Tag -[OK-2_Files-700KB]-My Tag "},
+        {"EmptyPrefixIsDefault", "", Counts(2, 2, 0, 0), 716800, std::nullopt,
+         "[KSTW]-[OK-2_Files-700KB]-[KSTW]"},
+        {"PrefixUnsafeChars", "a/b\\c", Counts(2, 2, 0, 0), 716800, std::nullopt,
+         "a_b_c-[OK-2_Files-700KB]-a_b_c"},
+        {"GenreBlanksBecomeUnderscores", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("Classic Rock"),
+         "[KSTW]-[OK-2_Files-700KB]-[Classic_Rock-2008-192kbps]-[KSTW]"},
+        {"GenreAndYearUnsafeChars", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("AC/DC: *Live*?", "20\t08|"),
+         "[KSTW]-[OK-2_Files-700KB]-[AC_DC___Live__-20_08_-192kbps]-[KSTW]"},
+        {"GenreCappedAt32", "[KSTW]", Counts(2, 2, 0, 0), 716800,
+         Info("abcdefghijklmnopqrstuvwxyz0123456789ABCD"),
+         "[KSTW]-[OK-2_Files-700KB]-[abcdefghijklmnopqrstuvwxyz012345-2008-192kbps]-[KSTW]"},
+    };
+    for (const auto& c : rows)
+        EXPECT_EQ(TaglineName(c.prefix, c.counts, c.size, c.mp3 ? &*c.mp3 : nullptr), c.expected) << c.label;
 }
 
-class TaglineNameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(TaglineNameTest, Builds) {
-    const NameCase& c = GetParam();
-    EXPECT_EQ(TaglineName(c.prefix, c.counts, c.size, c.mp3 ? &*c.mp3 : nullptr), c.expected);
-}
-
-Mp3Info WithGenre(const char* genre, const char* year = "2008") {
-    Mp3Info info = HipHop();
-    info.genre = genre;
-    info.yearText = year;
-    return info;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, TaglineNameTest,
-    ::testing::Values(
-        NameCase{"AllOk", "[KSTW]", Counts(12, 12, 0, 0), k85_3MB, HipHop(),
-                 "[KSTW]-[OK-12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
-        NameCase{"Incomplete", "[KSTW]", Counts(12, 10, 0, 2), k70_1MB, HipHop(),
-                 "[KSTW]-[#INCOMPLETE#-10_of_12_Files-70,1MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
-        NameCase{"CorruptBeforeMissing", "[KSTW]", Counts(12, 10, 1, 1), k85_3MB, HipHop(),
-                 "[KSTW]-[#CORRUPT#-1_of_12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
-        NameCase{"UncheckedFilesAreIncomplete", "[KSTW]", Counts(5, 3, 0, 0), 716800, std::nullopt,
-                 "[KSTW]-[#INCOMPLETE#-3_of_5_Files-700KB]-[KSTW]"},
-        NameCase{"OneFileNoMp3", "[KSTW]", Counts(1, 1, 0, 0), 716800, std::nullopt,
-                 "[KSTW]-[OK-1_File-700KB]-[KSTW]"},
-        NameCase{"Vbr", "[KSTW]", Counts(2, 2, 0, 0), 716800, HipHop(128000, 201000),
-                 "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-VBR]-[KSTW]"},
-        NameCase{"Cbr128", "[KSTW]", Counts(2, 2, 0, 0), 716800, HipHop(128000),
-                 "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-128kbps]-[KSTW]"},
-        NameCase{"UnreadableMp3", "[KSTW]", Counts(2, 2, 0, 0), 716800, Mp3Info(),
-                 "[KSTW]-[OK-2_Files-700KB]-[--0kbps]-[KSTW]"},
-        NameCase{"PrefixWithBlanks", "My Tag ", Counts(2, 2, 0, 0), 716800, std::nullopt,
-                 "My Tag -[OK-2_Files-700KB]-My Tag "},
-        NameCase{"EmptyPrefixIsDefault", "", Counts(2, 2, 0, 0), 716800, std::nullopt,
-                 "[KSTW]-[OK-2_Files-700KB]-[KSTW]"},
-        NameCase{"PrefixUnsafeChars", "a/b\\c", Counts(2, 2, 0, 0), 716800, std::nullopt,
-                 "a_b_c-[OK-2_Files-700KB]-a_b_c"},
-        NameCase{"GenreBlanksBecomeUnderscores", "[KSTW]", Counts(2, 2, 0, 0), 716800,
-                 WithGenre("Classic Rock"), "[KSTW]-[OK-2_Files-700KB]-[Classic_Rock-2008-192kbps]-[KSTW]"},
-        NameCase{"GenreAndYearUnsafeChars", "[KSTW]", Counts(2, 2, 0, 0), 716800,
-                 WithGenre("AC/DC: *Live*?", "20\t08|"),
-                 "[KSTW]-[OK-2_Files-700KB]-[AC_DC___Live__-20_08_-192kbps]-[KSTW]"},
-        NameCase{"GenreCappedAt32", "[KSTW]", Counts(2, 2, 0, 0), 716800,
-                 WithGenre("abcdefghijklmnopqrstuvwxyz0123456789ABCD"),
-                 "[KSTW]-[OK-2_Files-700KB]-[abcdefghijklmnopqrstuvwxyz012345-2008-192kbps]-[KSTW]"}),
-    [](const ::testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
-
-TEST(TaglineNameLimits, NameStaysWithin255BytesAndWholeCharacters) {
+TEST(TaglineName, StaysWithin255BytesAndWholeCharacters) {
     std::string euros;
     for (int i = 0; i < 40; ++i) euros += "\xE2\x82\xAC";
-    Mp3Info info = WithGenre(euros.c_str(), euros.c_str());
+    Mp3Info info = Info(euros.c_str(), euros.c_str());
     std::string name =
         TaglineName(euros, Counts(4000000000u, 3999999999u, 0, 1), ~std::uint64_t{0} / 2, &info);
     EXPECT_LE(name.size(), kTaglineNameMaxBytes);
@@ -224,26 +205,18 @@ protected:
     FakeReporter m_reporter;
 };
 
+// A second run renames the tagline onto the same name.
 TEST_F(WriteTaglineTest, CompleteReleaseGetsAnEmptyOkTaglineAndNoMarkers) {
     MakeRelease(true, true, true, true);
-    Load(Counts(2, 2, 0, 0));
     std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(SizeOnDisk()) + "]-[Rock-2008-192kbps]-[KSTW]";
-    Run();
-    EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
-    EXPECT_EQ(ReadFile(InDir(expected)), "");
-    EXPECT_EQ(Markers(), std::set<std::string>{});
-    EXPECT_EQ(m_reporter.reports, (std::vector<std::pair<int, std::string>>{{28, expected}}));
-}
-
-TEST_F(WriteTaglineTest, SecondRunRenamesOntoTheSameName) {
-    MakeRelease(true, true, true, true);
-    Load(Counts(2, 2, 0, 0));
-    Run();
-    std::vector<std::string> first = Taglines();
-    Load(Counts(2, 2, 0, 0));
-    Run();
-    EXPECT_EQ(Taglines(), first);
-    EXPECT_EQ(m_reporter.reports, (std::vector<std::pair<int, std::string>>{{28, first.at(0)}}));
+    for (int run = 0; run < 2; ++run) {
+        Load(Counts(2, 2, 0, 0));
+        Run();
+        EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
+        EXPECT_EQ(ReadFile(InDir(expected)), "");
+        EXPECT_EQ(Markers(), std::set<std::string>{});
+        EXPECT_EQ(m_reporter.reports, (std::vector<std::pair<int, std::string>>{{28, expected}}));
+    }
 }
 
 TEST_F(WriteTaglineTest, ProblemTaglineListsTheFilesAndKeepsItsNameOnTheNextRun) {
@@ -367,6 +340,9 @@ TEST_F(WriteTaglineTest, ReleaseWithoutSfvGetsOnlyListMarkers) {
               (std::vector<std::pair<int, std::string>>{{28, std::string(kName) + "#NoSFV"}}));
 }
 
+const char* const kInc = "#incomplete";
+const char* const kCor = "#corrupt";
+
 struct StatusCase {
     const char* label;
     std::set<std::string> before;
@@ -375,6 +351,10 @@ struct StatusCase {
     bool noCheck;
     std::set<std::string> after;
 };
+
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class StatusMarkerTest : public WriteTaglineTest, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -386,7 +366,7 @@ TEST_P(StatusMarkerTest, FollowsTheCheck) {
     Run(c.noCheck);
     std::set<std::string> status;
     for (const std::string& m : Markers()) {
-        if (m == "#corrupt" || m == "#incomplete") status.insert(m);
+        if (m == kCor || m == kInc) status.insert(m);
     }
     EXPECT_EQ(status, c.after);
 }
@@ -395,34 +375,18 @@ INSTANTIATE_TEST_SUITE_P(
     Table, StatusMarkerTest,
     ::testing::Values(
         StatusCase{"AllOk", {}, Counts(2, 2, 0, 0), true, false, {}},
-        StatusCase{"MissingMakesIncomplete", {}, Counts(2, 1, 0, 1), true, false, {"#incomplete"}},
-        StatusCase{"UncheckedMakesIncomplete", {}, Counts(2, 1, 0, 0), true, false, {"#incomplete"}},
-        StatusCase{"CorruptOnly", {}, Counts(2, 1, 1, 0), true, false, {"#corrupt"}},
-        StatusCase{"CorruptAndMissing", {}, Counts(3, 1, 1, 1), true, false, {"#corrupt"}},
-        StatusCase{"FixedWithNfoDeletesCorrupt", {"#corrupt"}, Counts(2, 2, 0, 0), true, false, {}},
-        StatusCase{
-            "FixedWithoutNfoKeepsCorrupt", {"#corrupt"}, Counts(2, 2, 0, 0), false, false, {"#corrupt"}},
-        StatusCase{"CorruptTurnedMissing", {"#corrupt"}, Counts(2, 1, 0, 1), true, false, {"#incomplete"}},
-        StatusCase{"CompleteDeletesIncomplete", {"#incomplete"}, Counts(2, 2, 0, 0), true, false, {}},
-        StatusCase{"StillIncomplete", {"#incomplete"}, Counts(2, 1, 0, 1), true, false, {"#incomplete"}},
-        StatusCase{"CorruptKeepsIncomplete",
-                   {"#incomplete"},
-                   Counts(2, 1, 1, 0),
-                   true,
-                   false,
-                   {"#incomplete", "#corrupt"}},
-        StatusCase{"NoCheckTouchesNeither",
-                   {"#incomplete", "#corrupt"},
-                   Counts(2, 2, 0, 0),
-                   true,
-                   true,
-                   {"#incomplete", "#corrupt"}},
-        StatusCase{"NothingListedTouchesNeither",
-                   {"#incomplete"},
-                   Counts(0, 0, 0, 0),
-                   true,
-                   false,
-                   {"#incomplete"}}),
+        StatusCase{"MissingMakesIncomplete", {}, Counts(2, 1, 0, 1), true, false, {kInc}},
+        StatusCase{"UncheckedMakesIncomplete", {}, Counts(2, 1, 0, 0), true, false, {kInc}},
+        StatusCase{"CorruptOnly", {}, Counts(2, 1, 1, 0), true, false, {kCor}},
+        StatusCase{"CorruptAndMissing", {}, Counts(3, 1, 1, 1), true, false, {kCor}},
+        StatusCase{"FixedWithNfoDeletesCorrupt", {kCor}, Counts(2, 2, 0, 0), true, false, {}},
+        StatusCase{"FixedWithoutNfoKeepsCorrupt", {kCor}, Counts(2, 2, 0, 0), false, false, {kCor}},
+        StatusCase{"CorruptTurnedMissing", {kCor}, Counts(2, 1, 0, 1), true, false, {kInc}},
+        StatusCase{"CompleteDeletesIncomplete", {kInc}, Counts(2, 2, 0, 0), true, false, {}},
+        StatusCase{"StillIncomplete", {kInc}, Counts(2, 1, 0, 1), true, false, {kInc}},
+        StatusCase{"CorruptKeepsIncomplete", {kInc}, Counts(2, 1, 1, 0), true, false, {kInc, kCor}},
+        StatusCase{"NoCheckTouchesNeither", {kInc, kCor}, Counts(2, 2, 0, 0), true, true, {kInc, kCor}},
+        StatusCase{"NothingListedTouchesNeither", {kInc}, Counts(0, 0, 0, 0), true, false, {kInc}}),
     [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.label); });
 
 struct ListCase {
@@ -431,6 +395,10 @@ struct ListCase {
     std::set<std::string> before;
     std::set<std::string> after;
 };
+
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class ListMarkerTest : public WriteTaglineTest, public ::testing::WithParamInterface<ListCase> {};
 
