@@ -32,15 +32,6 @@ std::string M3uList::EntryPath(std::size_t index) const {
     return index < m_entries.size() ? m_entries[index].Text() : std::string();
 }
 
-int M3uList::FindEntry(std::string_view name) const {
-    int caseBlind = -1;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].Text() == name) return static_cast<int>(i);
-        if (caseBlind < 0 && platform::IEquals(m_entries[i].Text(), name)) caseBlind = static_cast<int>(i);
-    }
-    return caseBlind;
-}
-
 bool M3uList::AddEntry(std::string_view name, std::size_t position) {
     if (position > m_entries.size()) return false;
     if (position == 0) {
@@ -55,10 +46,6 @@ bool M3uList::ReplaceEntry(std::string_view name, std::size_t index) {
     if (index >= m_entries.size()) return false;
     m_entries[index] = ListEntry(name);
     return true;
-}
-
-std::string M3uList::Comment(std::size_t index) const {
-    return index < m_comments.size() ? std::string(WithoutPrefix(m_comments[index])) : std::string();
 }
 
 }  // namespace kestrow

@@ -64,15 +64,6 @@ std::string SfvList::EntryCrc(std::size_t index) const {
     return index < m_entries.size() ? m_entries[index].Crc() : std::string();
 }
 
-int SfvList::FindEntry(std::string_view name) const {
-    int caseBlind = -1;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].Text() == name) return static_cast<int>(i);
-        if (caseBlind < 0 && platform::IEquals(m_entries[i].Text(), name)) caseBlind = static_cast<int>(i);
-    }
-    return caseBlind;
-}
-
 bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::string_view> crc,
                        std::size_t index) {
     if ((!name && !crc) || index >= m_entries.size()) return false;
@@ -85,10 +76,6 @@ bool SfvList::RemoveEntry(std::size_t index) {
     if (index >= m_entries.size()) return false;
     m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
     return true;
-}
-
-std::string SfvList::Comment(std::size_t index) const {
-    return index < m_comments.size() ? std::string(WithoutPrefix(m_comments[index])) : std::string();
 }
 
 std::string SfvList::InvalidLine(std::size_t index) const {

@@ -1,0 +1,49 @@
+// What SFV lists and M3U playlists share: the file, its entries in list order and its comment
+// lines, each stored with the "<N>" prefix that keeps its place among the file's lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/fileentry.h"
+#include "content/listentry.h"
+#include "content/pathname.h"
+
+namespace kestrow {
+
+class ListFile {
+public:
+    bool Loaded() const { return m_loaded; }
+
+    const PathName& File() const { return m_file; }
+    std::string FileName() const { return m_file.FileName(); }
+    std::string FullPath() const { return m_file.FullPath(); }
+
+    const std::vector<ListEntry>& Entries() const { return m_entries; }
+    std::size_t EntryCount() const { return m_entries.size(); }
+    // Index of the first entry whose path as written equals the name (exactly, else without
+    // regard to case), or -1.
+    int FindEntry(std::string_view name) const;
+
+    // Comments are stored as "<N>" + the line after its comment mark, untrimmed.
+    const std::vector<std::string>& Comments() const { return m_comments; }
+    std::size_t CommentCount() const { return m_comments.size(); }
+    // The comment without its prefix; empty past the end.
+    std::string Comment(std::size_t index) const;
+
+    // Backup storage adds its block lines to the comments and takes a stored block out of them;
+    // after the directory was renamed the list is pointed at its new path.
+    std::vector<std::string>& MutableComments() { return m_comments; }
+    void SetFile(PathName file) { m_file = std::move(file); }
+
+protected:
+    explicit ListFile(PathName file) : m_file(std::move(file)) {}
+
+    PathName m_file;
+    std::vector<ListEntry> m_entries;
+    std::vector<std::string> m_comments;
+    bool m_loaded = false;
+};
+
+}  // namespace kestrow
