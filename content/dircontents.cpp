@@ -10,9 +10,6 @@ namespace kestrow {
 
 namespace {
 
-constexpr FileClass kAllFilesOrder[] = {FileClass::Other, FileClass::Mp3, FileClass::Sfv, FileClass::M3u,
-                                        FileClass::Nfo};
-
 const FileEntry& EmptyEntry() {
     static const FileEntry empty;
     return empty;

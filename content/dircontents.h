@@ -15,6 +15,9 @@ namespace kestrow {
 
 enum class FileClass { Subdir = 0, Mp3, M3u, Nfo, Sfv, Other };
 inline constexpr int kFileClassCount = 6;
+// The order in which every file but the subdirectories is walked.
+inline constexpr FileClass kAllFilesOrder[] = {FileClass::Other, FileClass::Mp3, FileClass::Sfv,
+                                               FileClass::M3u, FileClass::Nfo};
 
 // The class a file name falls in by its extension (never Subdir).
 FileClass ClassOfFileName(std::string_view name);

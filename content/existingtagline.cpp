@@ -9,9 +9,6 @@ namespace kestrow {
 
 namespace {
 
-constexpr FileClass kAllFilesOrder[] = {FileClass::Other, FileClass::Mp3, FileClass::Sfv, FileClass::M3u,
-                                        FileClass::Nfo};
-
 bool ContainsAfterFirst(const std::string& name, std::string_view marker) {
     return name.find(marker, 1) != std::string::npos;
 }

@@ -15,9 +15,6 @@ namespace kestrow {
 
 namespace {
 
-constexpr FileClass kAllFilesOrder[] = {FileClass::Other, FileClass::Mp3, FileClass::Sfv, FileClass::M3u,
-                                        FileClass::Nfo};
-
 // A listed name is looked for among the directory's own files (exact spelling first, then
 // without regard to case). An entry with a directory part names a file elsewhere, never here.
 const FileEntry* FindListedFile(const DirContents& dir, const ListEntry& entry) {
