@@ -366,6 +366,12 @@ int BackupStore::chooseAndStore(int prepareBackupTo, Reporter& changeReporter) {
     m_storedIn.clear();
     if (!EncodeVerified(m_data)) return -1;
     if (m_data.EncodedText().empty()) return 0;
+    // A "_kestrow.backup" the check let through holds no readable block, yet it may be all that
+    // is left of an earlier prepare's names: it is never overwritten, nor joined by a second block.
+    if (const FileEntry* held = m_dir.GetFile(kBackupFileName)) {
+        changeReporter.Report(ChangeCode::BackupFileUnreadable, held->path.FileName());
+        return -2;
+    }
     return storeInOrder(PreferenceOrder(prepareBackupTo), -1, changeReporter);
 }
 

@@ -58,7 +58,8 @@ public:
     // For the prepare apply, before any rename. `prepareBackupTo`: 0 SFV, 1 M3U, 2
     // "_kestrow.backup" first, then the fallbacks. Returns 1 stored (StoredIn() names the file),
     // 0 nothing to store (empty record text), -1 the backup data could not be built faithfully,
-    // -2 no place took it (reported; nothing in the directory was changed).
+    // -2 no place took it, or the directory holds a "_kestrow.backup" without a readable block
+    // (reported; nothing in the directory was changed).
     int chooseAndStore(int prepareBackupTo, Reporter& changeReporter);
 
     // For the restore apply, with the records left unresolved as the record text. Returns 1

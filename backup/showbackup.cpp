@@ -7,6 +7,7 @@
 #include "backup/backupdata.h"
 #include "backup/backupfinder.h"
 #include "content/listeddir.h"
+#include "platform/text.h"
 
 namespace kestrow {
 
@@ -39,21 +40,7 @@ public:
 
 // Names come from downloaded releases: nothing in them may act on the terminal.
 std::string Quoted(std::string_view s) {
-    std::string out = "\"";
-    for (char c : s) {
-        auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return "\"" + platform::EscapeControls(s, "\"\\") + "\"";
 }
 
 const char* PlaceName(BackupSource source) {

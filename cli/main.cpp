@@ -17,6 +17,7 @@
 #include "engine/cprocesscontrolthread.h"
 #include "engine/enginepasssteps.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 #include "settings/commandline.h"
 #include "settings/options.h"
 
@@ -47,7 +48,7 @@ void OnInterrupt(int) {
 }
 
 void Complain(const std::string& message) {
-    std::fprintf(stderr, "kestrow-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "kestrow-cli: %s\n", platform::EscapeControls(message).c_str());
 }
 
 std::string CurrentDirectory() {

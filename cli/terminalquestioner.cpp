@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cerrno>
 
+#include "platform/text.h"
+
 namespace kestrow {
 
 using platform::Answer;
@@ -64,7 +66,7 @@ Answer TerminalQuestioner::Ask(const std::string& text, const std::string& capti
     if (m_policy == AnswerPolicy::No) return platform::RefusingAnswer(buttons);
     if (buttons == Buttons::Ok) {
         // A message with nothing to decide is shown and not waited on.
-        Write(caption + ": " + text + "\n");
+        Write(platform::EscapeControls(caption + ": " + text) + "\n");
         return Answer::Ok;
     }
     if (!m_interactive) return platform::RefusingAnswer(buttons);
@@ -104,7 +106,7 @@ Answer TerminalQuestioner::Ask(const std::string& text, const std::string& capti
         case Buttons::Ok:
             break;
     }
-    Write("\n" + caption + ": " + text + "\n");
+    Write("\n" + platform::EscapeControls(caption + ": " + text) + "\n");
     for (;;) {
         Write(prompt);
         std::string line;

@@ -66,6 +66,7 @@ bool DirContents::Scan() {
         if (e.kind == platform::EntryKind::Directory) {
             FileEntry sub;
             sub.path.Set(dir + e.name, true);
+            sub.symlink = e.symlink;
             m_lists[Index(FileClass::Subdir)].push_back(std::move(sub));
         } else if (e.kind == platform::EntryKind::File) {
             AddFile(e.name, e.size);

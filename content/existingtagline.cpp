@@ -3,6 +3,8 @@
 
 #include "content/dircontents.h"
 #include "content/linereader.h"
+#include "content/listeddir.h"
+#include "platform/fs.h"
 #include "platform/text.h"
 
 namespace kestrow {
@@ -31,7 +33,76 @@ void ReadProblemNames(const std::string& path, std::vector<std::string>& names,
     if (reader.ReadFailed()) names.resize(before);
 }
 
+bool IsProblemTaglineName(const std::string& name) {
+    return ContainsAfterFirst(name, "-[#CORRUPT#-") || ContainsAfterFirst(name, "-[#INCOMPLETE#-");
+}
+
+// A problem tagline holds nothing but "Missing: " and "Corrupt: " lines; anything else is a
+// file of the user's that merely looks like one.
+bool HoldsOnlyProblemLines(const std::string& path) {
+    std::string text;
+    if (!platform::ReadWholeFile(path, text)) return false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + pos, end - pos);
+        if (!line.empty() && !platform::IStartsWith(line, "Missing: ") &&
+            !platform::IStartsWith(line, "Corrupt: ")) {
+            return false;
+        }
+        pos = end + 1;
+    }
+    return true;
+}
+
+bool IsListed(const ListedDir& dir, const std::string& name) {
+    for (const SfvList& list : dir.sfvLists) {
+        if (list.FindEntry(name) >= 0) return true;
+    }
+    for (const M3uList& list : dir.m3uLists) {
+        if (list.FindEntry(name) >= 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool HasTaglineShape(std::string_view name) {
+    for (std::size_t p = name.find("-[", 1); p != std::string_view::npos; p = name.find("-[", p + 1)) {
+        std::string_view rest = name.substr(p + 2);
+        std::size_t status = 0;
+        for (std::string_view s : {"OK-", "#CORRUPT#-", "#INCOMPLETE#-"}) {
+            if (rest.substr(0, s.size()) == s) status = s.size();
+        }
+        if (status == 0) continue;
+        const std::string_view prefix = name.substr(0, p);
+        const std::string end = "]-" + std::string(prefix);
+        if (name.size() >= p + 2 + status + end.size() && name.substr(name.size() - end.size()) == end)
+            return true;
+    }
+    return false;
+}
+
+bool IsOldTagline(const ListedDir& dir, const FileEntry& file) {
+    const std::string name = file.path.FileName();
+    if (IsSubdirMarker(dir, file) || IsListed(dir, name)) return false;
+    if (file.size == 0) return HasTaglineShape(name);
+    return IsProblemTaglineName(name) && ClassOfFileName(name) == FileClass::Other &&
+           HoldsOnlyProblemLines(dir.DirPath() + name);
+}
+
+bool IsSubdirMarker(const DirContents& dir, const FileEntry& file) {
+    if (file.size != 0) return false;
+    const std::string name = file.path.FileName();
+    for (const FileEntry& sub : dir.List(FileClass::Subdir)) {
+        const std::string subName = sub.path.LastComponent();
+        for (std::string_view suffix : kMarkerSuffixes) {
+            if (platform::IEquals(name, subName + std::string(suffix))) return true;
+        }
+    }
+    return false;
+}
 
 bool ReadExistingTagline(const DirContents& dir, std::vector<std::string>* names,
                          platform::Questioner* questioner) {

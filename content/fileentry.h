@@ -14,6 +14,8 @@ struct FileEntry {
     PathName path;
     std::uint64_t size = 0;
     std::string text;
+    // A subdirectory reached through a symbolic link: a pass never enters it.
+    bool symlink = false;
 };
 
 }  // namespace kestrow

@@ -148,12 +148,26 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         }
     }
 
+    // A list that cannot be read is a finding, never an empty list: the directory is not
+    // vouched for, and it is not prepared, since that list could not be updated.
+    bool unreadableList = false;
+    auto reportUnreadable = [&](const ListFile& list) {
+        unreadableList = true;
+        reporter.Report(ListUnreadable, list.FileName(), {}, list.LoadError());
+    };
+
     unsigned sfvMissing = 0;
     for (const SfvList& list : dir.sfvLists) {
         const std::string listName = list.FileName();
         reporter.Report(AnalyzingContents, listName);
+        if (!list.Loaded()) {
+            reportUnreadable(list);
+            continue;
+        }
         reportBackupData(list.Comments(), listName);
-        for (const std::string& line : list.InvalidLines()) reporter.Report(SyntaxError, listName, {}, line);
+        // The "<N>" prefix only keeps the line's place in the file; the user sees the line itself.
+        for (const std::string& line : list.InvalidLines())
+            reporter.Report(SyntaxError, listName, {}, std::string(WithoutPrefix(line)));
 
         unsigned listMissing = 0;
         for (const ListEntry& entry : list.Entries()) {
@@ -212,6 +226,10 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
     for (const M3uList& list : dir.m3uLists) {
         const std::string listName = list.FileName();
         reporter.Report(AnalyzingContents, listName);
+        if (!list.Loaded()) {
+            reportUnreadable(list);
+            continue;
+        }
         reportBackupData(list.Comments(), listName);
         unsigned listMissing = 0;
         for (const ListEntry& entry : list.Entries()) {
@@ -250,7 +268,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         result.listingCurrent = false;
     }
 
-    return backupDataPresent ? -1 : 1;
+    return backupDataPresent || unreadableList ? -1 : 1;
 }
 
 }  // namespace kestrow

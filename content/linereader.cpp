@@ -22,7 +22,8 @@ bool LineReader::Open(const std::string& path, std::string* error) {
     platform::Status status = m_file.open(path);
     if (status && m_file.size() > platform::kMaxTextFileSize) {
         m_file.close();
-        status = platform::Status{EFBIG};
+        if (error) *error = "File too large (over 16 MiB)";
+        return false;
     }
     if (!status) {
         if (error) *error = status.message();
@@ -136,13 +137,24 @@ bool ReadSignificantLines(const std::string& path, std::string* error, platform:
     if (!reader.Open(path, error)) return false;
     std::string line;
     unsigned n = 0;
+    bool binary = false;
     while (reader.ReadLine(line) != 0) {
+        // Lists are 8-bit text; NUL bytes mean UTF-16 or no text at all, whose names and CRCs
+        // would only be misread.
+        if (line.find('\0') != std::string::npos) {
+            binary = true;
+            break;
+        }
         std::string_view trimmed = TrimText(line);
         if (trimmed.size() < 2) continue;
         visit(n++, trimmed, line);
     }
     const int readError = reader.ReadError();
     reader.Close();
+    if (binary) {
+        if (error) *error = "not 8-bit text (NUL bytes, UTF-16?)";
+        return false;
+    }
     if (readError != 0) {
         if (error) *error = platform::Status{readError}.message();
         return false;

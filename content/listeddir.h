@@ -42,6 +42,9 @@ public:
     IntegrityResult integrity;
     // A playlist is to be generated for this directory (planned by the check, written on apply).
     bool generatePlaylist = false;
+    // The directory's name before this pass renamed it (empty when it kept its name): the markers
+    // under that name in the parent are removed when the new ones are written.
+    std::string formerName;
 };
 
 }  // namespace kestrow

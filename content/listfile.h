@@ -15,6 +15,8 @@ namespace kestrow {
 class ListFile {
 public:
     bool Loaded() const { return m_loaded; }
+    // Why the last load failed (empty when it did not).
+    const std::string& LoadError() const { return m_loadError; }
 
     const PathName& File() const { return m_file; }
     std::string FileName() const { return m_file.FileName(); }
@@ -44,6 +46,7 @@ protected:
     std::vector<ListEntry> m_entries;
     std::vector<std::string> m_comments;
     bool m_loaded = false;
+    std::string m_loadError;
 };
 
 }  // namespace kestrow

@@ -10,8 +10,9 @@ bool M3uList::Load(std::string* error, platform::Questioner* questioner) {
     m_loaded = false;
     m_entries.clear();
     m_comments.clear();
+    m_loadError.clear();
     bool opened =
-        ReadSignificantLines(m_file.FullPath(), error, questioner,
+        ReadSignificantLines(m_file.FullPath(), &m_loadError, questioner,
                              [this](unsigned n, std::string_view trimmed, const std::string& raw) {
                                  if (trimmed.front() == '#') {
                                      m_comments.push_back(ListPrefix(n) + raw.substr(raw.find('#') + 1));
@@ -24,6 +25,7 @@ bool M3uList::Load(std::string* error, platform::Questioner* questioner) {
         m_entries.clear();
         m_comments.clear();
     }
+    if (error) *error = m_loadError;
     m_loaded = opened;
     return opened;
 }

@@ -36,6 +36,8 @@ inline constexpr int NoNfoAsk = 42;
 inline constexpr int NoNfo = 43;
 inline constexpr int SkippedTrusted = 44;
 inline constexpr int FilesMissingAsk = 45;
+// N: a list that could not be read, X: why.
+inline constexpr int ListUnreadable = 47;
 }  // namespace AnalysisCode
 
 // Change report codes raised by planning, apply and the tagline step.
@@ -61,6 +63,8 @@ inline constexpr int WroteTagline = 28;
 inline constexpr int PlaylistGenerated = 31;
 // N: the name left as it is, M: why.
 inline constexpr int LeftUnchanged = 40;
+// N: the backup file that holds no readable block and is left as it is.
+inline constexpr int BackupFileUnreadable = 43;
 }  // namespace ChangeCode
 
 }  // namespace kestrow

@@ -34,8 +34,9 @@ bool SfvList::Load(std::string* error, platform::Questioner* questioner) {
     m_entries.clear();
     m_comments.clear();
     m_invalidLines.clear();
+    m_loadError.clear();
     bool opened =
-        ReadSignificantLines(m_file.FullPath(), error, questioner,
+        ReadSignificantLines(m_file.FullPath(), &m_loadError, questioner,
                              [this](unsigned n, std::string_view trimmed, const std::string& raw) {
                                  if (trimmed.front() == ';') {
                                      // The rest keeps its trailing blanks: stored backup data may end in one.
@@ -52,6 +53,7 @@ bool SfvList::Load(std::string* error, platform::Questioner* questioner) {
         m_comments.clear();
         m_invalidLines.clear();
     }
+    if (error) *error = m_loadError;
     m_loaded = opened;
     return opened;
 }

@@ -303,6 +303,11 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                              "WARNING", Buttons::YesNoDefaultNo);
             return a == Answer::Yes ? 1 : -1;
         }
+        case 47:
+            p.OnColour(LogColour::Red, "== " + n + " could not be read (" + (x.empty() ? "unknown error" : x) +
+                                           "), its files were NOT checked! <---*WARNING*!!");
+            p.NoteProblemFiles();
+            return kGoOn;
         case 46: {
             std::string text =
                 "When attemting to restore filenames without backupdata, files that did not match any entry "

@@ -118,7 +118,15 @@ void CheckPreparePass::WalkSubdirectories(PrepareDirJob& job) {
         if (m_control.abortRequested) break;
         const std::string& name = *it;
         DirContents child;
-        bool found = job.FindSubdir(name) == 0;
+        const FileEntry* sub = job.GetSubdir(name);
+        if (sub && sub->symlink) {
+            // Whatever the link leads to lies outside the tree the user selected.
+            m_host.LogColouredLine(LogColour::White, LogColour::Red,
+                                   "Directory " + job.DirPath() + name +
+                                       " is a symbolic link, it is not followed. Directory skipped!");
+            continue;
+        }
+        bool found = sub != nullptr;
         if (found) {
             child.SetPath(job.DirPath() + name);
             // A subdirectory that cannot be read is not an empty one.

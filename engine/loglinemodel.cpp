@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace kestrow {
 
 std::string OneLine(std::string_view text) {
@@ -10,7 +12,8 @@ std::string OneLine(std::string_view text) {
     for (char& c : out) {
         if (c == '\r' || c == '\n') c = ' ';
     }
-    return out;
+    // Names from a download reach the log as they are; the terminal or window shows them inert.
+    return platform::EscapeControls(out);
 }
 
 LogLineModel::LogLineModel(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 2)) {}

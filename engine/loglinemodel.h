@@ -56,7 +56,7 @@ private:
     std::uint64_t m_shed = 0;
 };
 
-// CR and LF replaced by spaces.
+// CR and LF replaced by spaces, other control characters escaped.
 std::string OneLine(std::string_view text);
 
 }  // namespace kestrow

@@ -126,6 +126,11 @@ Status ListDirectory(const std::string& dir, std::vector<DirEntry>& out) {
         DirEntry entry;
         entry.name = e->d_name;
         struct stat st {};
+        if (e->d_type == DT_LNK) {
+            entry.symlink = true;
+        } else if (e->d_type == DT_UNKNOWN && ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            entry.symlink = S_ISLNK(st.st_mode);
+        }
         if (::fstatat(dfd, e->d_name, &st, 0) == 0) {
             if (S_ISREG(st.st_mode)) {
                 entry.kind = EntryKind::File;

@@ -28,6 +28,7 @@ struct DirEntry {
     std::string name;
     EntryKind kind = EntryKind::Other;
     std::uint64_t size = 0;  // regular files only
+    bool symlink = false;    // the entry itself is a symbolic link (kind says what it leads to)
 };
 
 // Lists a directory: "." and ".." skipped; regular files (symbolic links to them followed) are

@@ -114,4 +114,31 @@ bool IStartsWith(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && IEquals(s.substr(0, prefix.size()), prefix);
 }
 
+std::string EscapeControls(std::string_view s, std::string_view alsoEscape) {
+    std::string out;
+    out.reserve(s.size());
+    auto hex = [&out](unsigned char b) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    };
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t len = CharLength(s, i);
+        const auto b = static_cast<unsigned char>(s[i]);
+        const bool c1 = len == 2 && b == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0;
+        if (len == 1 && (b < 0x20 || (b >= 0x7F && b < 0xA0))) {
+            hex(b);
+        } else if (c1) {
+            hex(b);
+            hex(static_cast<unsigned char>(s[i + 1]));
+        } else {
+            if (len == 1 && alsoEscape.find(s[i]) != std::string_view::npos) out += '\\';
+            out.append(s.substr(i, len));
+        }
+        i += len;
+    }
+    return out;
+}
+
 }  // namespace kestrow::platform

@@ -25,4 +25,9 @@ std::size_t CharLength(std::string_view s, std::size_t i);
 std::size_t CharCount(std::string_view s);
 bool IsValidUtf8(std::string_view s);
 
+// The text made safe for a terminal or a log line: control characters (C0, DEL, C1 in UTF-8 or
+// as single bytes) become "\xHH" per byte, so a name from a download can neither colour nor move
+// the user's terminal. Characters in `alsoEscape` get a leading backslash.
+std::string EscapeControls(std::string_view s, std::string_view alsoEscape = {});
+
 }  // namespace kestrow::platform

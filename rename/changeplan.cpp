@@ -11,6 +11,7 @@
 #include "backup/backupdata.h"
 #include "backup/backuprecord.h"
 #include "backup/backupstore.h"
+#include "content/existingtagline.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "rename/namechars.h"
@@ -297,6 +298,7 @@ void Applier::RenameDirectory() {
         // Given up: the files are renamed inside the directory that kept its name.
         return;
     }
+    m_dir.formerName = m_plan.dirOriginalName;
     m_dir.SetPath(to + "/");
     BackupStore::rebase(m_dir, to + "/");
 }
@@ -467,8 +469,17 @@ int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings
         if (dir.parent) dir.parent->Scan();
         NameRules rules(options, settings.groupTags, dir, dir.parent, plan);
         std::vector<PathName> files;
-        for (bool more = dir.FirstFile(); more; more = dir.NextFile())
-            files.push_back(dir.CurrentFile().path);
+        for (bool more = dir.FirstFile(); more; more = dir.NextFile()) {
+            const FileEntry& file = dir.CurrentFile();
+            // The backup data's own file, the tagline and the discs' markers keep their names: a
+            // cut backup file is never found again, and a cut tagline would be recorded and then
+            // renamed by the tagline step, leaving backup data that names a file that never exists.
+            if (platform::IEquals(file.path.FileName(), kBackupFileName) || IsOldTagline(dir, file) ||
+                IsSubdirMarker(dir, file)) {
+                continue;
+            }
+            files.push_back(file.path);
+        }
         for (const PathName& file : files) {
             if (settings.rules && settings.rules->KeepsFromNameRules(file.FileName())) continue;
             rules.ApplyNameRules(file.Title(), file.DottedExt(), false, maximum);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 
+#include "content/existingtagline.h"
 #include "content/listeddir.h"
 #include "content/reporter.h"
 #include "platform/bytesize.h"
@@ -16,27 +17,12 @@ namespace kestrow {
 
 namespace {
 
-constexpr std::string_view kOkMark = "-[OK-";
-constexpr std::string_view kCorruptMark = "-[#CORRUPT#-";
-constexpr std::string_view kIncompleteMark = "-[#INCOMPLETE#-";
-
 constexpr std::string_view kCorruptSuffix = "#corrupt";
 constexpr std::string_view kIncompleteSuffix = "#incomplete";
 constexpr std::string_view kNoSfvSuffix = "#NoSFV";
 constexpr std::string_view kNoNfoSuffix = "#NoNFO";
 constexpr std::string_view kNoM3uSuffix = "#NoM3U";
 constexpr std::string_view kMismatchSuffix = "#SFVvsM3U-mismatch";
-constexpr std::array<std::string_view, 6> kMarkerSuffixes = {
-    kCorruptSuffix, kIncompleteSuffix, kNoSfvSuffix, kNoNfoSuffix, kNoM3uSuffix, kMismatchSuffix};
-
-// "After the first character": a name that starts with the mark is not a tagline.
-bool HasMarkAfterStart(std::string_view name, std::string_view mark) {
-    return name.find(mark, 1) != std::string_view::npos;
-}
-
-bool IsProblemTaglineName(std::string_view name) {
-    return HasMarkAfterStart(name, kCorruptMark) || HasMarkAfterStart(name, kIncompleteMark);
-}
 
 bool IsUnsafeChar(unsigned char c) {
     if (c < 0x20 || c == 0x7F) return true;
@@ -92,25 +78,6 @@ std::string Assemble(const std::string& prefix, const IntegrityResult& r, const 
     return name;
 }
 
-// A problem tagline holds nothing but "Missing: " and "Corrupt: " lines; anything else is a
-// file of the user's that merely looks like one and must not be overwritten.
-bool HoldsOnlyProblemLines(const std::string& path) {
-    std::string text;
-    if (!platform::ReadWholeFile(path, text)) return false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + pos, end - pos);
-        if (!line.empty() && !platform::IStartsWith(line, "Missing: ") &&
-            !platform::IStartsWith(line, "Corrupt: ")) {
-            return false;
-        }
-        pos = end + 1;
-    }
-    return true;
-}
-
 class TaglineWriter {
 public:
     TaglineWriter(ListedDir& dir, Reporter& reporter) : m_dir(dir), m_reporter(reporter) {}
@@ -118,11 +85,10 @@ public:
     void WriteOwnTagline(const std::string& prefix, TaglinePieces pieces);
     void UpdateStatusMarkers();
     void UpdateListMarkers();
+    void RemoveFormerMarkers();
 
 private:
     const FileEntry* FindOldTagline();
-    bool IsSubdirMarker(std::string_view name) const;
-    bool IsAcceptableOld(const FileEntry& file, bool taglinesOnly) const;
     // Creates an empty marker in the parent; false when it could not be made.
     bool CreateMarker(const std::string& name);
     // Deletes the parent's marker when the parent's listing has it; true when it had it.
@@ -137,32 +103,11 @@ private:
     Reporter& m_reporter;
 };
 
-bool TaglineWriter::IsSubdirMarker(std::string_view name) const {
-    for (std::size_t i = 0; i < m_dir.SubdirCount(); ++i) {
-        std::string subName = m_dir.SubdirName(i);
-        for (std::string_view suffix : kMarkerSuffixes) {
-            if (platform::IEquals(name, subName + std::string(suffix))) return true;
-        }
-    }
-    return false;
-}
-
-bool TaglineWriter::IsAcceptableOld(const FileEntry& file, bool taglinesOnly) const {
-    std::string name = file.path.FileName();
-    if (IsSubdirMarker(name)) return false;  // a disc's marker is no tagline of the release
-    if (file.size == 0)
-        return !taglinesOnly || HasMarkAfterStart(name, kOkMark) || IsProblemTaglineName(name);
-    return IsProblemTaglineName(name) && ClassOfFileName(name) == FileClass::Other &&
-           HoldsOnlyProblemLines(m_dir.DirPath() + name);
-}
-
-// A file that already is a tagline is preferred over any other empty file: renaming an unrelated
-// empty file would leave the old tagline behind, and a stale OK tagline is trusted by later checks.
+// Only a file an earlier check wrote is taken: an empty track, NFO or note of the release is
+// never turned into the tagline.
 const FileEntry* TaglineWriter::FindOldTagline() {
-    for (bool taglinesOnly : {true, false}) {
-        for (bool more = m_dir.FirstFile(); more; more = m_dir.NextFile()) {
-            if (IsAcceptableOld(m_dir.CurrentFile(), taglinesOnly)) return &m_dir.CurrentFile();
-        }
+    for (bool more = m_dir.FirstFile(); more; more = m_dir.NextFile()) {
+        if (IsOldTagline(m_dir, m_dir.CurrentFile())) return &m_dir.CurrentFile();
     }
     return nullptr;
 }
@@ -293,6 +238,17 @@ void TaglineWriter::UpdateListMarkers() {
     }
 }
 
+void TaglineWriter::RemoveFormerMarkers() {
+    const std::string& former = m_dir.formerName;
+    if (!m_dir.parent || former.empty() || former == m_dir.Path().LastComponent()) return;
+    for (std::string_view suffix : kMarkerSuffixes) {
+        const std::string name = former + std::string(suffix);
+        // Only the exact old name: a case-blind match may be the marker just written.
+        const FileEntry* found = m_dir.parent->GetFile(name);
+        if (found && found->size == 0 && found->path.FileName() == name) DeleteWithRetry(MarkerPath(name));
+    }
+}
+
 }  // namespace
 
 std::string TaglineField(std::string_view text) {
@@ -357,6 +313,7 @@ int WriteTagline(ListedDir& dir, std::string_view prefix, bool noCheck, bool wit
         writer.UpdateStatusMarkers();
     }
     writer.UpdateListMarkers();
+    writer.RemoveFormerMarkers();
     return 0;
 }
 
