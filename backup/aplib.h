@@ -62,6 +62,11 @@ struct UnpackResult {
 UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* destination,
                        std::size_t destinationCapacity);
 
+// What unpackRaw() would give, without writing anything: `written` is the unpacked size when the
+// stream is sound. A stream that would unpack to more than `limit` bytes fails with OutputFull.
+// Lets a caller allocate exactly what a bare stream needs, and nothing for a broken one.
+UnpackResult measureRaw(const void* source, std::size_t sourceLength, std::size_t limit);
+
 // unpackRaw() reduced to the number of bytes written, 0 on any failure.
 std::size_t unpack(const void* source, std::size_t sourceLength, void* destination,
                    std::size_t destinationCapacity);

@@ -55,43 +55,69 @@ private:
     int m_bitsLeft = 0;
 };
 
-}  // namespace
+// Where the unpacked bytes go: a buffer, or only a count (to learn a stream's size before
+// allocating for it).
+class BufferSink {
+public:
+    BufferSink(std::uint8_t* out, std::size_t capacity) : m_out(out), m_capacity(capacity) {}
+    std::size_t written() const { return m_written; }
+    bool put(std::uint8_t value) {
+        if (m_written >= m_capacity) return false;
+        m_out[m_written++] = value;
+        return true;
+    }
+    // Checked copy of a back-reference; a match may overlap the bytes it produces.
+    UnpackStatus copy(std::uint64_t offset, std::uint64_t length) {
+        if (offset == 0 || offset > m_written) return UnpackStatus::BadReference;
+        if (length > m_capacity - m_written) return UnpackStatus::OutputFull;
+        const std::uint8_t* from = m_out + m_written - offset;
+        std::uint8_t* to = m_out + m_written;
+        for (std::uint64_t i = 0; i < length; ++i) to[i] = from[i];
+        m_written += static_cast<std::size_t>(length);
+        return UnpackStatus::Ok;
+    }
 
-UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* destination,
-                       std::size_t destinationCapacity) {
+private:
+    std::uint8_t* m_out;
+    std::size_t m_capacity;
+    std::size_t m_written = 0;
+};
+
+class CountingSink {
+public:
+    explicit CountingSink(std::size_t limit) : m_limit(limit) {}
+    std::size_t written() const { return m_written; }
+    bool put(std::uint8_t) {
+        if (m_written >= m_limit) return false;
+        ++m_written;
+        return true;
+    }
+    UnpackStatus copy(std::uint64_t offset, std::uint64_t length) {
+        if (offset == 0 || offset > m_written) return UnpackStatus::BadReference;
+        if (length > m_limit - m_written) return UnpackStatus::OutputFull;
+        m_written += static_cast<std::size_t>(length);
+        return UnpackStatus::Ok;
+    }
+
+private:
+    std::size_t m_limit;
+    std::size_t m_written = 0;
+};
+
+template <typename Sink>
+UnpackResult decode(const void* source, std::size_t sourceLength, Sink& out) {
     UnpackResult result;
-    auto out = static_cast<std::uint8_t*>(destination);
-    if (source == nullptr || sourceLength == 0) {
-        result.status = UnpackStatus::InputEnded;
-        return result;
-    }
-    if (out == nullptr || destinationCapacity == 0) {
-        result.status = UnpackStatus::OutputFull;
-        return result;
-    }
     StreamReader in(static_cast<const std::uint8_t*>(source), sourceLength);
-    std::size_t written = 0;
     auto fail = [&](UnpackStatus status) {
         result.status = status;
-        result.written = written;
+        result.written = out.written();
         result.consumed = in.position();
         return result;
     };
 
-    // Checked copy of a back-reference; a match may overlap the bytes it produces.
-    auto copy = [&](std::uint64_t offset, std::uint64_t length) {
-        if (offset == 0 || offset > written) return UnpackStatus::BadReference;
-        if (length > destinationCapacity - written) return UnpackStatus::OutputFull;
-        const std::uint8_t* from = out + written - offset;
-        std::uint8_t* to = out + written;
-        for (std::uint64_t i = 0; i < length; ++i) to[i] = from[i];
-        written += static_cast<std::size_t>(length);
-        return UnpackStatus::Ok;
-    };
-
     std::uint32_t first = 0;
     in.byte(first);
-    out[written++] = static_cast<std::uint8_t>(first);
+    if (!out.put(static_cast<std::uint8_t>(first))) return fail(UnpackStatus::OutputFull);
 
     // Offset 0 stands for "not set yet": no real back-reference has it.
     std::uint64_t lastOffset = 0;
@@ -102,8 +128,7 @@ UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* desti
         if (b == 0) {  // literal
             std::uint32_t value = 0;
             if (!in.byte(value)) return fail(UnpackStatus::InputEnded);
-            if (written >= destinationCapacity) return fail(UnpackStatus::OutputFull);
-            out[written++] = static_cast<std::uint8_t>(value);
+            if (!out.put(static_cast<std::uint8_t>(value))) return fail(UnpackStatus::OutputFull);
             previousWasMatch = false;
             continue;
         }
@@ -126,7 +151,7 @@ UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* desti
                 if (offset < 128) length += 2;
                 lastOffset = offset;
             }
-            if (UnpackStatus s = copy(offset, length); s != UnpackStatus::Ok) return fail(s);
+            if (UnpackStatus s = out.copy(offset, length); s != UnpackStatus::Ok) return fail(s);
             previousWasMatch = true;
             continue;
         }
@@ -139,7 +164,7 @@ UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* desti
             // too, as the format's reference depacker reads it, so streams from packers that
             // write it stay readable.
             if (offset == 0) break;
-            if (UnpackStatus s = copy(offset, 2 + (value & 1u)); s != UnpackStatus::Ok) return fail(s);
+            if (UnpackStatus s = out.copy(offset, 2 + (value & 1u)); s != UnpackStatus::Ok) return fail(s);
             lastOffset = offset;
             previousWasMatch = true;
             continue;
@@ -151,17 +176,43 @@ UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* desti
             distance = (distance << 1) | b;
         }
         if (distance == 0) {
-            if (written >= destinationCapacity) return fail(UnpackStatus::OutputFull);
-            out[written++] = 0;
-        } else if (UnpackStatus s = copy(distance, 1); s != UnpackStatus::Ok) {
+            if (!out.put(0)) return fail(UnpackStatus::OutputFull);
+        } else if (UnpackStatus s = out.copy(distance, 1); s != UnpackStatus::Ok) {
             return fail(s);
         }
         previousWasMatch = false;
     }
     result.status = UnpackStatus::Ok;
-    result.written = written;
+    result.written = out.written();
     result.consumed = in.position();
     return result;
+}
+
+}  // namespace
+
+UnpackResult unpackRaw(const void* source, std::size_t sourceLength, void* destination,
+                       std::size_t destinationCapacity) {
+    UnpackResult result;
+    if (source == nullptr || sourceLength == 0) {
+        result.status = UnpackStatus::InputEnded;
+        return result;
+    }
+    if (destination == nullptr || destinationCapacity == 0) {
+        result.status = UnpackStatus::OutputFull;
+        return result;
+    }
+    BufferSink out(static_cast<std::uint8_t*>(destination), destinationCapacity);
+    return decode(source, sourceLength, out);
+}
+
+UnpackResult measureRaw(const void* source, std::size_t sourceLength, std::size_t limit) {
+    UnpackResult result;
+    if (source == nullptr || sourceLength == 0) {
+        result.status = UnpackStatus::InputEnded;
+        return result;
+    }
+    CountingSink out(limit);
+    return decode(source, sourceLength, out);
 }
 
 std::size_t unpack(const void* source, std::size_t sourceLength, void* destination,

@@ -24,8 +24,8 @@ void WriteAll(int fd, const std::string& text) {
 
 std::string ProgressMeter::Text(Clock::duration elapsed) const {
     double seconds = std::chrono::duration<double>(elapsed).count();
-    std::string line =
-        platform::EscapeControls(m_dir) + "  " + std::to_string(m_files) + " files, " + platform::FormatByteSize(m_bytes) + " checked";
+    std::string line = platform::EscapeControls(m_dir) + "  " + std::to_string(m_files) + " files, " +
+                       platform::FormatByteSize(m_bytes) + " checked";
     if (seconds > 0.05) {
         auto rate = static_cast<std::uint64_t>(static_cast<double>(m_bytes) / seconds);
         line += ", " + platform::FormatByteSize(rate) + "/s";

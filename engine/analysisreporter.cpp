@@ -304,7 +304,8 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
             return a == Answer::Yes ? 1 : -1;
         }
         case 47:
-            p.OnColour(LogColour::Red, "== " + n + " could not be read (" + (x.empty() ? "unknown error" : x) +
+            p.OnColour(LogColour::Red, "== " + n + " could not be read (" +
+                                           (x.empty() ? "unknown error" : x) +
                                            "), its files were NOT checked! <---*WARNING*!!");
             p.NoteProblemFiles();
             return kGoOn;

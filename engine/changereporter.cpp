@@ -164,9 +164,9 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
             p.OnColour(LogColour::Red, "Note: " + n + " was left unchanged: " + m);
             return kGoOn;
         case 43:
-            p.OnColour(LogColour::Red, n +
-                                           " holds no readable Backupdata and will not be overwritten, check it "
-                                           "and remove it by hand. No Changes made to this directory!, ABORTING..");
+            p.OnColour(LogColour::Red,
+                       n + " holds no readable Backupdata and will not be overwritten, check it "
+                           "and remove it by hand. No Changes made to this directory!, ABORTING..");
             p.NoteFailure();
             return -1;
         default:

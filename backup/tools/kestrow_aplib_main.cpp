@@ -68,24 +68,25 @@ int unpackFile(const std::string& in, bool raw, std::string& out) {
         }
         return 0;
     }
-    std::size_t limit = std::min(kRawOutputLimit, std::max<std::size_t>(in.size() * 16, 1 << 20));
-    for (;;) {
-        out.resize(limit);
-        auto r = kestrow::aplib::unpackRaw(in.data(), in.size(), out.data(), out.size());
-        if (r.status == kestrow::aplib::UnpackStatus::Ok) {
-            out.resize(r.written);
-            if (r.consumed < in.size())
-                std::fprintf(stderr, "kestrow-aplib: note: %zu bytes after the end marker ignored\n",
-                             in.size() - r.consumed);
-            return 0;
-        }
-        if (r.status != kestrow::aplib::UnpackStatus::OutputFull || limit >= kRawOutputLimit) {
-            std::fprintf(stderr, "kestrow-aplib: broken stream at byte %zu: %s\n", r.consumed,
-                         statusText(r.status));
-            return 1;
-        }
-        limit = std::min(kRawOutputLimit, limit * 4);
+    // A bare stream carries no size: it is measured first, so the output is allocated once, at
+    // the size the stream proves, and a broken or absurd stream allocates nothing.
+    auto measured = kestrow::aplib::measureRaw(in.data(), in.size(), kRawOutputLimit);
+    if (measured.status != kestrow::aplib::UnpackStatus::Ok) {
+        std::fprintf(stderr, "kestrow-aplib: broken stream at byte %zu: %s\n", measured.consumed,
+                     statusText(measured.status));
+        return 1;
     }
+    out.resize(measured.written);
+    auto r = kestrow::aplib::unpackRaw(in.data(), in.size(), out.data(), out.size());
+    if (r.status != kestrow::aplib::UnpackStatus::Ok) {
+        std::fprintf(stderr, "kestrow-aplib: broken stream at byte %zu: %s\n", r.consumed,
+                     statusText(r.status));
+        return 1;
+    }
+    if (r.consumed < in.size())
+        std::fprintf(stderr, "kestrow-aplib: note: %zu bytes after the end marker ignored\n",
+                     in.size() - r.consumed);
+    return 0;
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include "backup/aplib.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -313,6 +316,10 @@ TEST(Unpack, HandBuiltStreams) {
         EXPECT_EQ(r.written, h.expected.size());
         EXPECT_EQ(r.consumed, h.stream.size());
         EXPECT_EQ(out, h.expected);
+        // Measuring writes nothing and finds the same size.
+        const UnpackResult m = measureRaw(in.data(), in.size(), h.expected.size());
+        EXPECT_EQ(m.status, UnpackStatus::Ok);
+        EXPECT_EQ(m.written, h.expected.size());
         // The same stream inside a safe block.
         Bytes block = B("AP32");
         block.resize(kSafeHeaderSize);
@@ -369,7 +376,32 @@ TEST(Unpack, HostileStreamsFailCleanly) {
         EXPECT_EQ(r.status, c.expected);
         EXPECT_LE(r.written, c.capacity);
         EXPECT_EQ(unpack(in.data(), in.size(), out.data(), out.size()), 0u);
+        EXPECT_EQ(measureRaw(in.data(), in.size(), c.capacity).status, c.expected);
     }
+}
+
+// A bare stream of a few bytes that claims gigabytes is refused by the tool before it allocates:
+// with its address space capped far below 1 GiB it still fails cleanly.
+TEST(Unpack, ToolRefusesAnAbsurdBareStreamWithoutAllocatingForIt) {
+    const char* bin = std::getenv("KESTROW_BIN");
+    if (!bin) GTEST_SKIP() << "KESTROW_BIN not set";
+    const auto dir = std::filesystem::temp_directory_path() / ("aplib_tool_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const Bytes stream = StreamBuilder('A').blockMatch(1, 0xFFFFFFF0u, 3).end().bytes();
+    {
+        std::ofstream out(dir / "in.bin", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    }
+    const std::string cmd = "ulimit -v 400000; '" + std::string(bin) + "/kestrow-aplib' unpack --raw '" +
+                            (dir / "in.bin").string() + "' '" + (dir / "out.bin").string() + "' 2>'" +
+                            (dir / "err.txt").string() + "'";
+    const int raw = std::system(cmd.c_str());
+    std::ifstream errFile(dir / "err.txt");
+    const std::string err((std::istreambuf_iterator<char>(errFile)), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(WIFEXITED(raw)) << err;
+    EXPECT_EQ(WEXITSTATUS(raw), 1) << err;
+    EXPECT_NE(err.find("the output exceeds the limit"), std::string::npos) << err;
 }
 
 TEST(Unpack, EveryTruncationOfAStreamFails) {
