@@ -79,5 +79,18 @@ TEST(ByteSize, ThreeSignificantDigitsTruncated) {
     }
 }
 
+TEST(EscapeControls, LeavesNothingThatActsOnATerminal) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.mp3", "plain name.mp3"},
+        {"a\x1b[2Jb", "a\\x1B[2Jb"},
+        {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7F"},
+        {"c1 \xc2\x9b utf8", "c1 \\xC2\\x9B utf8"},
+        {"c1 \x9b byte", "c1 \\x9B byte"},
+        {"caf\xc3\xa9 \xc2\xa0", "caf\xc3\xa9 \xc2\xa0"},  // letters and no-break space stay
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(EscapeControls(in), out) << in;
+    EXPECT_EQ(EscapeControls("say \"a\\b\"\t", "\"\\"), "say \\\"a\\\\b\\\"\\x09");
+}
+
 }  // namespace
 }  // namespace kestrow::platform

@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include "content/existingtagline.h"
 #include "content/listeddir.h"
 #include "content/reporter.h"
 #include "platform/bytesize.h"
@@ -255,13 +256,26 @@ TEST_F(WriteTaglineTest, ProblemTaglineTurningOkIsRenamedAndEmptied) {
     EXPECT_EQ(Markers(), std::set<std::string>{});
 }
 
-TEST_F(WriteTaglineTest, UnrelatedEmptyFileIsTakenWhenThereIsNoTagline) {
+TEST_F(WriteTaglineTest, AnEmptyFileThatIsNoTaglineIsNeverTaken) {
     MakeRelease(true, true, true, true);
     WriteFile(InDir("empty.txt"), "");
     Load(Counts(2, 2, 0, 0));
     Run();
-    EXPECT_FALSE(Exists(InDir("empty.txt")));
+    EXPECT_TRUE(Exists(InDir("empty.txt")));
     EXPECT_EQ(Taglines().size(), 1u);
+}
+
+TEST(TaglineShape, NeedsTheSamePrefixAtBothEndsAndAStatus) {
+    const std::pair<const char*, bool> cases[] = {
+        {"[KSTW]-[OK-2_Files-1KB]-[KSTW]", true},
+        {"[X]-[#CORRUPT#-1_of_2_Files-1KB]-[Rock-2008-VBR]-[X]", true},
+        {"old-[#INCOMPLETE#-0_of_1_File]-old", true},
+        {"[KSTW]-[OK-2_Files-1KB]-[OTHER]", false},
+        {"a-[OK-b.mp3", false},
+        {"-[OK-1_File]-", false},
+        {"[KSTW]-[DONE-2_Files]-[KSTW]", false},
+    };
+    for (const auto& [name, shaped] : cases) EXPECT_EQ(HasTaglineShape(name), shaped) << name;
 }
 
 TEST_F(WriteTaglineTest, AnExistingTaglineIsPreferredOverAnotherEmptyFile) {
