@@ -366,9 +366,16 @@ int BackupStore::chooseAndStore(int prepareBackupTo, Reporter& changeReporter) {
     m_storedIn.clear();
     if (!EncodeVerified(m_data)) return -1;
     if (m_data.EncodedText().empty()) return 0;
-    // A "_kestrow.backup" the check let through holds no readable block, yet it may be all that
-    // is left of an earlier prepare's names: it is never overwritten, nor joined by a second block.
-    if (const FileEntry* held = m_dir.GetFile(kBackupFileName)) {
+    // A "_kestrow.backup" found without a readable block may still be all that is left of an
+    // earlier prepare's names: it is never overwritten, nor joined by a block elsewhere. (A block
+    // this pass stored itself may be stored again.)
+    const FileEntry* held = m_dir.GetFile(kBackupFileName);
+    auto holdsBlock = [](const std::vector<std::string>& lines) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [](const std::string& l) { return l.find(kEncodedStart) != std::string::npos; });
+    };
+    const bool blockless = m_dir.backupFile ? !holdsBlock(m_dir.backupFile->Comments()) : held != nullptr;
+    if (held && blockless) {
         changeReporter.Report(ChangeCode::BackupFileUnreadable, held->path.FileName());
         return -2;
     }

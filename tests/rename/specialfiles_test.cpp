@@ -219,6 +219,13 @@ TEST_F(SpecialPlanTest, TheBackupDataIsNeverDeletedOrMovedOutOfReach) {
     Load({"DEL: _kestrow.backup", "DEL: album.sfv", "REN: info.txt -> info2.txt"});
     Plan();
     EXPECT_EQ(plan.deletions, std::vector<std::string>{"album.sfv"});
+    // A backup file without a block stops the apply; once it is gone the rules are applied.
+    ASSERT_EQ(ApplyPlan(*dir, plan, 0, reporter), -2);
+    EXPECT_EQ(reporter.Count(ChangeCode::BackupFileUnreadable), 1u);
+    EXPECT_TRUE(test::Exists(m_path + "/info.txt"));
+    platform::DeleteFile(m_path + "/_kestrow.backup");
+    Load({"DEL: _kestrow.backup", "DEL: album.sfv", "REN: info.txt -> info2.txt"});
+    Plan();
     // Stored in the SFV list, which the delete rule names: the list stays.
     ASSERT_EQ(ApplyPlan(*dir, plan, 0, reporter), 1);
     EXPECT_TRUE(test::Exists(m_path + "/album.sfv"));

@@ -321,7 +321,7 @@ TEST_F(WriteTaglineTest, Mp3InformationComesFromTheRenamedFileAfterTheReload) {
 
 TEST_F(WriteTaglineTest, RenameAndCreateFailuresAreReported) {
     MakeRelease(true, true, true, true);
-    WriteFile(InDir("old-[OK-1_File-1KB]-x"), "");
+    WriteFile(InDir("old-[OK-1_File-1KB]-old"), "");
     std::uint64_t size = SizeOnDisk();
     std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
     MakeDirs(InDir(expected));  // blocks both the rename and the creation
@@ -330,9 +330,9 @@ TEST_F(WriteTaglineTest, RenameAndCreateFailuresAreReported) {
     m_reporter.answer = [&asked](int code) { return code == 8 && asked++ == 0 ? 0 : code == 8 ? -1 : 0; };
     Run();
     std::vector<std::pair<int, std::string>> want = {
-        {8, InDir("old-[OK-1_File-1KB]-x")}, {8, InDir("old-[OK-1_File-1KB]-x")}, {27, Dir() + "/"}};
+        {8, InDir("old-[OK-1_File-1KB]-old")}, {8, InDir("old-[OK-1_File-1KB]-old")}, {27, Dir() + "/"}};
     EXPECT_EQ(m_reporter.reports, want);
-    EXPECT_TRUE(Exists(InDir("old-[OK-1_File-1KB]-x")));
+    EXPECT_TRUE(Exists(InDir("old-[OK-1_File-1KB]-old")));
 }
 
 TEST_F(WriteTaglineTest, MarkerThatCannotBeCreatedIsReportedWithItsPath) {
