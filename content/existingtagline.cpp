@@ -86,10 +86,12 @@ bool HasTaglineShape(std::string_view name) {
 
 bool IsOldTagline(const ListedDir& dir, const FileEntry& file) {
     const std::string name = file.path.FileName();
-    if (IsSubdirMarker(dir, file) || IsListed(dir, name)) return false;
-    if (file.size == 0) return HasTaglineShape(name);
-    return IsProblemTaglineName(name) && ClassOfFileName(name) == FileClass::Other &&
-           HoldsOnlyProblemLines(dir.DirPath() + name);
+    // The name decides first: the look-ups below are for the rare file that looks like a tagline.
+    const bool shaped = file.size == 0
+                            ? HasTaglineShape(name)
+                            : IsProblemTaglineName(name) && ClassOfFileName(name) == FileClass::Other;
+    if (!shaped || IsSubdirMarker(dir, file) || IsListed(dir, name)) return false;
+    return file.size == 0 || HoldsOnlyProblemLines(dir.DirPath() + name);
 }
 
 bool IsSubdirMarker(const DirContents& dir, const FileEntry& file) {

@@ -35,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     UnpackResult r = unpackRaw(stream, streamSize, out, capacity);
     check(r.written <= capacity && r.consumed <= streamSize);
     check(unpack(stream, streamSize, out, capacity) == (r.status == UnpackStatus::Ok ? r.written : 0));
+    // Measuring takes the same path without writing: the same verdict, size and bytes read.
+    const UnpackResult m = measureRaw(stream, streamSize, capacity);
+    check(m.status == r.status && m.written == r.written && m.consumed == r.consumed);
 
     // The input taken as a whole safe block.
     if (std::size_t original = originalSizeSafe(data, size); original != 0) {
