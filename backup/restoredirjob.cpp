@@ -505,7 +505,18 @@ void Apply::Operations(std::vector<std::size_t>& unresolved) {
                                  [&] { return static_cast<bool>(platform::DeleteFile(from)); });
                 break;
         }
-        if (!done) unresolved.push_back(op.record);
+        if (!done) {
+            unresolved.push_back(op.record);
+        } else if (op.kind != Op::Kind::Delete) {
+            // A list that was renamed is written under its new name from now on.
+            auto repoint = [&](auto& lists) {
+                for (auto& list : lists) {
+                    if (list.FileName() == op.from) list.SetFile(PathName(base + op.to, false));
+                }
+            };
+            repoint(m_dir.sfvLists);
+            repoint(m_dir.m3uLists);
+        }
     }
 }
 
