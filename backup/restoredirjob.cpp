@@ -69,8 +69,8 @@ private:
     OnDisk Find(const std::string& name) const;
     Crc DiskCrc(const OnDisk& file);
     void ComputeCrc(const OnDisk& file);
-    Crc SfvCrc(const std::string& name) const;
-    bool Listed(const std::string& name) const { return SfvCrc(name).has_value(); }
+    // exactOnly: an entry spelt differently in case is not taken (it may be the other name's).
+    Crc SfvCrc(const std::string& name, bool exactOnly = false) const;
 
     void RemoveSfv(const std::string& name);
     void RemoveM3u(const std::string& name);
@@ -115,8 +115,14 @@ Crc Analysis::DiskCrc(const OnDisk& file) {
     return it == m_crcs.end() ? std::nullopt : it->second;
 }
 
-Crc Analysis::SfvCrc(const std::string& name) const {
+Crc Analysis::SfvCrc(const std::string& name, bool exactOnly) const {
     for (const SfvList& list : m_dir.sfvLists) {
+        if (exactOnly) {
+            for (const ListEntry& e : list.Entries()) {
+                if (e.Text() == name) return e.Crc();
+            }
+            continue;
+        }
         const int index = list.FindEntry(name);
         if (index >= 0) return list.EntryCrc(static_cast<std::size_t>(index));
     }
@@ -184,9 +190,13 @@ void Analysis::FileRecord(std::size_t index) {
     const OnDisk t = Find(tName);
     OnDisk o = Find(oName);
     // One file found under both names (a look-up that ignores case) is the renamed file alone.
-    if (t.present && o.present && (t.name == o.name || (t.haveId && o.haveId && t.id == o.id))) o = OnDisk{};
+    const bool oneFile =
+        t.present && o.present && (t.name == o.name || (t.haveId && o.haveId && t.id == o.id));
+    if (oneFile) o = OnDisk{};
     const Crc tDisk = DiskCrc(t), oDisk = DiskCrc(o);
-    const Crc tSfv = SfvCrc(tName), oSfv = SfvCrc(oName);
+    // Names that differ in case only find each other's entries; the original's own is spelt as it.
+    const bool caseTwins = platform::IEquals(tName, oName);
+    const Crc tSfv = SfvCrc(tName), oSfv = SfvCrc(oName, caseTwins);
     auto keep = [&] { m_plan.kept.push_back(index); };
 
     if (t.present && !o.present) {
