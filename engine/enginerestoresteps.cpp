@@ -15,7 +15,8 @@ void EngineRestoreSteps::LoadLists(RestoreDirJob& job) {
 }
 
 int EngineRestoreSteps::FindBackupData(RestoreDirJob& job, Reporter& reporter) {
-    return job.FindBackupData(false, reporter, &m_questioner);
+    const int found = job.FindBackupData(false, reporter, &m_questioner);
+    return job.Corrupt() ? -2 : found;
 }
 
 int EngineRestoreSteps::RestoreAnalysis(RestoreDirJob& job, int restoreFlags, Reporter& reporter) {

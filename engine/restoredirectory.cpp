@@ -92,11 +92,12 @@ int RestorePass::Directory(RestoreDirJob& job) {
     int passResult = 0;
     const int found = m_steps.FindBackupData(job, m_ctx.analysis);
     // Damaged backup data leaves the directory as it is; its subdirectories are still walked.
-    if (job.Corrupt() || found < 0 || (found == 0 && job.SubdirCount() == 0)) {
+    const bool corrupt = found == -2;
+    if (found < 0 || (found == 0 && job.SubdirCount() == 0)) {
         m_host.LogLine("* Progress ABORTED in directory: " + path + ", no changes made!");
         m_frame.Separator();
-        if (found < 0) m_control.sawRefusal = true;
-        if (job.Corrupt()) passResult = static_cast<int>(job.SubdirCount());
+        if (found == -1) m_control.sawRefusal = true;
+        if (corrupt) passResult = static_cast<int>(job.SubdirCount());
     } else {
         passResult = m_steps.RestoreAnalysis(job, restoreFlags, m_ctx.analysis);
         bool tagline = true;

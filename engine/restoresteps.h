@@ -15,7 +15,7 @@ class RestoreSteps : public DirScanner {
 public:
     virtual void LoadLists(RestoreDirJob& job) = 0;
     // Above 0 when the lists were searched (job.backup tells whether a block was read); 0 when
-    // nothing could be read (job.Corrupt() for a damaged block); -1 stopped by the user.
+    // there was nothing to read; -1 stopped by the user; -2 the block found is damaged.
     virtual int FindBackupData(RestoreDirJob& job, Reporter& reporter) = 0;
     // -1 failed, -2 refused by the user, else the number of subdirectories. Leaves
     // job.nothingToDo set when no change is planned.

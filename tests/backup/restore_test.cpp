@@ -2,10 +2,12 @@
 // situation built on disk, its reports, its question answered Yes and No, and the disk and lists
 // afterwards.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -78,6 +80,39 @@ std::string CrcOf(const std::string& key) {
     return CrcText(CrcOfBytes(Bytes(key)));
 }
 
+// A release folder with album.sfv ("name key" entries), album.m3u and the records stored in
+// "_kestrow.backup".
+void BuildRelease(const std::string& dir, const Disk& disk, const Entries& sfvEntries,
+                  const Entries& m3uEntries, const std::vector<BackupRecord>& records) {
+    test::MakeDirs(dir);
+    for (const auto& [name, key] : disk) WriteFile(dir + "/" + name, Bytes(key));
+    std::string sfv = "; list\r\n";
+    for (const auto& e : sfvEntries) {
+        const auto space = e.find(' ');
+        sfv += e.substr(0, space) + " " + CrcOf(e.substr(space + 1)) + "\r\n";
+    }
+    WriteFile(dir + "/album.sfv", sfv);
+    std::string m3u = "#EXTM3U\r\n";
+    for (const auto& e : m3uEntries) m3u += e + "\r\n";
+    WriteFile(dir + "/album.m3u", m3u);
+    ListedDir listed(dir);
+    ASSERT_TRUE(listed.LoadLists());
+    BackupData data;
+    for (const auto& r : records) data.AppendRecord(r);
+    ASSERT_TRUE(EncodeVerified(data));
+    ASSERT_EQ(BackupStore(listed, data).store(BackupSource::BackupFile), "_kestrow.backup");
+}
+
+std::unique_ptr<RestoreDirJob> Analysed(const std::string& dir, Reporter& reporter) {
+    DirContents scanned(dir);
+    EXPECT_TRUE(scanned.Scan());
+    auto job = std::make_unique<RestoreDirJob>(scanned);
+    EXPECT_TRUE(job->LoadLists());
+    EXPECT_EQ(job->FindBackupData(false, reporter), 1);
+    job->RestoreAnalysis(RestoreFlag::RestoreTruncated, reporter);
+    return job;
+}
+
 struct After {
     Disk disk;    // name -> content key
     Entries sfv;  // "name key"
@@ -116,23 +151,7 @@ class RestoreTableTest : public ::testing::TestWithParam<Row> {
 protected:
     void Build(const Row& row) {
         dir = tmp / "Release";
-        test::MakeDirs(dir);
-        for (const auto& [name, key] : row.disk) WriteFile(dir + "/" + name, Bytes(key));
-        std::string sfv = "; list\r\n";
-        for (const auto& e : row.sfv) {
-            const auto space = e.find(' ');
-            sfv += e.substr(0, space) + " " + CrcOf(e.substr(space + 1)) + "\r\n";
-        }
-        WriteFile(dir + "/album.sfv", sfv);
-        std::string m3u = "#EXTM3U\r\n";
-        for (const auto& e : row.m3u) m3u += e + "\r\n";
-        WriteFile(dir + "/album.m3u", m3u);
-        ListedDir listed(dir);
-        ASSERT_TRUE(listed.LoadLists());
-        BackupData data;
-        data.AppendRecord({row.kind, row.o, row.t, 0});
-        ASSERT_TRUE(EncodeVerified(data));
-        ASSERT_EQ(BackupStore(listed, data).store(BackupSource::BackupFile), "_kestrow.backup");
+        BuildRelease(dir, row.disk, row.sfv, row.m3u, {{row.kind, row.o, row.t, 0}});
     }
 
     void Run(const Row& row, bool yes, const std::vector<int>& reports, const After& after) {
@@ -328,6 +347,51 @@ INSTANTIATE_TEST_SUITE_P(
             "Song.mp3",
             "song.mp3"}),
     [](const auto& info) { return std::string(info.param.title); });
+
+class RestoreApplyTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    std::string dir = tmp / "Release";
+    RecordingReporter analysis{1};
+    RecordingReporter change{0};
+};
+
+// A rename given up at its Retry/Cancel keeps its record stored; the others are done and leave it.
+TEST_F(RestoreApplyTest, ARenameGivenUpKeepsItsRecordStored) {
+    BuildRelease(dir, {{"a.mp3", "a"}, {"b.mp3", "b"}}, {"a.mp3 a", "b.mp3 b"}, {"a.mp3", "b.mp3"},
+                 {{BackupRecordKind::File, "first a.mp3", "a.mp3", 0},
+                  {BackupRecordKind::File, "second b.mp3", "b.mp3", 0}});
+    auto job = Analysed(dir, analysis);
+    // Something takes the second original name after the analysis.
+    test::MakeDirs(dir + "/second b.mp3");
+    change.Always(ChangeCode::CouldNotRenameFile, -1);
+    EXPECT_EQ(job->RestoreApply(2, 0, change), 1);
+    EXPECT_EQ(job->recordsLeft, 1u);
+    EXPECT_TRUE(test::Exists(dir + "/first a.mp3"));
+    EXPECT_TRUE(test::Exists(dir + "/b.mp3"));
+    std::filesystem::remove(dir + "/second b.mp3");
+
+    // The next restore finishes the job from the record kept.
+    auto again = Analysed(dir, analysis);
+    EXPECT_EQ(again->RestoreApply(2, 0, change), 1);
+    EXPECT_TRUE(test::Exists(dir + "/second b.mp3"));
+    EXPECT_FALSE(test::Exists(dir + "/_kestrow.backup"));
+}
+
+// A list that cannot be written, given up, stops the apply before any rename and puts back the
+// lists already written.
+TEST_F(RestoreApplyTest, AListWriteGivenUpChangesNothing) {
+    BuildRelease(dir, {{"a.mp3", "a"}}, {"a.mp3 a"}, {"a.mp3"},
+                 {{BackupRecordKind::File, "first a.mp3", "a.mp3", 0}});
+    const std::string sfv = ReadFile(dir + "/album.sfv");
+    auto job = Analysed(dir, analysis);
+    ASSERT_EQ(::chmod((dir + "/album.m3u").c_str(), 0444), 0);
+    change.Always(ChangeCode::CouldNotSaveFile, -1);
+    EXPECT_EQ(job->RestoreApply(2, 0, change), 0);
+    EXPECT_EQ(ReadFile(dir + "/album.sfv"), sfv);
+    EXPECT_TRUE(test::Exists(dir + "/a.mp3"));
+    EXPECT_TRUE(test::Exists(dir + "/_kestrow.backup"));
+}
 
 }  // namespace
 }  // namespace kestrow
