@@ -433,6 +433,7 @@ std::string Apply::RecordText(const std::vector<std::size_t>& positions) const {
 
 int Apply::RenameDirectory() {
     if (m_plan.dirTarget.empty()) return 1;
+    if (!IsValidBackupName(m_plan.dirTarget)) return -4;
     const std::string parent = ParentPath(m_dir.DirPath());
     std::string from = m_dir.DirPath();
     while (from.size() > 1 && from.back() == '/') from.pop_back();
@@ -494,6 +495,12 @@ int Apply::WriteLists() {
 void Apply::Operations(std::vector<std::size_t>& unresolved) {
     const std::string base = m_dir.DirPath();
     for (const Op& op : m_plan.operations) {
+        // Names from the disk and from decoded records only; anything else is never joined to
+        // the directory's path.
+        if (!IsValidBackupName(op.from) || (op.kind != Op::Kind::Delete && !IsValidBackupName(op.to))) {
+            unresolved.push_back(op.record);
+            continue;
+        }
         m_attempted = true;
         m_reporter.Report(ChangeCode::ApplyingChanges, op.from);
         const std::string from = base + op.from;
