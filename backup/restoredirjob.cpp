@@ -105,7 +105,10 @@ void Analysis::ComputeCrc(const OnDisk& file) {
     if (!quiet) Report(m_reporter, A::CalculatingCrc, file.name);
     std::uint32_t crc = 0;
     // A file that cannot be read has no CRC: it matches nothing.
-    m_crcs[file.name] = FileCrc32(m_dir.DirPath() + file.name, crc) ? Crc(CrcText(crc)) : std::nullopt;
+    const bool read = static_cast<bool>(FileCrc32(m_dir.DirPath() + file.name, crc));
+    m_crcs[file.name] = read ? Crc(CrcText(crc)) : std::nullopt;
+    // A rename keeps a file's identity and bytes: the post-analysis takes the CRC from here.
+    if (read && file.haveId) m_dir.knownCrcs[{file.id.device, file.id.inode}] = crc;
     if (!quiet) Report(m_reporter, A::CrcCalculated, file.name);
 }
 
@@ -596,7 +599,14 @@ void Apply::PostAnalysis(unsigned applyFlags) {
             flags |= IntegrityFlag::PrepareTaglineTrustExisting;
     }
     PostAnalysisReporter reporter(m_reporter);
-    CheckIntegrity(m_dir, flags, true, reporter);
+    const KnownCrc known = [this](const std::string& path) -> std::optional<std::uint32_t> {
+        platform::FileId id;
+        if (!platform::GetFileId(path, id)) return std::nullopt;
+        auto it = m_dir.knownCrcs.find({id.device, id.inode});
+        if (it == m_dir.knownCrcs.end()) return std::nullopt;
+        return it->second;
+    };
+    CheckIntegrity(m_dir, flags, true, reporter, nullptr, &known);
     m_dir.integrity.listingCurrent = true;
 }
 

@@ -2,7 +2,10 @@
 // read from it, and the plan that gives its files and itself their original names back.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backup/backupdata.h"
@@ -55,6 +58,8 @@ public:
     std::size_t recordsLeft = 0;
     BackupData backup;
     RestorePlan plan;
+    // CRCs the analysis computed, by device and inode, for the post-analysis.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> knownCrcs;
 
 private:
     // The lists as loaded, before the analysis edited them.
