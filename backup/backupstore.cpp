@@ -290,6 +290,29 @@ platform::Status WriteM3uList(const M3uList& list) {
     return platform::WriteFileAtomic(path, M3uListText(list));
 }
 
+namespace {
+
+template <typename List>
+List WithBlock(const List& list, std::string_view encoded) {
+    List copy = list;
+    DropAddedLines(copy);
+    std::vector<std::string> added;
+    for (const auto& line : BackupBlockLines(encoded)) added.push_back(std::string(kAddedPrefix) + line);
+    auto& comments = copy.MutableComments();
+    comments.insert(comments.begin(), added.begin(), added.end());
+    return copy;
+}
+
+}  // namespace
+
+platform::Status WriteSfvListWithBlock(const SfvList& list, std::string_view encoded) {
+    return WriteSfvList(WithBlock(list, encoded));
+}
+
+platform::Status WriteM3uListWithBlock(const M3uList& list, std::string_view encoded) {
+    return WriteM3uList(WithBlock(list, encoded));
+}
+
 platform::Status WriteBackupFile(const BackupFile& file) {
     // The file holds nothing but the block, so its old contents need not be kept.
     std::string path = file.FullPath();

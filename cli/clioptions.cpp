@@ -79,8 +79,6 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
             fail("a mode is needed: -C, -P or -R");
         else if (o.directories.empty())
             fail("no directory given");
-        else if (o.mode == 'R')
-            fail("restore (-R) is not available in this version");
     }
     return o;
 }
@@ -94,7 +92,7 @@ std::string CliUsage() {
            "Modes:\n"
            "  -C                 check and tag: verify the SFV lists and playlists\n"
            "  -P                 check/prepare: the same checks, then the planned renames\n"
-           "  -R                 restore original names (not available in this version)\n"
+           "  -R                 restore: give prepared directories their original names back\n"
            "\n"
            "Options:\n"
            "  --settings FILE    read the options from FILE (it is never written)\n"

@@ -16,6 +16,7 @@
 #include "engine/changereporter.h"
 #include "engine/cprocesscontrolthread.h"
 #include "engine/enginepasssteps.h"
+#include "engine/enginerestoresteps.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "settings/commandline.h"
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
         Complain("cannot read the settings file: " + loaded.message());
         return 2;
     }
-    options.lastProcessOption = cli.mode == 'P' ? 1 : 2;
+    options.lastProcessOption = cli.mode == 'R' ? 0 : cli.mode == 'P' ? 1 : 2;
 
     const bool stdinTerminal = ::isatty(0) == 1;
     const bool stdoutTerminal = ::isatty(1) == 1;
@@ -146,7 +147,9 @@ int main(int argc, char** argv) {
     AnalysisReporter analysis(host, &control);
     ChangeReporter change(host, &control);
     EnginePassSteps steps(host);
+    EngineRestoreSteps restoreSteps(host);
     PassContext context{host, control, steps, analysis, change};
+    context.restore = &restoreSteps;
 
     g_control = &control;
     struct sigaction sa {};

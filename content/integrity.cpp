@@ -92,7 +92,7 @@ int VerifyFile(const DirContents& dir, std::string_view name, std::string_view l
 }
 
 int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& reporter,
-                   platform::Questioner* questioner) {
+                   platform::Questioner* questioner, const KnownCrc* known) {
     using namespace AnalysisCode;
     if (reload) dir.LoadLists(questioner);
 
@@ -198,7 +198,9 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             const std::string path = dirPath + file->path.FileName();
             std::uint32_t crc = 0;
             bool gaveUp = false;
-            while (!FileCrc32(path, crc)) {
+            const std::optional<std::uint32_t> knownCrc = known ? (*known)(path) : std::nullopt;
+            if (knownCrc) crc = *knownCrc;
+            while (!knownCrc && !FileCrc32(path, crc)) {
                 if (reporter.Report(OpenError, listName, listedCrc, name) != 0) {
                     gaveUp = true;
                     break;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,7 +60,10 @@ int VerifyFile(const DirContents& dir, std::string_view name, std::string_view l
 // (no list and no backup file), -1 when the user chose to stop or the directory already holds
 // backup data. reload true loads the lists first. The questioner (may be null) shows the line
 // reader's overflow warning.
+// A CRC already known for a file (by its path), so that it is not read again; nullopt when not.
+using KnownCrc = std::function<std::optional<std::uint32_t>(const std::string& path)>;
+
 int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& reporter,
-                   platform::Questioner* questioner = nullptr);
+                   platform::Questioner* questioner = nullptr, const KnownCrc* known = nullptr);
 
 }  // namespace kestrow

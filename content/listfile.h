@@ -27,6 +27,12 @@ public:
     // Index of the first entry whose path as written equals the name (exactly, else without
     // regard to case), or -1.
     int FindEntry(std::string_view name) const;
+    // False for an index past the end.
+    bool RemoveEntry(std::size_t index) {
+        if (index >= m_entries.size()) return false;
+        m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+        return true;
+    }
 
     // Comments are stored as "<N>" + the line after its comment mark, untrimmed.
     const std::vector<std::string>& Comments() const { return m_comments; }

@@ -37,7 +37,7 @@ inline constexpr int NoNfo = 43;
 inline constexpr int SkippedTrusted = 44;
 inline constexpr int FilesMissingAsk = 45;
 // N: a list that could not be read, X: why.
-inline constexpr int ListUnreadable = 47;
+inline constexpr int ListUnreadable = 48;
 }  // namespace AnalysisCode
 
 // Change report codes raised by planning, apply and the tagline step.
@@ -66,5 +66,58 @@ inline constexpr int LeftUnchanged = 40;
 // N: the backup file that holds no readable block and is left as it is.
 inline constexpr int BackupFileUnreadable = 43;
 }  // namespace ChangeCode
+
+// Codes of the restore pass. The analysis reporter renders the analysis codes (N: the name the
+// prepare pass gave, X: the original name), the change reporter the apply and post-analysis codes.
+enum class RestoreAnalysisCode : int {
+    CalculatingCrc = 21,  // N: the file whose CRC is computed; the line is remembered
+    CrcCalculated = 22,   // appended to the remembered line
+    CrcOkFor = 23,        // X: the file
+    RemovedFromSfv = 24,  // T listed again under O with the same CRC
+    OriginalListedOtherCrc = 25,
+    CorruptRestoreAnyway = 26,
+    NoCrcForTruncated = 27,
+    IdenticalBoth = 28,
+    ReplaceBadOriginal = 29,
+    CorruptTruncatedRemoved = 30,
+    TruncatedMissing = 31,
+    TruncatedMissingListed = 32,
+    TruncatedMissingOtherCrc = 33,
+    TruncatedGoneOriginalOk = 34,
+    TruncatedGoneOriginalBad = 35,
+    TempOverwrite = 36,
+    TempMissing = 37,
+    ListingHeader = 38,
+    DirRename = 39,
+    FileRename = 40,
+    AmbiguousWithoutBackup = 46,
+    // T and O both present and different, and the lists do not tell which one is right.
+    BothPresentKept = 47,
+};
+
+enum class RestoreChangeCode : int {
+    CrcOk = 18,
+    BadCrc = 19,
+    ListedFileMissing = 20,
+    CrcChecking = 21,
+    PostAnalyzing = 22,
+    OpenError = 23,
+    DoneIn = 24,
+    Done = 25,
+    ListedFileMissingAgain = 26,
+    CouldNotCreateTagline = 27,
+    WroteTagline = 28,
+    SkippedTrusted = 29,
+    FilesMissingAsk = 30,
+};
+
+inline int Report(Reporter& reporter, RestoreAnalysisCode code, const std::string& n = {},
+                  const std::string& x = {}) {
+    return reporter.Report(static_cast<int>(code), n, {}, x);
+}
+inline int Report(Reporter& reporter, RestoreChangeCode code, const std::string& n = {},
+                  const std::string& m = {}) {
+    return reporter.Report(static_cast<int>(code), n, m);
+}
 
 }  // namespace kestrow

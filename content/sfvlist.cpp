@@ -74,12 +74,6 @@ bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::
     return true;
 }
 
-bool SfvList::RemoveEntry(std::size_t index) {
-    if (index >= m_entries.size()) return false;
-    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
-    return true;
-}
-
 std::string SfvList::InvalidLine(std::size_t index) const {
     return index < m_invalidLines.size() ? m_invalidLines[index] : std::string();
 }

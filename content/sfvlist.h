@@ -30,7 +30,6 @@ public:
     // index is past the end.
     bool SetEntry(std::optional<std::string_view> name, std::optional<std::string_view> crc,
                   std::size_t index);
-    bool RemoveEntry(std::size_t index);
 
     // Invalid lines are stored as "<N>" + the trimmed line.
     const std::vector<std::string>& InvalidLines() const { return m_invalidLines; }

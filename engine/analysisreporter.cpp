@@ -280,6 +280,18 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
         case 40:
             p.OnColour(LogColour::Olive, "== FILE: " + n + ", ===> " + x);
             return kGoOn;
+        case 47:
+            p.OnColour(LogColour::Red, "*Warning* TRUNCATED file " + n + " and ORIGINAL file " + x +
+                                           " are both present and differ, their backup data is kept");
+            if (!p.Silenced(Silence::Suppress)) {
+                p.Ask(
+                    "Both the backed-up TRUNCATED file '" + n + "' and a file with its ORIGINAL filename '" +
+                        x +
+                        "' are present, and no SFV file tells which of them is correct. Both files and "
+                        "their backup data are kept; verify this dir manually and then try to restore again",
+                    "DUBLICATE FILES", Buttons::Ok);
+            }
+            return 0;
         case 42: {
             p.OnColour(LogColour::Purple, "No NFO file(s) found!");
             p.Blank();
@@ -303,7 +315,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                              "WARNING", Buttons::YesNoDefaultNo);
             return a == Answer::Yes ? 1 : -1;
         }
-        case 47:
+        case 48:
             p.OnColour(LogColour::Red, "== " + n + " could not be read (" +
                                            (x.empty() ? "unknown error" : x) +
                                            "), its files were NOT checked! <---*WARNING*!!");

@@ -4,8 +4,10 @@
 #include <memory>
 #include <vector>
 
+#include "backup/restoredirjob.h"
 #include "content/dircontents.h"
 #include "engine/cprocessthread.h"
+#include "engine/crestorethread.h"
 #include "engine/preparedirjob.h"
 
 namespace kestrow {
@@ -100,9 +102,20 @@ int CProcessControlThread::Run() {
                 // The job object lives until its worker is joined.
                 worker.Join();
                 control.prepareJob = nullptr;
+            } else if (ctx.restore) {
+                auto job = std::make_unique<RestoreDirJob>(working);
+                ctx.restore->LoadLists(*job);
+                job->parent = &folder;
+                control.rejected = 0;
+                control.accepted = options.ConfirmChanges ? 0 : 1;
+                control.restoreJob = job.get();
+                CRestoreThread worker;
+                worker.Attach(ctx);
+                worker.Start();
+                // Joining the worker is the settling: nothing of the pass is still running.
+                worker.Join();
+                control.restoreJob = nullptr;
             } else {
-                // The restore pass arrives with its own engine; until then a restore job does
-                // nothing to the directory.
                 control.sawFailure = true;
             }
             folderChanged = true;

@@ -10,6 +10,7 @@
 namespace kestrow {
 
 class PrepareDirJob;
+class RestoreDirJob;
 
 // Each flag has one writer per transition and is polled by the other side, so plain atomics are
 // all the ordering needed.
@@ -28,6 +29,7 @@ public:
     std::mutex jobLock;
     // The directory the current pass worker runs on; owned by the runner.
     PrepareDirJob* prepareJob = nullptr;
+    RestoreDirJob* restoreJob = nullptr;
 
     // Built by the runner at job start, released at job end.
     SpecialFileRuleLists rules;

@@ -7,6 +7,7 @@
 #include "engine/jobcontrol.h"
 #include "engine/jobhost.h"
 #include "engine/passsteps.h"
+#include "engine/restoresteps.h"
 
 namespace kestrow {
 
@@ -18,6 +19,8 @@ struct PassContext {
     Reporter& change;
     // How often a waiting pass looks at the flags.
     std::chrono::milliseconds pollInterval{100};
+    // The restore pass's steps; a front end without them cannot run a restore job.
+    RestoreSteps* restore = nullptr;
 };
 
 }  // namespace kestrow

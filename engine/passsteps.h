@@ -6,17 +6,14 @@
 
 #include "content/dircontents.h"
 #include "content/reporter.h"
+#include "engine/dirscanner.h"
 
 namespace kestrow {
 
 class PrepareDirJob;
 
-class PassSteps {
+class PassSteps : public DirScanner {
 public:
-    virtual ~PassSteps() = default;
-
-    // Lists the directory anew; false when it cannot be read.
-    virtual bool Scan(DirContents& dir) = 0;
     virtual void LoadLists(PrepareDirJob& job) = 0;
     // Negative when the check stopped at the user's request or found backup data.
     virtual int CheckIntegrity(PrepareDirJob& job, int checkFlags, bool reload, Reporter& reporter) = 0;

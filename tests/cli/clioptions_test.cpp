@@ -35,7 +35,6 @@ TEST(CliOptionsTest, Errors) {
     const Row rows[] = {
         {{"d"}, "a mode is needed: -C, -P or -R"},
         {{"-C"}, "no directory given"},
-        {{"-R", "d"}, "restore (-R) is not available in this version"},
         {{"-C", "-P", "d"}, "only one mode may be given"},
         {{"-X", "d"}, "unknown option -X"},
         {{"-C", "d", "--settings"}, "--settings needs a file"},

@@ -182,7 +182,6 @@ TEST_F(CliTest, UsageErrors) {
     const Row rows[] = {
         {"Somewhere", "a mode is needed"},
         {"-C", "no directory given"},
-        {"-R X", "restore (-R) is not available"},
         {"-C --frobnicate X", "unknown option --frobnicate"},
         {"-C --yes --no X", "--yes and --no exclude each other"},
         {"-C --color=sometimes X", "--color takes auto, always or never"},
