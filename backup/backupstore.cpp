@@ -290,6 +290,10 @@ platform::Status WriteM3uList(const M3uList& list) {
     return platform::WriteFileAtomic(path, M3uListText(list));
 }
 
+platform::Status CanWriteList(const ListFile& list) {
+    return CheckListWritable(list.FullPath(), list.Loaded(), true);
+}
+
 platform::Status WriteBackupFile(const BackupFile& file) {
     // The file holds nothing but the block, so its old contents need not be kept.
     std::string path = file.FullPath();

@@ -40,6 +40,8 @@ bool EncodeVerified(BackupData& data);
 // the line reader takes in one piece (that line would come back as two).
 platform::Status WriteSfvList(const SfvList& list);
 platform::Status WriteM3uList(const M3uList& list);
+// Whether those writers would write the list now, without writing it: the same checks.
+platform::Status CanWriteList(const ListFile& list);
 platform::Status WriteBackupFile(const BackupFile& file);
 // The text those writers put into the file.
 std::string SfvListText(const SfvList& list);

@@ -29,6 +29,7 @@ private:
     HoldEnd Hold();
     Confirmation WaitForConfirmation();
     void Refuse();
+    int StopForAbort(bool haveId);
     int EndOfDirectory(int passResult);
     void Tagline(PrepareDirJob& job, const ProcessOptions& options);
     void WalkSubdirectories(PrepareDirJob& job);
@@ -67,7 +68,9 @@ CheckPreparePass::Confirmation CheckPreparePass::WaitForConfirmation() {
     m_host.LogLine("* VERIFY THE SUGGESTED CHANGES FOR THIS DIR, HIT ACCEPT TO PROCEED!*");
     m_host.LogLine(std::string(kConfirmSeparator));
     for (;;) {
-        if (m_control.rejected || m_control.shuttingDown) return Confirmation::Refused;
+        if (m_control.rejected || m_control.shuttingDown || m_control.abortRequested) {
+            return Confirmation::Refused;
+        }
         if (m_control.accepted) break;
         Sleep();
     }
@@ -82,6 +85,15 @@ void CheckPreparePass::Refuse() {
     m_host.EnableAbortPause(true);
     m_control.rejected = 0;
     m_control.sawRefusal = true;
+}
+
+// An abort that arrives once the directory was checked ends it as a refusal does: no apply, or
+// nothing after the operation under way, no tagline, no end line.
+int CheckPreparePass::StopForAbort(bool haveId) {
+    if (!m_control.abortReported.exchange(true)) m_host.LogLine(std::string(kUserAborted));
+    m_control.sawRefusal = true;
+    if (haveId) m_ancestors.pop_back();
+    return 0;
 }
 
 void CheckPreparePass::Tagline(PrepareDirJob& job, const ProcessOptions& options) {
@@ -188,6 +200,7 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
     } else {
         passResult =
             m_ctx.steps.PlanDirectory(job, maxLength, renameOptions, CheckAndTagFor(options), m_ctx.change);
+        if (m_control.abortRequested) return StopForAbort(haveId);
         bool tagline = true;
         if (job.nothingToDo) {
             m_host.LogLine("* No necessary modifications detected for this dir!");
@@ -199,20 +212,31 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
             tagline = false;
         } else {
             if (m_control.accepted == 0 && WaitForConfirmation() == Confirmation::Refused) {
+                if (m_control.abortRequested) {
+                    m_host.EnableAcceptReject(false);
+                    m_host.EnableAbortPause(true);
+                    return StopForAbort(haveId);
+                }
                 Refuse();
                 if (haveId) m_ancestors.pop_back();
                 return 0;
             }
+            if (m_control.abortRequested) return StopForAbort(haveId);
+            job.abortRequested = &m_control.abortRequested;
             const int applied = m_ctx.steps.ApplyPlan(job, options.prepareBackupTo, m_ctx.change);
+            if (applied == kApplyStopped || m_control.abortRequested) return StopForAbort(haveId);
             std::string text;
             if (applied == -2) {
                 text = "* Failed to save Backupdata for dir " + path + " Progress ABORTED!";
             } else if (applied == -1) {
                 text = "* INTERNAL ERROR: Failed to CREATE valid Backupdata for dir " + path +
                        " Progress ABORTED, no changes made!";
-            } else if (applied == -3) {
+            } else if (applied == kApplyStoredNotRemoved) {
+                // Lists may have been rewritten, so this stop does not claim that nothing changed.
                 text = "* Progress in dir " + path +
-                       " ABORTED, no changes made!. You need to manually REMOVE the stored backupdata!";
+                       " ABORTED before any rename. You need to manually REMOVE the stored backupdata!";
+            } else if (applied == kApplyListsUnwritable) {
+                text = "* Progress in dir " + path + " ABORTED, no changes made!";
             }
             if (!text.empty()) {
                 m_host.LogLine(text);
