@@ -1,6 +1,7 @@
 // Preloaded into kestrow-cli by the end-to-end tests: counts the calls that change names on disk
 // (renames and unlinks) and kills the process just before call number KESTROW_KILL_AT, so that a
-// test can stop a prepare between any two of its operations.
+// test can stop a prepare between any two of its operations. With KESTROW_KILL_SIGNAL=INT the
+// process is interrupted instead, as by Ctrl-C, and the call then goes ahead.
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -19,7 +21,11 @@ void Tick() {
         const char* v = std::getenv("KESTROW_KILL_AT");
         return v ? std::atol(v) : 0L;
     }();
-    if (killAt > 0 && ++g_calls == killAt) ::raise(SIGKILL);
+    static const int signal = [] {
+        const char* v = std::getenv("KESTROW_KILL_SIGNAL");
+        return v && std::string_view(v) == "INT" ? SIGINT : SIGKILL;
+    }();
+    if (killAt > 0 && ++g_calls == killAt) ::raise(signal);
 }
 
 template <typename F>
