@@ -713,6 +713,27 @@ INSTANTIATE_TEST_SUITE_P(
                       ListCase{"SpecialFileRename", {"00-a.sfv"}, {"00-a.m3u"}, false, true}),
     [](const auto& info) { return std::string(info.param.title); });
 
+// Ctrl-C while the files are being checked: the directory is neither changed nor tagged.
+TEST_F(PrepareTest, AnAbortBeforeTheApplyChangesNothing) {
+    const std::string name = "Abort-2010-GRP";
+    const std::string dir = Release(name, LongTracks("aborted_artist_name", 3));
+    WriteFile(dir + "/release.nfo", "nfo");
+    Set("ConfirmChanges", "0");
+    Set("GeneratePrepareTagline", "1");
+    const std::set<std::string> before = Names(dir);
+    const std::string sfv = ReadFile(dir + "/album.sfv");
+
+    const CliResult r =
+        test::RunCli(tmp, "--color=never --settings " + Quote(WriteSettings()) + " -P " + name,
+                     "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) +
+                         " KESTROW_KILL_SIGNAL=INT KESTROW_KILL_ON_OPEN=_it_is_3-grp.mp3");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(CountOf(r.out, "USER ABORTED!"), 1u) << r.out;
+    EXPECT_EQ(CountOf(r.out, "Backupdata has been stored in: "), 0u) << r.out;
+    EXPECT_EQ(Names(dir), before);
+    EXPECT_EQ(ReadFile(dir + "/album.sfv"), sfv);
+}
+
 // Ctrl-C during the apply: the operation under way finishes, nothing after it starts, and the
 // backup data and lists describe exactly the renames done. Interrupted at every operation in turn.
 class AbortE2eTest : public PrepareTest, public ::testing::WithParamInterface<const char*> {};
