@@ -8,13 +8,13 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build}"
+build="$(cd "${1:-$here/build}" && pwd)"
 files="${2:-20000}"
 cli="$build/bin/kestrow-cli"
 [[ -x "$cli" ]] || { echo "no $cli; build the kestrow-cli target first" >&2; exit 2; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/kestrow-prepare-scale-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+[[ -n "${KESTROW_KEEP:-}" ]] || trap 'rm -rf "$work"' EXIT
 
 printf '[GENERAL]\r\nlastProcessOption=1\r\nPrepareCRCCheck=1\r\nGeneratePrepareTagline=0\r\nConfirmChanges=0\r\nprepareBackupTo=2\r\nTruncate=1\r\nTruncateMaxChars=40\r\npreserveGrptag=1\r\n[GTAGS]\r\nGRP=GRP\r\n' \
     >"$work/settings.ini"
@@ -45,7 +45,7 @@ for shape in ("distinct", "colliding"):
 PY
 
 for shape in distinct colliding; do
-    cat "$work/$shape"/*.mp3 >/dev/null  # warm cache
+    find "$work/$shape" -name "*.mp3" -exec cat {} + >/dev/null  # warm cache
     start=$(date +%s.%N)
     (cd "$work" && "$cli" -P --yes --color=never --settings settings.ini "$shape" >"$work/$shape.log" 2>&1) || true
     end=$(date +%s.%N)
