@@ -313,6 +313,10 @@ platform::Status WriteM3uListWithBlock(const M3uList& list, std::string_view enc
     return WriteM3uList(WithBlock(list, encoded));
 }
 
+platform::Status CanWriteList(const ListFile& list) {
+    return CheckListWritable(list.FullPath(), list.Loaded(), true);
+}
+
 platform::Status WriteBackupFile(const BackupFile& file) {
     // The file holds nothing but the block, so its old contents need not be kept.
     std::string path = file.FullPath();

@@ -40,6 +40,8 @@ bool EncodeVerified(BackupData& data);
 // the line reader takes in one piece (that line would come back as two).
 platform::Status WriteSfvList(const SfvList& list);
 platform::Status WriteM3uList(const M3uList& list);
+// Whether those writers would write the list now, without writing it: the same checks.
+platform::Status CanWriteList(const ListFile& list);
 platform::Status WriteBackupFile(const BackupFile& file);
 // The same writers with a stored block in front of the list's own lines, as store() writes it.
 platform::Status WriteSfvListWithBlock(const SfvList& list, std::string_view encoded);

@@ -62,13 +62,13 @@ bool TerminalQuestioner::ReadLine(std::string& line) {
 
 Answer TerminalQuestioner::Ask(const std::string& text, const std::string& caption, Buttons buttons,
                                platform::Icon /*icon*/) {
-    if (m_policy == AnswerPolicy::Yes) return YesAnswer(buttons);
-    if (m_policy == AnswerPolicy::No) return platform::RefusingAnswer(buttons);
     if (buttons == Buttons::Ok) {
-        // A message with nothing to decide is shown and not waited on.
+        // A message with nothing to decide is shown and not waited on, whatever the answers.
         Write(platform::EscapeControls(caption + ": " + text) + "\n");
         return Answer::Ok;
     }
+    if (m_policy == AnswerPolicy::Yes) return YesAnswer(buttons);
+    if (m_policy == AnswerPolicy::No) return platform::RefusingAnswer(buttons);
     if (!m_interactive) return platform::RefusingAnswer(buttons);
 
     struct Choice {

@@ -75,6 +75,7 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
     } else {
         passResult =
             m_ctx.steps.PlanDirectory(job, maxLength, renameOptions, CheckAndTagFor(options), m_ctx.change);
+        if (m_control.abortRequested) return m_frame.StopForAbort();
         bool tagline = true;
         if (job.nothingToDo) {
             m_host.LogLine("* No necessary modifications detected for this dir!");
@@ -86,19 +87,26 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
             tagline = false;
         } else {
             if (!m_frame.Confirmed()) {
+                if (m_control.abortRequested) return m_frame.StopForAbort();
                 m_frame.Leave();
                 return 0;
             }
+            if (m_control.abortRequested) return m_frame.StopForAbort();
+            job.abortRequested = &m_control.abortRequested;
             const int applied = m_ctx.steps.ApplyPlan(job, options.prepareBackupTo, m_ctx.change);
+            if (applied == kApplyStopped || m_control.abortRequested) return m_frame.StopForAbort();
             std::string text;
             if (applied == -2) {
                 text = "* Failed to save Backupdata for dir " + path + " Progress ABORTED!";
             } else if (applied == -1) {
                 text = "* INTERNAL ERROR: Failed to CREATE valid Backupdata for dir " + path +
                        " Progress ABORTED, no changes made!";
-            } else if (applied == -3) {
+            } else if (applied == kApplyStoredNotRemoved) {
+                // Lists may have been rewritten, so this stop does not claim that nothing changed.
                 text = "* Progress in dir " + path +
-                       " ABORTED, no changes made!. You need to manually REMOVE the stored backupdata!";
+                       " ABORTED before any rename. You need to manually REMOVE the stored backupdata!";
+            } else if (applied == kApplyListsUnwritable) {
+                text = "* Progress in dir " + path + " ABORTED, no changes made!";
             }
             if (!text.empty()) {
                 m_host.LogLine(text);

@@ -29,7 +29,7 @@ int EnginePassSteps::PlanDirectory(PrepareDirJob& job, int maxLength, unsigned r
 }
 
 int EnginePassSteps::ApplyPlan(PrepareDirJob& job, int backupTo, Reporter& reporter) {
-    return kestrow::ApplyPlan(job, job.plan, backupTo, reporter);
+    return kestrow::ApplyPlan(job, job.plan, backupTo, reporter, job.abortRequested);
 }
 
 int EnginePassSteps::WriteTagline(PrepareDirJob& job, const std::string& prefix, bool noCheck,

@@ -74,7 +74,9 @@ PassFrame::Confirmation PassFrame::WaitForConfirmation() {
     m_host.LogLine("* VERIFY THE SUGGESTED CHANGES FOR THIS DIR, HIT ACCEPT TO PROCEED!*");
     m_host.LogLine(std::string(kConfirmSeparator));
     for (;;) {
-        if (m_control.rejected || m_control.shuttingDown) return Confirmation::Refused;
+        if (m_control.rejected || m_control.shuttingDown || m_control.abortRequested) {
+            return Confirmation::Refused;
+        }
         if (m_control.accepted) break;
         Sleep();
     }
@@ -93,10 +95,23 @@ void PassFrame::Refuse() {
 
 bool PassFrame::Confirmed() {
     if (m_control.accepted == 0 && WaitForConfirmation() == Confirmation::Refused) {
-        Refuse();
+        if (m_control.abortRequested) {
+            // Logged by StopForAbort, which the driver calls next.
+            m_host.EnableAcceptReject(false);
+            m_host.EnableAbortPause(true);
+        } else {
+            Refuse();
+        }
         return false;
     }
     return true;
+}
+
+int PassFrame::StopForAbort() {
+    if (!m_control.abortReported.exchange(true)) m_host.LogLine(std::string(kUserAborted));
+    m_control.sawRefusal = true;
+    Leave();
+    return 0;
 }
 
 int PassFrame::EndOfDirectory(int passResult) {

@@ -33,6 +33,9 @@ public:
     void Refuse();
     // True when the planned changes may be applied; false after a refusal (already logged).
     bool Confirmed();
+    // An abort that arrives once the directory was checked ends it as a refusal does: no apply, or
+    // nothing after the operation under way, no tagline, no end line. Leaves the directory.
+    int StopForAbort();
     int EndOfDirectory(int passResult);
 
     void Header(const std::string& path);

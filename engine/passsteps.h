@@ -21,8 +21,9 @@ public:
     // job.nothingToDo set when no change is planned.
     virtual int PlanDirectory(PrepareDirJob& job, int maxLength, unsigned renameOptions, bool checkAndTag,
                               Reporter& reporter) = 0;
-    // -1 no valid backup data, -2 backup data not saved, -3 stopped after the backup data was
-    // stored, 1 applied.
+    // 1 applied; -1 no valid backup data, -2 backup data not saved, -3 stopped before any rename
+    // with stored data that could not be taken out again, -4 a list could not be written (nothing
+    // changed), -5 stopped by an abort between two operations.
     virtual int ApplyPlan(PrepareDirJob& job, int backupTo, Reporter& reporter) = 0;
     virtual int WriteTagline(PrepareDirJob& job, const std::string& prefix, bool noCheck,
                              Reporter& reporter) = 0;

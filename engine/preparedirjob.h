@@ -2,6 +2,8 @@
 // the pass keeps for it.
 #pragma once
 
+#include <atomic>
+
 #include "content/listeddir.h"
 #include "engine/specialfilerulelists.h"
 #include "rename/changeplan.h"
@@ -20,6 +22,8 @@ public:
     bool nothingToDo = false;
     // The changes planned for this directory, carried out by the apply.
     ChangePlan plan;
+    // The job's abort request, looked at by the apply between its operations; none when null.
+    const std::atomic<bool>* abortRequested = nullptr;
 };
 
 }  // namespace kestrow

@@ -12,6 +12,8 @@ namespace kestrow::platform {
 bool IEquals(std::string_view a, std::string_view b);
 // <0, 0, >0 without regard to case; bytes break no ties here.
 int ICompare(std::string_view a, std::string_view b);
+// A key under which names equal without regard to case (IEquals) are one, for hashed look-ups.
+std::string FoldCase(std::string_view s);
 // Orders names case-insensitively, the bytes breaking ties (a stable order for listings).
 bool NameLess(std::string_view a, std::string_view b);
 // Upper-cases ASCII letters only.

@@ -4,9 +4,12 @@
 #include "rename/changeplan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <optional>
 #include <type_traits>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "backup/backupdata.h"
 #include "backup/backuprecord.h"
@@ -52,20 +55,71 @@ bool Contains(const std::vector<std::string>& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// Where the entries of one list stand, by their text as written and without regard to case;
+// kept up to date while planning points entries at new names.
+class EntryIndex {
+public:
+    explicit EntryIndex(const ListFile& list) {
+        for (std::size_t i = 0; i < list.EntryCount(); ++i) Put(i, list.Entries()[i].Text());
+    }
+
+    std::vector<std::size_t> Exact(const std::string& text) const { return Find(m_exact, text); }
+    std::vector<std::size_t> Folded(const std::string& text) const {
+        return Find(m_folded, platform::FoldCase(text));
+    }
+    void Move(std::size_t index, const std::string& from, const std::string& to) {
+        Take(m_exact[from], index);
+        Take(m_folded[platform::FoldCase(from)], index);
+        Put(index, to);
+    }
+
+private:
+    using Positions = std::unordered_map<std::string, std::vector<std::size_t>>;
+
+    static std::vector<std::size_t> Find(const Positions& positions, const std::string& key) {
+        const auto it = positions.find(key);
+        return it == positions.end() ? std::vector<std::size_t>() : it->second;
+    }
+    static void Insert(std::vector<std::size_t>& at, std::size_t index) {
+        at.insert(std::lower_bound(at.begin(), at.end(), index), index);
+    }
+    static void Take(std::vector<std::size_t>& at, std::size_t index) {
+        const auto it = std::lower_bound(at.begin(), at.end(), index);
+        if (it != at.end() && *it == index) at.erase(it);
+    }
+    void Put(std::size_t index, const std::string& text) {
+        Insert(m_exact[text], index);
+        Insert(m_folded[platform::FoldCase(text)], index);
+    }
+
+    Positions m_exact;
+    Positions m_folded;
+};
+
 class Planner {
 public:
-    Planner(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, Reporter& reporter)
-        : m_dir(dir), m_plan(plan), m_rules(settings.rules), m_reporter(reporter) {}
+    Planner(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, Reporter& reporter);
 
     // False when the user stopped at a question.
     bool ListChanges(bool checkOnly);
 
 private:
-    // Looks the file up in the lists of one kind and, for a renamed file, points the entry at
+    // The entries of a list that name the file, as the check will resolve them: those written
+    // exactly as the file's name, and those that differ from it in letter case only, when no
+    // file is named by them exactly and the file is the first that matches them in walking order.
+    std::vector<std::size_t> EntriesNaming(const ListFile& list, const EntryIndex& index,
+                                           const std::string& name) const;
+    // Points every entry that names the file, in every list of one kind, at the new name. True
+    // when some list names the file.
+    template <typename Lists>
+    bool RenameIn(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
+                  const std::string& name, const std::string* newName);
+    void RenameEntries(const std::string& name, const std::string& newName);
+    // Looks the file up in the lists of one kind and, for a renamed file, points its entries at
     // the new name. False when the user stopped.
     template <typename Lists>
-    bool LookUp(Lists& lists, std::vector<bool>& changed, std::string_view kind, const std::string& name,
-                const std::string* newName);
+    bool LookUp(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
+                std::string_view kind, const std::string& name, const std::string* newName);
     bool LookUpEverywhere(const std::string& name, const std::string* newName);
     void ReportKept(const std::string& name, bool isDirectory);
     void SpecialFiles();
@@ -77,25 +131,73 @@ private:
     ChangePlan& m_plan;
     const SpecialFileRuleLists* m_rules;
     Reporter& m_reporter;
+    std::vector<EntryIndex> m_sfvIndexes;
+    std::vector<EntryIndex> m_m3uIndexes;
+    // The directory's files: each exact name, and per name without regard to case the first
+    // file in walking order that bears it.
+    std::unordered_set<std::string> m_fileNames;
+    std::unordered_map<std::string, std::string> m_firstByFolded;
 };
 
-template <typename Lists>
-bool Planner::LookUp(Lists& lists, std::vector<bool>& changed, std::string_view kind, const std::string& name,
-                     const std::string* newName) {
-    changed.resize(lists.size(), false);
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-        const int index = lists[i].FindEntry(name);
-        if (index < 0) continue;
-        if (newName) {
-            if constexpr (std::is_same_v<typename Lists::value_type, SfvList>) {
-                lists[i].SetEntry(std::string_view(*newName), std::nullopt, static_cast<std::size_t>(index));
-            } else {
-                lists[i].ReplaceEntry(*newName, static_cast<std::size_t>(index));
-            }
-            changed[i] = true;
+Planner::Planner(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, Reporter& reporter)
+    : m_dir(dir), m_plan(plan), m_rules(settings.rules), m_reporter(reporter) {
+    for (const SfvList& list : dir.sfvLists) m_sfvIndexes.emplace_back(list);
+    for (const M3uList& list : dir.m3uLists) m_m3uIndexes.emplace_back(list);
+    for (FileClass c : kAllFilesOrder) {
+        for (const FileEntry& file : dir.List(c)) {
+            std::string name = file.path.FileName();
+            m_firstByFolded.try_emplace(platform::FoldCase(name), name);
+            m_fileNames.insert(std::move(name));
         }
-        return true;
     }
+}
+
+std::vector<std::size_t> Planner::EntriesNaming(const ListFile& list, const EntryIndex& index,
+                                                const std::string& name) const {
+    std::vector<std::size_t> hits = index.Exact(name);
+    const auto first = m_firstByFolded.find(platform::FoldCase(name));
+    if (first == m_firstByFolded.end() || first->second != name) return hits;
+    for (std::size_t i : index.Folded(name)) {
+        const std::string& text = list.Entries()[i].Text();
+        if (text != name && m_fileNames.count(text) == 0) hits.push_back(i);
+    }
+    std::sort(hits.begin(), hits.end());
+    return hits;
+}
+
+template <typename Lists>
+bool Planner::RenameIn(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
+                       const std::string& name, const std::string* newName) {
+    changed.resize(lists.size(), false);
+    bool listed = false;
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        const std::vector<std::size_t> hits = EntriesNaming(lists[i], indexes[i], name);
+        if (hits.empty()) continue;
+        listed = true;
+        if (!newName) continue;
+        for (std::size_t at : hits) {
+            const std::string old = lists[i].Entries()[at].Text();
+            if constexpr (std::is_same_v<typename Lists::value_type, SfvList>) {
+                lists[i].SetEntry(std::string_view(*newName), std::nullopt, at);
+            } else {
+                lists[i].ReplaceEntry(*newName, at);
+            }
+            indexes[i].Move(at, old, *newName);
+        }
+        changed[i] = true;
+    }
+    return listed;
+}
+
+void Planner::RenameEntries(const std::string& name, const std::string& newName) {
+    RenameIn(m_dir.sfvLists, m_sfvIndexes, m_plan.changedSfvLists, name, &newName);
+    RenameIn(m_dir.m3uLists, m_m3uIndexes, m_plan.changedM3uLists, name, &newName);
+}
+
+template <typename Lists>
+bool Planner::LookUp(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
+                     std::string_view kind, const std::string& name, const std::string* newName) {
+    if (RenameIn(lists, indexes, changed, name, newName)) return true;
     if (IsMp3(name)) {
         return m_reporter.Report(ChangeCode::NotInListAsk, name, std::string(kind)) != -1;
     }
@@ -106,8 +208,8 @@ bool Planner::LookUp(Lists& lists, std::vector<bool>& changed, std::string_view 
 }
 
 bool Planner::LookUpEverywhere(const std::string& name, const std::string* newName) {
-    return LookUp(m_dir.sfvLists, m_plan.changedSfvLists, "SFV", name, newName) &&
-           LookUp(m_dir.m3uLists, m_plan.changedM3uLists, "M3U", name, newName);
+    return LookUp(m_dir.sfvLists, m_sfvIndexes, m_plan.changedSfvLists, "SFV", name, newName) &&
+           LookUp(m_dir.m3uLists, m_m3uIndexes, m_plan.changedM3uLists, "M3U", name, newName);
 }
 
 void Planner::ReportKept(const std::string& name, bool isDirectory) {
@@ -215,21 +317,21 @@ void Planner::SpecialFiles() {
             claimed.push_back(*name);
             if (*name == targets[i]) continue;
             if (!IsStorableBackupName(*name) || !IsPlainFileName(targets[i])) {
-                m_plan.kept.push_back({*name, false, KeptReason::Unstorable});
+                m_plan.Keep({*name, false, KeptReason::Unstorable});
                 ReportKept(*name, false);
                 continue;
             }
             // The numbered target holds for this directory only; the job's rule keeps its own.
             const auto target = FreeTarget(targets[i], *name);
             if (!target) {
-                m_plan.kept.push_back({*name, false, KeptReason::NoFreeName});
+                m_plan.Keep({*name, false, KeptReason::NoFreeName});
                 ReportKept(*name, false);
                 continue;
             }
-            m_plan.nothingToDo = false;
             m_reporter.Report(ChangeCode::FileChange, sources[i], *target + std::string(kTempFileMark));
-            AppendBackupRecordText(m_plan.recordText, {BackupRecordKind::TempFile, *name, *target, 0});
-            m_plan.fileRenames.push_back({*name, *target});
+            m_plan.RenameSpecialFile(*name, *target);
+            // The lists follow the file, as they do for the name rules, so a restore puts both back.
+            RenameEntries(*name, *target);
         }
     }
 }
@@ -244,33 +346,76 @@ bool WithRetry(Reporter& reporter, int code, const std::string& n, const std::st
     }
 }
 
+// A file the apply may write, as it was before: put back when the apply stops before the first
+// rename, so that a stop leaves the directory as it found it.
+struct Snapshot {
+    std::string path;
+    bool existed = false;
+    std::string bytes;
+};
+
 class Applier {
 public:
-    Applier(ListedDir& dir, ChangePlan& plan, Reporter& reporter)
-        : m_dir(dir), m_plan(plan), m_reporter(reporter) {}
+    Applier(ListedDir& dir, ChangePlan& plan, Reporter& reporter, const std::atomic<bool>* stop)
+        : m_dir(dir), m_plan(plan), m_reporter(reporter), m_stop(stop) {}
 
     int Run(int prepareBackupTo);
 
 private:
+    bool StopRequested() const { return m_stop != nullptr && m_stop->load(); }
+    static bool Writes(const std::vector<bool>& changed, bool all, std::size_t i) {
+        return all || (i < changed.size() && changed[i]);
+    }
+    template <typename Lists>
+    bool ListsWritable(const Lists& lists, const std::vector<bool>& changed, bool all);
     template <typename Lists, typename Writer>
-    bool WriteLists(const Lists& lists, const std::vector<bool>& changed, bool all, Writer writer);
+    bool WriteLists(const Lists& lists, const std::vector<bool>& changed, bool all, BackupSource kind,
+                    Writer writer);
+    bool WriteChangedLists();
+    void TakeSnapshots();
+    bool PutBack();
+    int StoppedBeforeRenames(int stopped);
+    int Settle();
     void Applying();
-    void RenameDirectory();
-    void RenameFiles();
-    void DeleteFiles();
+    bool RenameDirectory();
+    bool RenameFiles();
+    bool DeleteFiles();
 
     ListedDir& m_dir;
     ChangePlan& m_plan;
     Reporter& m_reporter;
+    const std::atomic<bool>* m_stop;
+    BackupData m_data;
     std::string m_storedIn;
+    std::vector<Snapshot> m_snapshots;
+    bool m_dirRenamed = false;
+    std::vector<bool> m_fileRenamed;  // per planned file rename
     bool m_reportedApplying = false;
     bool m_attempted = false;
 };
 
-template <typename Lists, typename Writer>
-bool Applier::WriteLists(const Lists& lists, const std::vector<bool>& changed, bool all, Writer writer) {
+template <typename Lists>
+bool Applier::ListsWritable(const Lists& lists, const std::vector<bool>& changed, bool all) {
     for (std::size_t i = 0; i < lists.size(); ++i) {
-        if (!all && !(i < changed.size() && changed[i])) continue;
+        if (!Writes(changed, all, i)) continue;
+        if (!WithRetry(m_reporter, ChangeCode::CouldNotSaveFile, {}, lists[i].FileName(),
+                       [&] { return static_cast<bool>(CanWriteList(lists[i])); })) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <typename Lists, typename Writer>
+bool Applier::WriteLists(const Lists& lists, const std::vector<bool>& changed, bool all, BackupSource kind,
+                         Writer writer) {
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        if (!Writes(changed, all, i)) continue;
+        // The list that took the block was written whole by the store, entries and all; a
+        // playlist generated there exists only since then and is never written twice.
+        if (!m_storedIn.empty() && m_data.Source() == kind && static_cast<int>(i) == m_data.ListIndex()) {
+            continue;
+        }
         const auto& list = lists[i];
         if (!WithRetry(m_reporter, ChangeCode::CouldNotSaveFile, {}, list.FileName(),
                        [&] { return static_cast<bool>(writer(list)); })) {
@@ -280,6 +425,110 @@ bool Applier::WriteLists(const Lists& lists, const std::vector<bool>& changed, b
     return true;
 }
 
+// Every list whose entries now name the new files is written, wherever the backup data went: a
+// list left naming the old files would no longer match the release. A list the plan left as it
+// was is not written, so one that cannot be written (read-only, say) does not stop a directory
+// it has no part in.
+bool Applier::WriteChangedLists() {
+    return WriteLists(m_dir.sfvLists, m_plan.changedSfvLists, false, BackupSource::Sfv, WriteSfvList) &&
+           WriteLists(m_dir.m3uLists, m_plan.changedM3uLists, m_dir.generatePlaylist, BackupSource::M3u,
+                      WriteM3uList);
+}
+
+void Applier::TakeSnapshots() {
+    std::vector<std::string> paths;
+    for (const SfvList& list : m_dir.sfvLists) paths.push_back(list.FullPath());
+    for (const M3uList& list : m_dir.m3uLists) paths.push_back(list.FullPath());
+    paths.push_back(m_dir.backupFile ? m_dir.backupFile->FullPath()
+                                     : m_dir.DirPath() + std::string(kBackupFileName));
+    for (std::string& path : paths) {
+        Snapshot shot{std::move(path), false, {}};
+        if (platform::Stat(shot.path) != platform::PathKind::Missing) {
+            // A file that cannot be read is never written by the apply either.
+            if (!platform::ReadWholeFile(shot.path, shot.bytes)) continue;
+            shot.existed = true;
+        }
+        m_snapshots.push_back(std::move(shot));
+    }
+}
+
+// False when a file could not be given its earlier state.
+bool Applier::PutBack() {
+    bool ok = true;
+    for (const Snapshot& shot : m_snapshots) {
+        if (!shot.existed) {
+            if (platform::Stat(shot.path) == platform::PathKind::Missing) continue;
+            ok = platform::DeleteFile(shot.path).ok() && ok;
+            continue;
+        }
+        std::string now;
+        if (platform::ReadWholeFile(shot.path, now) && now == shot.bytes) continue;
+        ok = platform::WriteFileAtomic(shot.path, shot.bytes).ok() && ok;
+    }
+    return ok;
+}
+
+// The apply ends before its first rename: whatever it stored or wrote is put back.
+int Applier::StoppedBeforeRenames(int stopped) {
+    return PutBack() ? stopped : kApplyStoredNotRemoved;
+}
+
+// Stopped at the user's request between two operations: the backup data and the lists are made
+// to describe exactly the renames that were done.
+int Applier::Settle() {
+    std::unordered_map<std::string, std::string> undone;  // new name -> original
+    std::unordered_set<std::string> done;
+    for (std::size_t i = 0; i < m_plan.fileRenames.size(); ++i) {
+        const PlannedChange& change = m_plan.fileRenames[i];
+        if (m_fileRenamed[i]) {
+            done.insert(change.originalName);
+        } else {
+            undone.emplace(change.newName, change.originalName);
+        }
+    }
+    if (!m_dirRenamed && done.empty()) return StoppedBeforeRenames(kApplyStopped);
+    if (undone.empty() && (m_dirRenamed || !m_plan.HasDirRename())) return kApplyStopped;
+
+    BackupData all;
+    all.SetPlainText(m_plan.recordText);
+    if (!all.Parse()) return kApplyStopped;
+    std::string text;
+    for (const BackupRecord& record : all.Records()) {
+        const bool kept =
+            record.kind == BackupRecordKind::Directory ? m_dirRenamed : done.count(record.originalName) > 0;
+        if (kept) AppendBackupRecordText(text, record);
+    }
+    auto revert = [&](auto& lists, std::vector<bool>& changed) {
+        changed.resize(lists.size(), false);
+        for (std::size_t i = 0; i < lists.size(); ++i) {
+            for (std::size_t e = 0; e < lists[i].EntryCount(); ++e) {
+                const auto it = undone.find(lists[i].Entries()[e].Text());
+                if (it == undone.end()) continue;
+                if constexpr (std::is_same_v<std::decay_t<decltype(lists[i])>, SfvList>) {
+                    lists[i].SetEntry(std::string_view(it->second), std::nullopt, e);
+                } else {
+                    lists[i].ReplaceEntry(it->second, e);
+                }
+                changed[i] = true;
+            }
+        }
+    };
+    revert(m_dir.sfvLists, m_plan.changedSfvLists);
+    revert(m_dir.m3uLists, m_plan.changedM3uLists);
+
+    // Stored again where it was: a restore then finds records for the renames done, and no other.
+    BackupData part;
+    part.SetPlainText(text);
+    if (m_storedIn.empty() || !EncodeVerified(part)) return kApplyStopped;
+    const BackupSource source = m_data.Source();
+    const int listIndex = m_data.ListIndex();
+    BackupStore store(m_dir, part);
+    WithRetry(m_reporter, ChangeCode::CouldNotSaveFile, {}, m_storedIn,
+              [&] { return !store.store(source, listIndex).empty(); });
+    WriteChangedLists();
+    return kApplyStopped;
+}
+
 void Applier::Applying() {
     m_attempted = true;
     if (m_reportedApplying) return;
@@ -287,8 +536,10 @@ void Applier::Applying() {
     m_reporter.Report(ChangeCode::ApplyingChanges, m_dir.DirPath());
 }
 
-void Applier::RenameDirectory() {
-    if (!m_plan.HasDirRename()) return;
+// False when a stop came first.
+bool Applier::RenameDirectory() {
+    if (!m_plan.HasDirRename()) return true;
+    if (StopRequested()) return false;
     Applying();
     const std::string parent = ParentPath(m_dir.DirPath());
     const std::string from = parent + m_plan.dirOriginalName;
@@ -296,16 +547,19 @@ void Applier::RenameDirectory() {
     if (!WithRetry(m_reporter, ChangeCode::CouldNotRenameDir, from, {},
                    [&] { return static_cast<bool>(platform::MoveNoReplace(from, to)); })) {
         // Given up: the files are renamed inside the directory that kept its name.
-        return;
+        return true;
     }
     m_dir.formerName = m_plan.dirOriginalName;
+    m_dirRenamed = true;
     m_dir.SetPath(to + "/");
     BackupStore::rebase(m_dir, to + "/");
+    return true;
 }
 
-void Applier::RenameFiles() {
+bool Applier::RenameFiles() {
     const std::string base = m_dir.DirPath();
-    for (const PlannedChange& change : m_plan.fileRenames) {
+    for (std::size_t i = 0; i < m_plan.fileRenames.size(); ++i) {
+        const PlannedChange& change = m_plan.fileRenames[i];
         // A special rule may move the file that holds the backup data to a kind of file that is
         // never searched for it; that rename is given up so the data stays findable.
         if (!m_storedIn.empty() && change.originalName == m_storedIn &&
@@ -314,15 +568,17 @@ void Applier::RenameFiles() {
                               std::string(KeptReasonText(KeptReason::HoldsBackupData)));
             continue;
         }
+        if (StopRequested()) return false;
         Applying();
         const std::string from = base + change.originalName;
         const std::string to = base + change.newName;
-        WithRetry(m_reporter, ChangeCode::CouldNotRenameFile, from, {},
-                  [&] { return static_cast<bool>(platform::MoveNoReplace(from, to)); });
+        m_fileRenamed[i] = WithRetry(m_reporter, ChangeCode::CouldNotRenameFile, from, {},
+                                     [&] { return static_cast<bool>(platform::MoveNoReplace(from, to)); });
     }
+    return true;
 }
 
-void Applier::DeleteFiles() {
+bool Applier::DeleteFiles() {
     const std::string base = m_dir.DirPath();
     for (const std::string& name : m_plan.deletions) {
         // The file that now holds the backup data is never deleted after it.
@@ -331,6 +587,7 @@ void Applier::DeleteFiles() {
                               std::string(KeptReasonText(KeptReason::HoldsBackupData)));
             continue;
         }
+        if (StopRequested()) return false;
         Applying();
         const std::string path = base + name;
         WithRetry(m_reporter, ChangeCode::CouldNotDeleteFile, path, {}, [&] {
@@ -339,31 +596,32 @@ void Applier::DeleteFiles() {
             return s.ok() || s.error == ENOENT;
         });
     }
+    return true;
 }
 
 int Applier::Run(int prepareBackupTo) {
     m_dir.integrity.listingCurrent = false;
-    BackupData data;
-    data.SetPlainText(m_plan.recordText);
-    const bool hasRecords = !m_plan.recordText.empty();
-    if (hasRecords) {
-        BackupStore store(m_dir, data);
+    m_fileRenamed.assign(m_plan.fileRenames.size(), false);
+    if (StopRequested()) return kApplyStopped;
+    // Nothing is stored before every list the plan writes is known to take its new entries; the
+    // store finds its own place among the lists that can be written.
+    if (!ListsWritable(m_dir.sfvLists, m_plan.changedSfvLists, false) ||
+        !ListsWritable(m_dir.m3uLists, m_plan.changedM3uLists, m_dir.generatePlaylist)) {
+        return kApplyListsUnwritable;
+    }
+    TakeSnapshots();
+    m_data.SetPlainText(m_plan.recordText);
+    if (!m_plan.recordText.empty()) {
+        BackupStore store(m_dir, m_data);
         const int stored = store.chooseAndStore(prepareBackupTo, m_reporter);
         if (stored == -2) return -2;
         if (stored != 1) return -1;
         m_storedIn = store.StoredIn();
     }
+    if (!WriteChangedLists()) return StoppedBeforeRenames(kApplyListsUnwritable);
+    if (StopRequested()) return StoppedBeforeRenames(kApplyStopped);
 
-    // Every list whose entries now name the new files is written, wherever the backup data went:
-    // a list left naming the old files would no longer match the release. The list that took the
-    // block was written whole by the store; a list the plan left as it was is not written again,
-    // so one that cannot be written (read-only, say) does not stop a directory it has no part in.
-    if (!WriteLists(m_dir.sfvLists, m_plan.changedSfvLists, false, WriteSfvList)) return -3;
-    if (!WriteLists(m_dir.m3uLists, m_plan.changedM3uLists, m_dir.generatePlaylist, WriteM3uList)) return -3;
-
-    RenameDirectory();
-    RenameFiles();
-    DeleteFiles();
+    if (!RenameDirectory() || !RenameFiles() || !DeleteFiles()) return Settle();
     if (m_attempted) m_reporter.Report(ChangeCode::Done);
     return 1;
 }
@@ -391,8 +649,29 @@ void ChangePlan::Clear() {
 }
 
 bool ChangePlan::IsPlannedName(std::string_view fullName) const {
-    return std::any_of(fileRenames.begin(), fileRenames.end(),
-                       [&](const PlannedChange& c) { return platform::IEquals(c.newName, fullName); });
+    return m_plannedNames.Contains(fullName);
+}
+
+bool ChangePlan::IsRecordedName(std::string_view extension, std::string_view title) const {
+    return m_recordedNames.Contains(extension, title);
+}
+
+void ChangePlan::AddRecord(std::string_view record) {
+    recordText += record;
+    m_recordedNames.AddRecords(record);
+}
+
+void ChangePlan::RenameSpecialFile(const std::string& fullName, const std::string& target) {
+    AddRecord(BackupRecordText({BackupRecordKind::TempFile, fullName, target, 0}));
+    fileRenames.push_back({fullName, target});
+    m_plannedNames.Add(target);
+    nothingToDo = false;
+}
+
+void ChangePlan::Keep(KeptName name) {
+    std::string key = (name.isDirectory ? "d" : "f") + name.name;
+    m_keptIndex.try_emplace(std::move(key), kept.size());
+    kept.push_back(std::move(name));
 }
 
 void ChangePlan::KeepFile(std::string_view fullName) {
@@ -404,11 +683,12 @@ void ChangePlan::RenameFile(std::string_view fullName, std::string_view newFullN
     // A name the backup data cannot hold could never be given back by a restore.
     if (!IsStorableBackupName(fullName) || !IsStorableBackupName(newFullName)) {
         KeepFile(fullName);
-        kept.push_back({std::string(fullName), false, KeptReason::Unstorable});
+        Keep({std::string(fullName), false, KeptReason::Unstorable});
         return;
     }
     fileRenames.push_back({std::string(fullName), std::string(newFullName)});
-    recordText += record;
+    m_plannedNames.Add(newFullName);
+    AddRecord(record);
     nothingToDo = false;
 }
 
@@ -420,12 +700,12 @@ void ChangePlan::KeepDir(std::string_view name) {
 void ChangePlan::RenameDir(std::string_view name, std::string_view newName, std::string_view record) {
     if (!IsStorableBackupName(name) || !IsStorableBackupName(newName)) {
         KeepDir(name);
-        kept.push_back({std::string(name), true, KeptReason::Unstorable});
+        Keep({std::string(name), true, KeptReason::Unstorable});
         return;
     }
     dirOriginalName.assign(name);
     dirNewName.assign(newName);
-    recordText += record;
+    AddRecord(record);
     nothingToDo = false;
 }
 
@@ -442,14 +722,12 @@ void ChangePlan::LeftUnchanged(std::string_view fullName, bool isDirectory, Name
             reason = KeptReason::NotAName;
             break;
     }
-    kept.push_back({std::string(fullName), isDirectory, reason});
+    Keep({std::string(fullName), isDirectory, reason});
 }
 
 const KeptName* ChangePlan::KeptFor(std::string_view name, bool isDirectory) const {
-    for (const KeptName& k : kept) {
-        if (k.isDirectory == isDirectory && k.name == name) return &k;
-    }
-    return nullptr;
+    const auto it = m_keptIndex.find((isDirectory ? "d" : "f") + std::string(name));
+    return it == m_keptIndex.end() ? nullptr : &kept[it->second];
 }
 
 int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, int maximum,
@@ -497,8 +775,9 @@ int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings
     return subdirs;
 }
 
-int ApplyPlan(ListedDir& dir, ChangePlan& plan, int prepareBackupTo, Reporter& reporter) {
-    Applier applier(dir, plan, reporter);
+int ApplyPlan(ListedDir& dir, ChangePlan& plan, int prepareBackupTo, Reporter& reporter,
+              const std::atomic<bool>* stopRequested) {
+    Applier applier(dir, plan, reporter, stopRequested);
     return applier.Run(prepareBackupTo);
 }
 

@@ -3,14 +3,17 @@
 // (backup data stored first, then the lists, then the renames and deletions).
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "content/listeddir.h"
 #include "content/reporter.h"
 #include "rename/nameplan.h"
 #include "rename/namerules.h"
+#include "rename/nameset.h"
 #include "rename/renameoptions.h"
 #include "rename/specialfilerules.h"
 
@@ -46,13 +49,18 @@ public:
     void Clear();
 
     bool IsPlannedName(std::string_view fullName) const override;
-    const std::string& RecordText() const override { return recordText; }
+    bool IsRecordedName(std::string_view extension, std::string_view title) const override;
     void KeepFile(std::string_view fullName) override;
     void RenameFile(std::string_view fullName, std::string_view newFullName,
                     std::string_view record) override;
     void KeepDir(std::string_view name) override;
     void RenameDir(std::string_view name, std::string_view newName, std::string_view record) override;
     void LeftUnchanged(std::string_view fullName, bool isDirectory, NameProblem problem) override;
+
+    // A rename by a special-file rule, after those of the name rules, with its record.
+    void RenameSpecialFile(const std::string& fullName, const std::string& target);
+    // A name that needed a change and keeps the one it has.
+    void Keep(KeptName name);
 
     bool HasDirRename() const { return !dirNewName.empty(); }
     // The reason recorded for a file or directory name that was left unchanged, if any.
@@ -68,7 +76,7 @@ public:
     std::vector<std::string> unchangedFiles;
     // Files to delete by a delete rule, each under its name on disk.
     std::vector<std::string> deletions;
-    // Names that needed a change and could not get one.
+    // Names that needed a change and could not get one (added through Keep).
     std::vector<KeptName> kept;
     // Per SFV list and per playlist of the directory: an entry was pointed at a new name.
     std::vector<bool> changedSfvLists;
@@ -76,6 +84,14 @@ public:
     // The backup records, in order of creation: files, the directory, special files.
     std::string recordText;
     bool nothingToDo = true;
+
+private:
+    void AddRecord(std::string_view record);
+
+    // Looked up for every name planned; kept beside the lists above, which they index.
+    NameSet m_plannedNames;
+    RecordedNames m_recordedNames;
+    std::unordered_map<std::string, std::size_t> m_keptIndex;
 };
 
 // What planning needs besides the directory; the pointers may be null (no group tags, no rules).
@@ -91,9 +107,20 @@ struct PlanSettings {
 int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, int maximum,
                   RenameOptions options, bool checkOnly, Reporter& reporter);
 
-// Carries the plan out: 1 done; -1 the backup data could not be built, -2 it could not be stored
-// (nothing changed in either case); -3 a list could not be written and the user gave up (the
-// backup data is stored, nothing renamed). prepareBackupTo: 0 SFV, 1 M3U, 2 "_kestrow.backup".
-int ApplyPlan(ListedDir& dir, ChangePlan& plan, int prepareBackupTo, Reporter& reporter);
+// Results of ApplyPlan besides 1 (done), -1 (the backup data could not be built) and -2 (it
+// could not be stored); nothing is changed in either of those two.
+// The apply stopped before its first rename and what it had stored could not all be put back.
+inline constexpr int kApplyStoredNotRemoved = -3;
+// A list the plan writes could not be written and the user gave up: nothing was changed (any
+// backup data or list already written was put back as it was).
+inline constexpr int kApplyListsUnwritable = -4;
+// Stopped at the user's request: the operation under way was finished, none after it begun; the
+// backup data and the lists describe exactly the renames that were done.
+inline constexpr int kApplyStopped = -5;
+
+// Carries the plan out. prepareBackupTo: 0 SFV, 1 M3U, 2 "_kestrow.backup". stopRequested, when
+// given, is looked at before every operation.
+int ApplyPlan(ListedDir& dir, ChangePlan& plan, int prepareBackupTo, Reporter& reporter,
+              const std::atomic<bool>* stopRequested = nullptr);
 
 }  // namespace kestrow

@@ -1,5 +1,6 @@
 // What the name rules need from the change plan of the directory they work on: the names
-// already planned, the backup records written so far, and the place where each result goes.
+// already planned, the names the backup records written so far carry, and the place where each
+// result goes.
 #pragma once
 
 #include <string>
@@ -21,8 +22,9 @@ public:
     // True when fullName (compared without regard to case) is already the planned new name of
     // another file of the directory.
     virtual bool IsPlannedName(std::string_view fullName) const = 0;
-    // The backup records of the plan so far, concatenated in order of creation.
-    virtual const std::string& RecordText() const = 0;
+    // True when a backup record of the plan carries exactly this name: extension ("." + the
+    // file's extension, or empty) and title, compared as written.
+    virtual bool IsRecordedName(std::string_view extension, std::string_view title) const = 0;
 
     virtual void KeepFile(std::string_view fullName) = 0;
     // record is the file's backup record; the plan appends it to the record text.

@@ -326,39 +326,48 @@ std::string NameRules::ApplyNameRules(std::string_view name, std::string_view ex
 }
 
 // Numbers the name until one candidate passes every check at once: the disk, the plan and the
-// record text. A number chosen against the record text is checked against the disk again.
+// records. A number chosen against the records is checked against the disk again.
 std::optional<std::string> NameRules::FreeTitle(const NameChars& base, const NameChars& keptEnd,
                                                 std::string_view extension, bool isDirectory, int maximum,
-                                                std::string_view original) const {
+                                                std::string_view original) {
     const int room = maximum - static_cast<int>(platform::CharCount(extension)) - Length(keptEnd);
-    bool recordForm = false;  // numbers end in '_' once the record text has refused a name
-    int k = 0;
-    while (k <= kMaxCollisionNumber) {
+    std::string key = EncodeName(base);
+    key.append(1, '\0').append(EncodeName(keptEnd)).append(1, '\0').append(extension);
+    key.append(1, isDirectory ? 'd' : 'f').append(std::to_string(room));
+    auto [slot, fresh] = m_numbering.try_emplace(std::move(key));
+    Numbering& state = slot->second;
+    // A name passed over as taken may be this entry's own, which is free for it alone.
+    if (!fresh && state.passed.Contains(std::string(original))) state = Numbering();
+
+    while (state.k <= kMaxCollisionNumber) {
         NameChars trial = base;
-        if (k > 0) {
-            const NameChars digits = Ascii(std::to_string(k));
+        if (state.k > 0) {
+            const NameChars digits = Ascii(std::to_string(state.k));
             const int n = Length(digits);
-            if (!isDirectory && !recordForm && Length(base) + n <= room) {
+            if (!isDirectory && !state.recordForm && Length(base) + n <= room) {
                 trial = base + digits;
             } else {
                 trial = base.substr(0, At(std::max(0, Length(base) - (n + 1)))) + digits;
-                if (recordForm) trial += U'_';
+                if (state.recordForm) trial += U'_';
             }
         }
         // Only a name too short to give up a character for the number grows; larger numbers
         // would grow it further.
         if (Length(trial) > room) return std::nullopt;
         const std::string title = EncodeName(trial + keptEnd);
-        if (IsTaken(title + std::string(extension), isDirectory, original)) {
-            ++k;
+        const std::string fullName = title + std::string(extension);
+        if (IsTaken(fullName, isDirectory, state.k > 0, original)) {
+            state.passed.Add(fullName);
+            ++state.k;
             continue;
         }
-        if (m_plan->RecordText().find(std::string(extension) + ";" + title) != std::string::npos) {
-            if (recordForm) {
-                ++k;
+        if (m_plan->IsRecordedName(extension, title)) {
+            state.passed.Add(fullName);
+            if (state.recordForm) {
+                ++state.k;
             } else {
-                recordForm = true;
-                k = 1;
+                state.recordForm = true;
+                state.k = 1;
             }
             continue;
         }
@@ -367,14 +376,19 @@ std::optional<std::string> NameRules::FreeTitle(const NameChars& base, const Nam
     return std::nullopt;
 }
 
-bool NameRules::IsTaken(const std::string& fullName, bool isDirectory, std::string_view original) const {
+bool NameRules::IsTaken(const std::string& fullName, bool isDirectory, bool numbered,
+                        std::string_view original) {
     if (platform::IEquals(fullName, original)) return false;  // the entry's own name
     if (isDirectory) {
-        // A file beside the directory blocks its new name as surely as a directory does.
-        return m_parent && (m_parent->FindSubdir(fullName) == 0 || m_parent->GetFile(fullName) != nullptr);
+        if (!m_parent) return false;
+        // A file beside the directory blocks its new name as surely as a directory does. The
+        // plain name is looked up directly; a set of the siblings pays only once numbers are tried.
+        if (!numbered) return m_parent->FindSubdir(fullName) == 0 || m_parent->GetFile(fullName) != nullptr;
+        if (!m_parentNames) m_parentNames = NameSet::Of(*m_parent);
+        return m_parentNames->Contains(fullName);
     }
-    return m_dir->GetFile(fullName) != nullptr || m_dir->FindSubdir(fullName) == 0 ||
-           m_plan->IsPlannedName(fullName);
+    if (!m_dirNames) m_dirNames = NameSet::Of(*m_dir);
+    return m_dirNames->Contains(fullName) || m_plan->IsPlannedName(fullName);
 }
 
 std::string NameRules::Unchanged(const std::string& original, bool isDirectory,

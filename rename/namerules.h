@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "content/dircontents.h"
 #include "rename/namechars.h"
 #include "rename/nameplan.h"
+#include "rename/nameset.h"
 #include "rename/renameoptions.h"
 
 namespace kestrow {
@@ -46,10 +48,19 @@ public:
                                int maximum);
 
 private:
+    // How far the numbering of one base has gone. Names only ever become taken while a
+    // directory is planned, so the next name with the same base goes on from here instead of
+    // trying every number again.
+    struct Numbering {
+        int k = 0;
+        bool recordForm = false;  // numbers end in '_' once a record has refused a name
+        NameSet passed;           // every candidate passed over so far
+    };
+
     std::optional<std::string> FreeTitle(const NameChars& base, const NameChars& keptEnd,
                                          std::string_view extension, bool isDirectory, int maximum,
-                                         std::string_view original) const;
-    bool IsTaken(const std::string& fullName, bool isDirectory, std::string_view original) const;
+                                         std::string_view original);
+    bool IsTaken(const std::string& fullName, bool isDirectory, bool numbered, std::string_view original);
     std::string Unchanged(const std::string& original, bool isDirectory, std::optional<NameProblem> problem);
 
     RenameOptions m_options;
@@ -57,6 +68,11 @@ private:
     const DirContents* m_dir;
     const DirContents* m_parent;
     NamePlan* m_plan;
+    // Built on first use: the directory's names, and the parent's once the directory's own
+    // name needs a number.
+    std::optional<NameSet> m_dirNames;
+    std::optional<NameSet> m_parentNames;
+    std::unordered_map<std::string, Numbering> m_numbering;
 };
 
 }  // namespace kestrow

@@ -182,6 +182,18 @@ TEST(TerminalQuestionerTest, PoliciesAnswerWithoutReading) {
     }
 }
 
+TEST(TerminalQuestionerTest, AMessageThatOnlyInformsIsShownWhateverTheAnswers) {
+    test::TempDir tmp;
+    for (AnswerPolicy policy : {AnswerPolicy::Yes, AnswerPolicy::No, AnswerPolicy::Ask}) {
+        Pipe in;
+        std::FILE* out = std::fopen((tmp / "out").c_str(), "w");
+        TerminalQuestioner q(policy, false, nullptr, in.fds[0], ::fileno(out));
+        EXPECT_EQ(q.Ask("line too long", "Warning !", Buttons::Ok, platform::Icon::Exclamation), Answer::Ok);
+        std::fclose(out);
+        EXPECT_EQ(test::ReadFile(tmp / "out"), "Warning !: line too long\n");
+    }
+}
+
 TEST(TerminalQuestionerTest, CancelRefusesAWaitingQuestion) {
     Pipe in;
     std::atomic<bool> cancel{true};

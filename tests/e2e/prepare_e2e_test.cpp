@@ -110,6 +110,9 @@ protected:
         return dir;
     }
 
+    // Each list names the files on disk, and a check finds nothing missing or corrupt.
+    void ExpectCleanCheck(const std::string& folder, const std::string& name);
+
     TempDir tmp;
     const std::string m_cli = test::CliPath();
     std::map<std::string, std::string> m_settings;
@@ -577,24 +580,225 @@ TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
     for (const Track& t : tracks) EXPECT_EQ(ReadFile(dir + "/" + t.name), t.bytes) << t.name;
 }
 
-// No list may go on naming files that are renamed under it.
-TEST_F(PrepareTest, AReadOnlyListStopsTheApplyBeforeAnyRename) {
-    const std::string name = "ReadOnly-2007-GRP";
-    const std::string dir = Release(name, LongTracks("an_artist_with_a_long_name", 2));
+void PrepareTest::ExpectCleanCheck(const std::string& folder, const std::string& name) {
+    EXPECT_TRUE(ListsMatchDisk(folder)) << name;
+    // The backup data now held makes the check end early (status 1) after the files are verified.
+    const CliResult check = Cli("-C --yes " + Quote(name));
+    EXPECT_EQ(CountOf(check.out, " ===> CRC OK"), CountOf(check.out, "== CRC checking: ")) << check.out;
+    EXPECT_EQ(CountOf(check.out, "<---*WARNING*!!"), 0u) << check.out;
+}
+
+// A directory whose lists cannot all take their new entries keeps every name, every list and no
+// backup data; a playlist generated to hold the block is written once, whole, with the rest.
+struct LossCase {
+    const char* title;
+    const char* backupTo;
+    bool generate;
+    const char* readOnly;  // list made read-only, or ""
+    bool splitLine;        // the SFV holds a line the reader has to split
+    bool applied;          // else stopped before storing anything
+};
+
+void PrintTo(const LossCase& c, std::ostream* os) {
+    *os << c.title;
+}
+
+class LossE2eTest : public PrepareTest, public ::testing::WithParamInterface<LossCase> {};
+
+TEST_P(LossE2eTest, ListsAreFoundWritableBeforeTheBackupDataIsStored) {
+    const LossCase& c = GetParam();
+    const std::string name = "Losses-2007-GRP";
+    const std::string dir = Release(name, LongTracks("an_artist_with_a_long_name", 2), true, !c.generate);
     WriteFile(dir + "/release.nfo", "nfo");
-    ASSERT_EQ(::chmod((dir + "/album.m3u").c_str(), 0444), 0);
+    if (c.splitLine) {
+        WriteFile(dir + "/album.sfv", "; " + std::string(5000, 'x') + "\r\n" + ReadFile(dir + "/album.sfv"));
+    }
+    if (*c.readOnly) {
+        ASSERT_EQ(::chmod((dir + "/" + c.readOnly).c_str(), 0444), 0);
+    }
     const std::set<std::string> before = Names(dir);
-    const std::string m3u = ReadFile(dir + "/album.m3u");
-    Set("prepareBackupTo", "0");
+    const std::string sfv = ReadFile(dir + "/album.sfv");
+    Set("prepareBackupTo", c.backupTo);
+    Set("PrepareGenerateM3U", c.generate ? "1" : "0");
 
     const CliResult r = Cli("-P --yes " + name);
-    EXPECT_TRUE(HasLine(r, "Backupdata has been stored in: album.sfv")) << r.out;
-    EXPECT_TRUE(HasLine(r, "Could not save to file album.m3u")) << r.out;
-    EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 0u) << r.out;
-    EXPECT_EQ(Names(dir), before);
-    EXPECT_EQ(ReadFile(dir + "/album.m3u"), m3u);
-    ::chmod((dir + "/album.m3u").c_str(), 0644);
+    EXPECT_EQ(CountOf(r.out, "no changes made!"), c.applied ? 0u : 1u) << r.out;
+    if (c.applied) {
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_TRUE(HasLine(r, "Backupdata has been stored in: album.m3u")) << r.out;
+        EXPECT_EQ(CountOf(r.out, "Could not save to file "), 0u) << r.out;
+        EXPECT_EQ(CountOf(ReadFile(dir + "/album.m3u"), "[V100"), 1u);
+        ExpectCleanCheck(dir, name);
+    } else {
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_TRUE(HasLine(r, "* Progress in dir " + dir + "/ ABORTED, no changes made!")) << r.out;
+        EXPECT_EQ(CountOf(r.out, "Backupdata has been stored in: "), 0u) << r.out;
+        EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 0u) << r.out;
+        EXPECT_EQ(Names(dir), before);
+        EXPECT_EQ(ReadFile(dir + "/album.sfv"), sfv);
+    }
+    if (*c.readOnly) ::chmod((dir + "/" + c.readOnly).c_str(), 0644);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Losses, LossE2eTest,
+    ::testing::Values(LossCase{"ReadOnlyPlaylist", "0", false, "album.m3u", false, false},
+                      LossCase{"SplitLineInTheSfv", "2", false, "", true, false},
+                      LossCase{"GeneratedPlaylistTakesTheBlock", "1", true, "", false, true},
+                      LossCase{"ReadOnlySfvFallsBackToTheGeneratedPlaylist", "0", true, "album.sfv", false,
+                               false}),
+    [](const auto& info) { return std::string(info.param.title); });
+
+// Every list that names a file follows its rename: several lists, a case twin beside a listed
+// file, a special-file rule.
+struct ListCase {
+    const char* title;
+    std::vector<std::string> sfvLists;
+    std::vector<std::string> m3uLists;
+    bool caseTwin;
+    bool specialRename;
+};
+
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.title;
+}
+
+class ListE2eTest : public PrepareTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListE2eTest, EveryListNamesTheFilesAsTheyAreNow) {
+    const ListCase& c = GetParam();
+    const std::string name = "Lists-2006-GRP";
+    const std::string dir = tmp / ("lib/" + name);
+    MakeDirs(dir);
+    std::vector<Track> tracks{{"01-a.mp3", "first"}, {"04-song_long_name-grp.mp3", "listed"}};
+    std::string sfv, m3u;
+    for (const Track& t : tracks) {
+        WriteFile(dir + "/" + t.name, t.bytes);
+        sfv += t.name + " " + CrcOf(t.bytes) + "\r\n";
+        m3u += t.name + "\r\n";
+    }
+    for (const auto& list : c.sfvLists) WriteFile(dir + "/" + list, sfv);
+    for (const auto& list : c.m3uLists) WriteFile(dir + "/" + list, m3u);
+    WriteFile(dir + "/release.nfo", "nfo");
+    if (c.caseTwin) WriteFile(dir + "/04-SONG_long_name-grp.mp3", "not listed");
+    if (c.specialRename) {
+        Set("DeleteTempFiles", "1");
+        m_rules = {"REN: 01-a.mp3 -> 01-renamed.mp3"};
+    }
+    Set("TruncateMaxChars", "20");
+
+    const CliResult r = Cli("-P --yes " + name);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
+    EXPECT_FALSE(Names(dir).count("04-song_long_name-grp.mp3"));
+    for (const auto& list : c.sfvLists)
+        EXPECT_EQ(CountOf(ReadFile(dir + "/" + list), "04-song_long_name"), 0u);
+    for (const auto& list : c.m3uLists)
+        EXPECT_EQ(CountOf(ReadFile(dir + "/" + list), "04-song_long_name"), 0u);
+    if (c.specialRename) {
+        EXPECT_TRUE(Names(dir).count("01-renamed.mp3"));
+        EXPECT_EQ(CountOf(ReadFile(dir + "/" + c.sfvLists[0]), "01-renamed.mp3 "), 1u);
+    }
+    ExpectCleanCheck(dir, name);
+    // The backup data gives back every name, the special rename's included.
+    RestoreByHand(dir);
+    for (const Track& t : tracks) EXPECT_EQ(ReadFile(dir + "/" + t.name), t.bytes) << t.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ListE2eTest,
+    ::testing::Values(ListCase{"TwoSfvLists", {"00-a.sfv", "00-b.sfv"}, {"00-a.m3u"}, false, false},
+                      ListCase{"TwoPlaylists", {"00-a.sfv"}, {"00-a.m3u", "00-b.m3u"}, false, false},
+                      ListCase{"CaseTwinBesideTheListedFile", {"00-a.sfv"}, {"00-a.m3u"}, true, false},
+                      ListCase{"SpecialFileRename", {"00-a.sfv"}, {"00-a.m3u"}, false, true}),
+    [](const auto& info) { return std::string(info.param.title); });
+
+// Ctrl-C while the files are being checked: the directory is neither changed nor tagged.
+TEST_F(PrepareTest, AnAbortBeforeTheApplyChangesNothing) {
+    const std::string name = "Abort-2010-GRP";
+    const std::string dir = Release(name, LongTracks("aborted_artist_name", 3));
+    WriteFile(dir + "/release.nfo", "nfo");
+    Set("ConfirmChanges", "0");
+    Set("GeneratePrepareTagline", "1");
+    const std::set<std::string> before = Names(dir);
+    const std::string sfv = ReadFile(dir + "/album.sfv");
+
+    const CliResult r =
+        test::RunCli(tmp, "--color=never --settings " + Quote(WriteSettings()) + " -P " + name,
+                     "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) +
+                         " KESTROW_KILL_SIGNAL=INT KESTROW_KILL_ON_OPEN=_it_is_3-grp.mp3");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(CountOf(r.out, "USER ABORTED!"), 1u) << r.out;
+    EXPECT_EQ(CountOf(r.out, "Backupdata has been stored in: "), 0u) << r.out;
+    EXPECT_EQ(Names(dir), before);
+    EXPECT_EQ(ReadFile(dir + "/album.sfv"), sfv);
+}
+
+// Ctrl-C during the apply: the operation under way finishes, nothing after it starts, and the
+// backup data and lists describe exactly the renames done. Interrupted at every operation in turn.
+class AbortE2eTest : public PrepareTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(AbortE2eTest, AnAbortInTheApplyLeavesDataThatDescribesWhatWasDone) {
+    const std::string name = "Abort-2010-GRP";
+    const auto tracks = LongTracks("aborted_artist_name", 3);
+    Set("prepareBackupTo", GetParam());
+    Set("ConfirmChanges", "0");
+    Set("GeneratePrepareTagline", "1");
+    const std::string settings = WriteSettings();
+
+    bool finished = false;
+    int partial = 0;
+    for (int at = 1; at <= 40 && !finished; ++at) {
+        SCOPED_TRACE("interrupted at call " + std::to_string(at));
+        ASSERT_EQ(std::system(("rm -rf " + Quote(tmp / "lib") + " && mkdir " + Quote(tmp / "lib")).c_str()),
+                  0);
+        const std::string dir = Release(name, tracks);
+        WriteFile(dir + "/release.nfo", "nfo");
+        const std::string oldSfv = ReadFile(dir + "/album.sfv");
+        const CliResult r =
+            test::RunCli(tmp, "--color=never --settings " + Quote(settings) + " -P " + name,
+                         "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) +
+                             " KESTROW_KILL_SIGNAL=INT KESTROW_KILL_AT=" + std::to_string(at));
+        finished = CountOf(r.out, "USER ABORTED!") == 0;
+        if (finished) {
+            EXPECT_EQ(r.status, 0) << r.out;
+            continue;
+        }
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(CountOf(r.out, "USER ABORTED!"), 1u) << r.out;
+        for (const auto& n : Names(dir)) EXPECT_EQ(n.find("[KSTW]"), std::string::npos) << n;
+
+        ListedDir listed(dir);
+        listed.LoadLists();
+        BackupData data;
+        test::RecordingReporter quiet(1);
+        findBackupData(listed, data, false, quiet);
+        std::map<std::string, std::string> newOf;
+        for (const auto& rec : data.Records()) newOf[rec.originalName] = rec.newName;
+        if (data.NoBackupData()) {
+            EXPECT_EQ(ReadFile(dir + "/album.sfv"), oldSfv) << r.out;
+        }
+        std::size_t renamed = 0;
+        for (const Track& t : tracks) {
+            const bool recorded = newOf.count(t.name) > 0;
+            EXPECT_EQ(test::Exists(dir + "/" + t.name), !recorded) << t.name;
+            if (recorded) {
+                EXPECT_TRUE(test::Exists(dir + "/" + newOf[t.name])) << t.name;
+                ++renamed;
+            }
+        }
+        EXPECT_EQ(CountOf(r.out, "======= DONE! ======="), renamed == tracks.size() ? 1u : 0u) << r.out;
+        if (renamed < tracks.size()) ++partial;
+        EXPECT_TRUE(ListsMatchDisk(dir)) << r.out;
+    }
+    EXPECT_TRUE(finished);
+    // Interrupted in the store, the list writes or a rename before the last one.
+    EXPECT_GE(partial, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, AbortE2eTest, ::testing::Values("0", "2"), [](const auto& info) {
+    return std::string(info.param[0] == '0' ? "Sfv" : "BackupFile");
+});
 
 // The first SFV list read-only: the block goes into the second only; Windows paths stay as written.
 TEST_F(PrepareTest, TwoSfvListsTakeTheBlockOnceAndKeepWindowsPaths) {

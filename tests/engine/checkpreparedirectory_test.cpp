@@ -152,9 +152,10 @@ TEST_F(PassTest, ApplyFailuresAreLoggedAndTheTaglineStillRuns) {
         {-1, "* INTERNAL ERROR: Failed to CREATE valid Backupdata for dir " + root +
                  " Progress ABORTED, no changes made!"},
         {-3, "* Progress in dir " + root +
-                 " ABORTED, no changes made!. You need to manually REMOVE the stored backupdata!"},
+                 " ABORTED before any rename. You need to manually REMOVE the stored backupdata!"},
+        {-4, "* Progress in dir " + root + " ABORTED, no changes made!"},
         {1, ""},
-        {-4, ""},
+        {-6, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.apply);
@@ -412,6 +413,21 @@ TEST_F(PassTest, AbortDuringCheckStopsTheWalk) {
     steps.scripts["B"].onCheck = [&] { control.abortRequested = true; };
     Run(root);
     EXPECT_EQ(Count(steps.calls, "check A flags=1"), 0);
+    EXPECT_EQ(Count(host.LogTexts(), "USER ABORTED!"), 1);
+}
+
+// Once the directory was checked, an abort keeps the apply and the tagline from starting and is
+// logged as a refusal is.
+TEST_F(PassTest, AbortDuringCheckPreventsTheApplyAndTheTagline) {
+    std::string root = Tree({});
+    steps.scripts["root"] = test::Script(1, 0, false);
+    steps.scripts["root"].onCheck = [&] { control.abortRequested = true; };
+    EXPECT_EQ(Run(root), 0);
+    for (const auto& call : steps.calls) {
+        EXPECT_TRUE(call.find("apply") == std::string::npos && call.find("tagline") == std::string::npos)
+            << call;
+    }
+    EXPECT_EQ(host.LogTexts().back(), "USER ABORTED!");
     EXPECT_EQ(Count(host.LogTexts(), "USER ABORTED!"), 1);
 }
 

@@ -21,7 +21,12 @@ TEST(Text, CaseBlindComparisonCoversAsciiAndLatin1) {
         {"\xC3\x97", "\xC3\xB7", false},  // multiplication and division signs do not fold
         {"", "", true},
     };
-    for (const auto& c : cases) EXPECT_EQ(IEquals(c.a, c.b), c.equal) << c.a << " vs " << c.b;
+    for (const auto& c : cases) {
+        EXPECT_EQ(IEquals(c.a, c.b), c.equal) << c.a << " vs " << c.b;
+        // The hashing key agrees with the comparison.
+        EXPECT_EQ(FoldCase(c.a) == FoldCase(c.b), c.equal) << c.a << " vs " << c.b;
+    }
+    EXPECT_EQ(FoldCase("\xC4rger"), FoldCase("\xC3\xA4RGER"));  // a legacy byte and its UTF-8 form
 }
 
 TEST(Text, NameOrderIsCaseBlindWithBytesBreakingTies) {

@@ -53,7 +53,11 @@ public:
                    return platform::IEquals(r.to, fullName);
                });
     }
-    const std::string& RecordText() const override { return records; }
+    bool IsRecordedName(std::string_view extension, std::string_view title) const override {
+        RecordedNames names;
+        names.AddRecords(records);
+        return names.Contains(extension, title);
+    }
     void KeepFile(std::string_view n) override { kept.emplace_back(n); }
     void RenameFile(std::string_view n, std::string_view to, std::string_view record) override {
         renames.push_back({std::string(n), std::string(to)});
@@ -386,12 +390,23 @@ TEST_F(NameRulesTest, NumbersTheDirectoryAgainstItsSiblings) {
 }
 
 TEST_F(NameRulesTest, RecordTextNumbersEndInUnderscoreAndAreCheckedOnDiskAgain) {
-    for (bool onDisk : {false, true}) {
+    struct Row {
+        const char* records;
+        bool onDisk;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"<F:.txt;ab,c;.txt;old>", false, "ab1_.txt"},
+        {"<F:.txt;new;.txt;ab,c>", true, "ab2_.txt"},
+        // A record name that merely begins with the name does not take it.
+        {"<F:.txt;ab,cdef;.txt;ab,c1>", false, "ab,c.txt"},
+    };
+    for (const Row& row : rows) {
         TempDir t;
-        if (onDisk) WriteFile(t / "ab1_.txt", "");
+        if (row.onDisk) WriteFile(t / "ab1_.txt", "");
         Rules r(t.path(), kCommas, &m_tags);
-        r.plan.records = "<F:.txt;ab,cdef;.txt;old>";
-        EXPECT_EQ(r.Apply("ab.c", ".txt", false, 64), onDisk ? "ab2_.txt" : "ab1_.txt");
+        r.plan.records = row.records;
+        EXPECT_EQ(r.Apply("ab.c", ".txt", false, 64), row.expected) << row.records;
     }
 }
 
