@@ -32,6 +32,7 @@ std::optional<ListEntry> SfvList::ParseDataLine(std::string_view trimmed) {
 bool SfvList::Load(std::string* error, platform::Questioner* questioner) {
     m_loaded = false;
     m_entries.clear();
+    EntriesReordered();
     m_comments.clear();
     m_invalidLines.clear();
     bool opened =
@@ -67,7 +68,7 @@ std::string SfvList::EntryCrc(std::size_t index) const {
 bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::string_view> crc,
                        std::size_t index) {
     if ((!name && !crc) || index >= m_entries.size()) return false;
-    if (name) m_entries[index].SetText(*name);
+    if (name) SetEntryText(index, *name);
     if (crc) m_entries[index].SetCrc(*crc);
     return true;
 }
@@ -75,6 +76,7 @@ bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::
 bool SfvList::RemoveEntry(std::size_t index) {
     if (index >= m_entries.size()) return false;
     m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+    EntriesReordered();
     return true;
 }
 

@@ -109,6 +109,7 @@ int CheckPreparePass::EndOfDirectory(int passResult) {
 void CheckPreparePass::WalkSubdirectories(PrepareDirJob& job) {
     // Names may have changed while the directory was prepared.
     m_ctx.steps.Scan(job);
+    const HeldListing held(job);
     std::vector<std::string> names;
     names.reserve(job.SubdirCount());
     for (std::size_t i = 0; i < job.SubdirCount(); ++i) names.push_back(job.SubdirName(i));
