@@ -40,19 +40,23 @@ int ListFile::FindEntry(std::string_view name) const {
 
 void ListFile::SetEntryText(std::size_t index, std::string_view text) {
     const auto at = static_cast<std::uint32_t>(index);
-    if (m_indexed) {
-        auto old = std::lower_bound(m_byName.begin(), m_byName.end(), at,
-                                    [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); });
-        if (old != m_byName.end() && *old == at)
-            m_byName.erase(old);
-        else
-            m_indexed = false;
+    const auto before = [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); };
+    if (!m_indexed) {
+        m_entries[index].SetText(text);
+        return;
     }
+    const auto old = std::lower_bound(m_byName.begin(), m_byName.end(), at, before);
     m_entries[index].SetText(text);
-    if (m_indexed) {
-        m_byName.insert(std::lower_bound(m_byName.begin(), m_byName.end(), at,
-                                         [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); }),
-                        at);
+    if (old == m_byName.end() || *old != at) {
+        m_indexed = false;
+        return;
+    }
+    // The entry moves to its new place past the others; a name cut at its end mostly keeps
+    // its place, so little is moved.
+    if (old != m_byName.begin() && Before(at, *(old - 1))) {
+        std::rotate(std::lower_bound(m_byName.begin(), old, at, before), old, old + 1);
+    } else {
+        std::rotate(old, old + 1, std::lower_bound(old + 1, m_byName.end(), at, before));
     }
 }
 

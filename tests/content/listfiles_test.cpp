@@ -128,11 +128,14 @@ TEST_F(SfvListTest, FindAndSetEntries) {
     // Look-ups between changes see every change.
     EXPECT_EQ(list.FindEntry("OTHER.mp3"), -1);
     EXPECT_EQ(list.FindEntry("RENAMED.MP3"), 2);
-    EXPECT_TRUE(list.SetEntry("other.mp3", std::nullopt, 1));
+    EXPECT_TRUE(list.SetEntry("other.mp3", std::nullopt, 1));  // moves ahead of the others
     EXPECT_EQ(list.FindEntry("track.MP3"), 0);
     EXPECT_EQ(list.FindEntry("OTHER.MP3"), 1);
+    EXPECT_TRUE(list.SetEntry("zz.mp3", std::nullopt, 1));  // and behind them
+    EXPECT_EQ(list.FindEntry("ZZ.mp3"), 1);
+    EXPECT_EQ(list.FindEntry("renamed.mp3"), 2);
     EXPECT_TRUE(list.RemoveEntry(0));
-    EXPECT_EQ(list.FindEntry("other.mp3"), 0);
+    EXPECT_EQ(list.FindEntry("zz.mp3"), 0);
     EXPECT_EQ(list.FindEntry("Track.mp3"), -1);
 }
 
