@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,8 +110,9 @@ private:
     std::uint64_t m_totalSize = 0;
     // Per class, the positions in its list ordered by name as a listing sorts them (without
     // regard to case, bytes breaking ties, the earlier position first among equal names): names
-    // that fold alike stand together, the exact spelling among them found by its bytes.
-    std::array<std::vector<std::uint32_t>, kFileClassCount> m_byName;
+    // that fold alike stand together, the exact spelling among them found by its bytes. A deque:
+    // the markers a walk adds to its parent come in reverse name order, each in front of the last.
+    std::array<std::deque<std::uint32_t>, kFileClassCount> m_byName;
     std::vector<std::string> m_ownTemporaries;
     bool m_listed = false;  // the last Scan of this path succeeded
     bool m_held = false;
