@@ -342,38 +342,43 @@ Status WriteFileAtomic(const std::string& path, std::string_view data) {
     const std::string folder = ParentOf(path);
     std::string base = path.substr(path.find_last_of('/') + 1);
     const std::string tempPrefix = folder + "/." + base.substr(0, kTempNameMaxBytes) + std::string(kTempMark);
+    auto fill = [&](int fd) {
+        Status result = WriteAll(fd, data);
+        if (result && ::fchmod(fd, mode) != 0) result = Status::fromErrno();
+        if (result && ::fsync(fd) != 0) result = Status::fromErrno();
+        return result;
+    };
 
-    // Unnamed while it is written, so that a kill leaves nothing; named by mkstemp where the
-    // file system cannot do that.
+    // Unnamed while it is written, so that a kill leaves nothing behind.
     std::string temp;
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    const bool unnamed = fd >= 0;
-    if (!unnamed) {
-        temp = tempPrefix + "XXXXXX";
-        fd = ::mkstemp(temp.data());
-        if (fd < 0) return Status::fromErrno();
-    }
-    Status result = WriteAll(fd, data);
-    if (result && ::fchmod(fd, mode) != 0) result = Status::fromErrno();
-    if (result && ::fsync(fd) != 0) result = Status::fromErrno();
     bool inPlace = false;
-    if (result && unnamed) {
+    Status result;
+    if (int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); fd >= 0) {
+        result = fill(fd);
+        if (!result) {
+            ::close(fd);
+            return result;
+        }
         // A new file takes its name at once; an old one is replaced by a rename, which needs a
         // name for the new content, held only for that moment.
-        if (!existed) {
-            Status linked = LinkUnnamed(fd, path);
-            inPlace = linked.ok();
-            if (!linked && linked.error != EEXIST) result = linked;
-        }
-        for (int tries = 0; result && !inPlace; ++tries) {
+        inPlace = !existed && LinkUnnamed(fd, path);
+        for (int tries = 0; !inPlace && tries < 100; ++tries) {
             temp = tempPrefix + RandomTempChars();
-            Status linked = LinkUnnamed(fd, temp);
+            const Status linked = LinkUnnamed(fd, temp);
             if (linked) break;
             temp.clear();
-            if (linked.error != EEXIST || tries >= 100) result = linked;
+            if (linked.error != EEXIST) break;
         }
+        if (::close(fd) != 0) result = Status::fromErrno();
     }
-    if (::close(fd) != 0 && result) result = Status::fromErrno();
+    if (!inPlace && temp.empty()) {
+        // No unnamed files here, or none could be linked: a named one from the start.
+        temp = tempPrefix + "XXXXXX";
+        int fd = ::mkstemp(temp.data());
+        if (fd < 0) return Status::fromErrno();
+        result = fill(fd);
+        if (::close(fd) != 0 && result) result = Status::fromErrno();
+    }
     if (result && !inPlace && ::rename(temp.c_str(), path.c_str()) != 0) result = Status::fromErrno();
     if (!result) {
         if (!temp.empty()) ::unlink(temp.c_str());
