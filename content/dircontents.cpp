@@ -2,6 +2,7 @@
 #include "content/dircontents.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -13,6 +14,10 @@ namespace {
 const FileEntry& EmptyEntry() {
     static const FileEntry empty;
     return empty;
+}
+
+std::string NameOf(FileClass c, const FileEntry& e) {
+    return c == FileClass::Subdir ? e.path.LastComponent() : e.path.FileName();
 }
 
 }  // namespace
@@ -29,13 +34,19 @@ FileClass ClassOfFileName(std::string_view name) {
 }
 
 DirContents::DirContents(const DirContents& other)
-    : m_path(other.m_path), m_lists(other.m_lists), m_totalSize(other.m_totalSize) {}
+    : m_path(other.m_path),
+      m_lists(other.m_lists),
+      m_totalSize(other.m_totalSize),
+      m_byName(other.m_byName),
+      m_listed(other.m_listed) {}
 
 DirContents& DirContents::operator=(const DirContents& other) {
     if (this != &other) {
         m_path = other.m_path;
         m_lists = other.m_lists;
         m_totalSize = other.m_totalSize;
+        m_byName = other.m_byName;
+        m_listed = other.m_listed;
         ResetCursors();
     }
     return *this;
@@ -43,6 +54,8 @@ DirContents& DirContents::operator=(const DirContents& other) {
 
 void DirContents::Clear() {
     for (auto& list : m_lists) list.clear();
+    for (auto& order : m_byName) order.clear();
+    m_ownTemporaries.clear();
     m_totalSize = 0;
     ResetCursors();
 }
@@ -54,7 +67,13 @@ void DirContents::ResetCursors() {
 }
 
 bool DirContents::Scan() {
+    if (m_held && m_listed && !m_changed) {
+        ResetCursors();
+        return true;
+    }
     Clear();
+    m_listed = false;
+    m_changed = false;
     std::string dir = DirPath();
     if (dir.empty()) return false;
     std::vector<platform::DirEntry> entries;
@@ -63,7 +82,9 @@ bool DirContents::Scan() {
         return platform::NameLess(a.name, b.name);
     });
     for (const auto& e : entries) {
-        if (e.kind == platform::EntryKind::Directory) {
+        if (e.ownTemporary) {
+            m_ownTemporaries.push_back(e.name);
+        } else if (e.kind == platform::EntryKind::Directory) {
             FileEntry sub;
             sub.path.Set(dir + e.name, true);
             sub.symlink = e.symlink;
@@ -73,6 +94,12 @@ bool DirContents::Scan() {
         }
         // FIFOs, devices, sockets and dangling links are not files of a release.
     }
+    // Each class was filled in name order, so its list is its own index.
+    for (std::size_t c = 0; c < m_lists.size(); ++c) {
+        m_byName[c].resize(m_lists[c].size());
+        std::iota(m_byName[c].begin(), m_byName[c].end(), std::uint32_t{0});
+    }
+    m_listed = true;
     return true;
 }
 
@@ -83,7 +110,14 @@ void DirContents::AddFile(std::string_view name, std::uint64_t size) {
     f.path.SetFileName(name);
     f.size = size;
     m_totalSize += size;
-    m_lists[Index(ClassOfFileName(name))].push_back(std::move(f));
+    const FileClass c = ClassOfFileName(name);
+    auto& list = m_lists[Index(c)];
+    auto& order = m_byName[Index(c)];
+    auto at = std::partition_point(order.begin(), order.end(), [&](std::uint32_t i) {
+        return !platform::NameLess(name, NameOf(c, list[i]));
+    });
+    order.insert(at, static_cast<std::uint32_t>(list.size()));
+    list.push_back(std::move(f));
 }
 
 bool DirContents::First(FileClass c) {
@@ -153,15 +187,25 @@ const FileEntry& DirContents::CurrentFile() const {
     return Current(kAllFilesOrder[m_fileClassIndex]);
 }
 
-const FileEntry* DirContents::GetFile(std::string_view name) const {
-    const auto& list = List(ClassOfFileName(name));
+const FileEntry* DirContents::Find(FileClass c, std::string_view name) const {
+    const auto& list = List(c);
+    const auto& order = m_byName[Index(c)];
+    auto it = std::partition_point(order.begin(), order.end(), [&](std::uint32_t i) {
+        return platform::ICompare(NameOf(c, list[i]), name) < 0;
+    });
     const FileEntry* caseBlind = nullptr;
-    for (const auto& e : list) {
-        std::string fileName = e.path.FileName();
-        if (fileName == name) return &e;
-        if (!caseBlind && platform::IEquals(fileName, name)) caseBlind = &e;
+    for (; it != order.end(); ++it) {
+        const FileEntry& e = list[*it];
+        const std::string own = NameOf(c, e);
+        if (own == name) return &e;
+        if (platform::ICompare(own, name) != 0) break;
+        if (!caseBlind) caseBlind = &e;
     }
     return caseBlind;
+}
+
+const FileEntry* DirContents::GetFile(std::string_view name) const {
+    return Find(ClassOfFileName(name), name);
 }
 
 bool DirContents::FindFile(std::string_view name) {
@@ -170,13 +214,7 @@ bool DirContents::FindFile(std::string_view name) {
 }
 
 const FileEntry* DirContents::GetSubdir(std::string_view name) const {
-    const FileEntry* caseBlind = nullptr;
-    for (const auto& e : List(FileClass::Subdir)) {
-        const std::string own = e.path.LastComponent();
-        if (own == name) return &e;
-        if (!caseBlind && platform::IEquals(own, name)) caseBlind = &e;
-    }
-    return caseBlind;
+    return Find(FileClass::Subdir, name);
 }
 
 std::uint64_t DirContents::FileSize(std::string_view name) const {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,15 +33,27 @@ public:
     DirContents& operator=(DirContents&&) noexcept = default;
     virtual ~DirContents() = default;
 
-    void SetPath(std::string_view dirPath) { m_path.Set(dirPath, true); }
+    // A new path leaves the old listing behind: the next Scan lists the directory, held or not.
+    void SetPath(std::string_view dirPath) {
+        m_path.Set(dirPath, true);
+        m_listed = false;
+    }
     const PathName& Path() const { return m_path; }
     // The directory path, ending in "/".
     std::string DirPath() const { return m_path.DirPath(); }
 
     // Lists the directory anew (non-recursive). Each class is sorted by name without regard to
     // case, bytes breaking ties. False when the path is empty or cannot be listed; the lists
-    // are then empty.
+    // are then empty. While the listing is held, only the cursors are reset unless a change was
+    // reported since the last listing.
     bool Scan();
+
+    // The steps of every subdirectory ask for their parent's listing again; listing a folder of
+    // thousands of releases before each of them costs time in the square of their number. While
+    // a walk holds the parent's listing, whoever changes the parent's entries (renames one of
+    // them, deletes or rewrites a file there) reports it, and only then is it listed again.
+    void HoldListing(bool hold) { m_held = hold; }
+    void ListingChanged() { m_changed = true; }
 
     // Per-class iteration; First returns the class's presence flag, Next false at the end.
     bool First(FileClass c);
@@ -57,8 +70,9 @@ public:
     const FileEntry& CurrentFile() const;
     std::string CurrentFileName() const { return CurrentFile().path.FileName(); }
 
-    // Look-ups by file name: the exact name first, then without regard to case. A name with a
-    // class extension (.mp3, .m3u, .sfv, .nfo) is looked up in that class only.
+    // Look-ups by file name: the exact name first, then without regard to case (the first such
+    // name in the listing's order). A name with a class extension (.mp3, .m3u, .sfv, .nfo) is
+    // looked up in that class only. Each takes time in the logarithm of the class's size.
     bool FindFile(std::string_view name);
     const FileEntry* LastFound() const { return m_lastFound; }
     const FileEntry* GetFile(std::string_view name) const;
@@ -74,13 +88,19 @@ public:
     std::size_t SubdirCount() const { return Count(FileClass::Subdir); }
     std::uint64_t TotalSize() const { return m_totalSize; }
 
-    // Adds a file entry as a scan would (used when a step creates a file it knows about).
+    // Leftover temporary files of writes that were killed, seen by the last listing: they are
+    // not files of the directory and are in none of its lists.
+    const std::vector<std::string>& OwnTemporaries() const { return m_ownTemporaries; }
+
+    // Adds a file entry at the end of its class (used when a step creates a file it knows about);
+    // look-ups rank it where a new listing would put it.
     void AddFile(std::string_view name, std::uint64_t size);
 
 private:
     static std::size_t Index(FileClass c) { return static_cast<std::size_t>(c); }
     void Clear();
     void ResetCursors();
+    const FileEntry* Find(FileClass c, std::string_view name) const;
 
     PathName m_path;
     std::array<std::vector<FileEntry>, kFileClassCount> m_lists;
@@ -88,6 +108,27 @@ private:
     int m_fileClassIndex = -1;  // position of the all-files cursor in kAllFilesOrder, -1 unused
     const FileEntry* m_lastFound = nullptr;
     std::uint64_t m_totalSize = 0;
+    // Per class, the positions in its list ordered by name as a listing sorts them (without
+    // regard to case, bytes breaking ties, the earlier position first among equal names): names
+    // that fold alike stand together, the exact spelling among them found by its bytes. A deque:
+    // the markers a walk adds to its parent come in reverse name order, each in front of the last.
+    std::array<std::deque<std::uint32_t>, kFileClassCount> m_byName;
+    std::vector<std::string> m_ownTemporaries;
+    bool m_listed = false;  // the last Scan of this path succeeded
+    bool m_held = false;
+    bool m_changed = false;
+};
+
+// Holds a listing for as long as it lives.
+class HeldListing {
+public:
+    explicit HeldListing(DirContents& dir) : m_dir(dir) { m_dir.HoldListing(true); }
+    ~HeldListing() { m_dir.HoldListing(false); }
+    HeldListing(const HeldListing&) = delete;
+    HeldListing& operator=(const HeldListing&) = delete;
+
+private:
+    DirContents& m_dir;
 };
 
 }  // namespace kestrow

@@ -17,17 +17,11 @@ namespace {
 
 // A listed name is looked for among the directory's own files (exact spelling first, then
 // without regard to case). An entry with a directory part names a file elsewhere, never here.
+// Names that fold alike share their extension and so their class: the look-up in the name's
+// own class sees every candidate.
 const FileEntry* FindListedFile(const DirContents& dir, const ListEntry& entry) {
     if (entry.HasDir()) return nullptr;
-    const FileEntry* caseBlind = nullptr;
-    for (FileClass c : kAllFilesOrder) {
-        for (const FileEntry& file : dir.List(c)) {
-            const std::string name = file.path.FileName();
-            if (name == entry.Text()) return &file;
-            if (!caseBlind && platform::IEquals(name, entry.Text())) caseBlind = &file;
-        }
-    }
-    return caseBlind;
+    return dir.GetFile(entry.Text());
 }
 
 std::string_view StripLeadingZeros(std::string_view s) {

@@ -2,6 +2,7 @@
 // lines, each stored with the "<N>" prefix that keeps its place among the file's lines.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,12 +26,13 @@ public:
     const std::vector<ListEntry>& Entries() const { return m_entries; }
     std::size_t EntryCount() const { return m_entries.size(); }
     // Index of the first entry whose path as written equals the name (exactly, else without
-    // regard to case), or -1.
+    // regard to case), or -1. Takes time in the logarithm of the number of entries.
     int FindEntry(std::string_view name) const;
     // False for an index past the end.
     bool RemoveEntry(std::size_t index) {
         if (index >= m_entries.size()) return false;
         m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+        EntriesReordered();
         return true;
     }
 
@@ -48,11 +50,26 @@ public:
 protected:
     explicit ListFile(PathName file) : m_file(std::move(file)) {}
 
+    // Every change of the entries goes through these, so that look-ups see it: a new path for
+    // one entry and an entry at the end are filed in the look-up order at once; anything else
+    // (a load, an insertion in front, a removal) has the order rebuilt at the next look-up.
+    void SetEntryText(std::size_t index, std::string_view text);
+    void AppendEntry(ListEntry entry);
+    void EntriesReordered() { m_indexed = false; }
+
     PathName m_file;
     std::vector<ListEntry> m_entries;
     std::vector<std::string> m_comments;
     bool m_loaded = false;
     std::string m_loadError;
+
+private:
+    // Entry positions ordered by path without regard to case, the earlier entry first among
+    // paths that fold alike; built at the first look-up.
+    mutable std::vector<std::uint32_t> m_byName;
+    mutable bool m_indexed = false;
+    void BuildIndex() const;
+    bool Before(std::uint32_t a, std::uint32_t b) const;
 };
 
 }  // namespace kestrow

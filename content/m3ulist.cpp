@@ -9,6 +9,7 @@ namespace kestrow {
 bool M3uList::Load(std::string* error, platform::Questioner* questioner) {
     m_loaded = false;
     m_entries.clear();
+    EntriesReordered();
     m_comments.clear();
     m_loadError.clear();
     bool opened =
@@ -38,15 +39,17 @@ bool M3uList::AddEntry(std::string_view name, std::size_t position) {
     if (position > m_entries.size()) return false;
     if (position == 0) {
         m_entries.insert(m_entries.begin(), ListEntry(name));
+        EntriesReordered();
     } else {
-        m_entries.emplace_back(name);
+        AppendEntry(ListEntry(name));
     }
     return true;
 }
 
 bool M3uList::ReplaceEntry(std::string_view name, std::size_t index) {
     if (index >= m_entries.size()) return false;
-    m_entries[index] = ListEntry(name);
+    m_entries[index].SetCrc({});
+    SetEntryText(index, name);
     return true;
 }
 

@@ -32,6 +32,7 @@ std::optional<ListEntry> SfvList::ParseDataLine(std::string_view trimmed) {
 bool SfvList::Load(std::string* error, platform::Questioner* questioner) {
     m_loaded = false;
     m_entries.clear();
+    EntriesReordered();
     m_comments.clear();
     m_invalidLines.clear();
     m_loadError.clear();
@@ -69,7 +70,7 @@ std::string SfvList::EntryCrc(std::size_t index) const {
 bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::string_view> crc,
                        std::size_t index) {
     if ((!name && !crc) || index >= m_entries.size()) return false;
-    if (name) m_entries[index].SetText(*name);
+    if (name) SetEntryText(index, *name);
     if (crc) m_entries[index].SetCrc(*crc);
     return true;
 }

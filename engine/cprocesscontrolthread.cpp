@@ -58,6 +58,8 @@ int CProcessControlThread::Run() {
         // while the job runs.
         DirContents folder(host.CurrentFolder());
         ctx.steps.Scan(folder);
+        // The passes report their renames in the folder; it is not listed again for each name.
+        const HeldListing held(folder);
 
         host.SetJobState(JobState::Running);
         control.pauseRequested = false;
@@ -73,6 +75,7 @@ int CProcessControlThread::Run() {
         for (const std::string& name : names) {
             if (control.shuttingDown) break;
             if (folderChanged && folder.FindSubdir(name) != 0) {
+                folder.ListingChanged();
                 ctx.steps.Scan(folder);
                 folderChanged = false;
             }
@@ -89,6 +92,9 @@ int CProcessControlThread::Run() {
             }
             if (options.lastProcessOption == 1 || options.lastProcessOption == 2) {
                 auto job = std::make_unique<PrepareDirJob>(working);
+                // The job lists the directory anew; a second copy of a large listing would only
+                // take memory while the job runs.
+                working = DirContents();
                 ctx.steps.LoadLists(*job);
                 job->groupTags = options.preserveGrptag ? &options.groupTags : nullptr;
                 job->parent = &folder;

@@ -3,6 +3,7 @@
 
 #include "content/integrity.h"
 #include "engine/preparedirjob.h"
+#include "platform/fs.h"
 #include "rename/changeplan.h"
 #include "tagline/tagline.h"
 
@@ -14,6 +15,9 @@ bool EnginePassSteps::Scan(DirContents& dir) {
 
 void EnginePassSteps::LoadLists(PrepareDirJob& job) {
     job.LoadLists(&m_questioner);
+    // A write killed in an earlier run may have left its temporary file; the listing passed it
+    // over, and it goes before it could be burned with the release.
+    for (const std::string& name : job.OwnTemporaries()) platform::RemoveOwnTemporary(job.DirPath() + name);
 }
 
 int EnginePassSteps::CheckIntegrity(PrepareDirJob& job, int checkFlags, bool reload, Reporter& reporter) {
@@ -29,7 +33,10 @@ int EnginePassSteps::PlanDirectory(PrepareDirJob& job, int maxLength, unsigned r
 }
 
 int EnginePassSteps::ApplyPlan(PrepareDirJob& job, int backupTo, Reporter& reporter) {
-    return kestrow::ApplyPlan(job, job.plan, backupTo, reporter, job.abortRequested);
+    const int result = kestrow::ApplyPlan(job, job.plan, backupTo, reporter, job.abortRequested);
+    // Renaming the directory changes an entry of its parent, whose listing a walk may hold.
+    if (job.plan.HasDirRename() && job.parent) job.parent->ListingChanged();
+    return result;
 }
 
 int EnginePassSteps::WriteTagline(PrepareDirJob& job, const std::string& prefix, bool noCheck,

@@ -145,6 +145,7 @@ void PassFrame::WalkSubdirectories(DirContents& dir, const std::string& missingP
                                    const std::function<void(const DirContents& child)>& visit) {
     // Names may have changed while the directory was processed.
     m_scanner.Scan(dir);
+    const HeldListing held(dir);
     std::vector<std::string> names;
     names.reserve(dir.SubdirCount());
     for (std::size_t i = 0; i < dir.SubdirCount(); ++i) names.push_back(dir.SubdirName(i));

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,28 @@ namespace kestrow::platform {
 namespace {
 
 constexpr int kListRetries = 5;
+constexpr std::string_view kTempMark = ".kestrow-";
+constexpr std::size_t kTempRandomChars = 6;
+constexpr std::size_t kTempNameMaxBytes = 200;
+
+bool IsTempChar(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The six letters and digits that end a temporary name, as mkstemp picks them.
+std::string RandomTempChars() {
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kChars - 2);
+    std::string s(kTempRandomChars, 'X');
+    for (char& c : s) c = kChars[pick(engine)];
+    return s;
+}
+
+bool IsRegularNotLink(int dirFd, const char* name) {
+    struct stat st {};
+    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+}
 
 std::string ParentOf(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -139,6 +162,8 @@ Status ListDirectory(const std::string& dir, std::vector<DirEntry>& out) {
                 entry.kind = EntryKind::Directory;
             }
         }
+        entry.ownTemporary = entry.kind == EntryKind::File && IsOwnTemporaryName(entry.name) &&
+                             IsRegularNotLink(dfd, e->d_name);
         out.push_back(std::move(entry));
     }
     ::closedir(d);
@@ -275,50 +300,120 @@ Status CreateEmptyFile(const std::string& path) {
     return {};
 }
 
-Status WriteFileAtomic(const std::string& path, std::string_view data) {
-    mode_t mode = 0666;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
-        if (S_ISLNK(st.st_mode)) return Status{ELOOP};
-        if (!S_ISREG(st.st_mode)) return Status{EINVAL};
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    std::string base = path.substr(path.find_last_of('/') + 1);
-    std::string temp = ParentOf(path) + "/." + base.substr(0, 200) + ".kestrow-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return Status::fromErrno();
-    Status result;
+namespace {
+
+// Gives the unnamed file open at fd a name. The /proc link works for every user; AT_EMPTY_PATH
+// needs a capability but no /proc.
+Status LinkUnnamed(int fd, const std::string& to) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+    const int err = errno;
+    if (err != ENOENT) return Status{err};
+    if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0) return {};
+    return Status::fromErrno();
+}
+
+Status WriteAll(int fd, std::string_view data) {
     const char* p = data.data();
     std::size_t left = data.size();
     while (left > 0) {
         ssize_t w = ::write(fd, p, left);
         if (w < 0) {
             if (errno == EINTR) continue;
-            result = Status::fromErrno();
-            break;
+            return Status::fromErrno();
         }
         p += w;
         left -= static_cast<std::size_t>(w);
     }
-    if (result && ::fchmod(fd, mode) != 0) result = Status::fromErrno();
-    if (result && ::fsync(fd) != 0) result = Status::fromErrno();
-    if (::close(fd) != 0 && result) result = Status::fromErrno();
-    if (result && ::rename(temp.c_str(), path.c_str()) != 0) result = Status::fromErrno();
+    return {};
+}
+
+}  // namespace
+
+Status WriteFileAtomic(const std::string& path, std::string_view data) {
+    mode_t mode = 0666;
+    bool existed = false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) return Status{ELOOP};
+        if (!S_ISREG(st.st_mode)) return Status{EINVAL};
+        mode = st.st_mode & 07777;
+        existed = true;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    const std::string folder = ParentOf(path);
+    std::string base = path.substr(path.find_last_of('/') + 1);
+    const std::string tempPrefix = folder + "/." + base.substr(0, kTempNameMaxBytes) + std::string(kTempMark);
+    auto fill = [&](int fd) {
+        Status result = WriteAll(fd, data);
+        if (result && ::fchmod(fd, mode) != 0) result = Status::fromErrno();
+        if (result && ::fsync(fd) != 0) result = Status::fromErrno();
+        return result;
+    };
+
+    // Unnamed while it is written, so that a kill leaves nothing behind.
+    std::string temp;
+    bool inPlace = false;
+    Status result;
+    if (int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); fd >= 0) {
+        result = fill(fd);
+        if (!result) {
+            ::close(fd);
+            return result;
+        }
+        // A new file takes its name at once; an old one is replaced by a rename, which needs a
+        // name for the new content, held only for that moment.
+        inPlace = !existed && LinkUnnamed(fd, path);
+        for (int tries = 0; !inPlace && tries < 100; ++tries) {
+            temp = tempPrefix + RandomTempChars();
+            const Status linked = LinkUnnamed(fd, temp);
+            if (linked) break;
+            temp.clear();
+            if (linked.error != EEXIST) break;
+        }
+        if (::close(fd) != 0) result = Status::fromErrno();
+    }
+    if (!inPlace && temp.empty()) {
+        // No unnamed files here, or none could be linked: a named one from the start.
+        temp = tempPrefix + "XXXXXX";
+        int fd = ::mkstemp(temp.data());
+        if (fd < 0) return Status::fromErrno();
+        result = fill(fd);
+        if (::close(fd) != 0 && result) result = Status::fromErrno();
+    }
+    if (result && !inPlace && ::rename(temp.c_str(), path.c_str()) != 0) result = Status::fromErrno();
     if (!result) {
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
+        // The file was new and ours alone.
+        if (inPlace) ::unlink(path.c_str());
         return result;
     }
     // Make the rename itself durable.
-    int dfd = ::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
     return {};
+}
+
+bool IsOwnTemporaryName(std::string_view name) {
+    const std::size_t fixed = 1 + kTempMark.size() + kTempRandomChars;
+    if (name.size() <= fixed || name.size() > fixed + kTempNameMaxBytes || name.front() != '.') return false;
+    const std::string_view random = name.substr(name.size() - kTempRandomChars);
+    return std::all_of(random.begin(), random.end(), IsTempChar) &&
+           name.substr(name.size() - kTempRandomChars - kTempMark.size(), kTempMark.size()) == kTempMark;
+}
+
+Status RemoveOwnTemporary(const std::string& path) {
+    if (!IsOwnTemporaryName(path.substr(path.find_last_of('/') + 1))) return Status{EINVAL};
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return Status::fromErrno();
+    if (!S_ISREG(st.st_mode)) return Status{EINVAL};
+    return DeleteFile(path);
 }
 
 Status GetFileId(const std::string& path, FileId& id) {

@@ -29,6 +29,9 @@ struct DirEntry {
     EntryKind kind = EntryKind::Other;
     std::uint64_t size = 0;  // regular files only
     bool symlink = false;    // the entry itself is a symbolic link (kind says what it leads to)
+    // A regular file (not a link) named as WriteFileAtomic names its temporary files: the
+    // leftover of a write that was killed, never a file of a release.
+    bool ownTemporary = false;
 };
 
 // Lists a directory: "." and ".." skipped; regular files (symbolic links to them followed) are
@@ -81,8 +84,17 @@ Status CreateEmptyFile(const std::string& path);
 
 // Writes the file through a temporary file in the same folder, synced and renamed over the old
 // one, keeping the old file's mode. A symbolic link at `path` is refused (ELOOP), so a write
-// never lands on a file elsewhere. On any failure the old file is left intact.
+// never lands on a file elsewhere. On any failure the old file is left intact. Where the file
+// system allows, the temporary file has no name while it is written: a kill then leaves nothing
+// behind, except in the moment between naming it ".NAME.kestrow-XXXXXX" and the rename.
 Status WriteFileAtomic(const std::string& path, std::string_view data);
+
+// True for ".NAME.kestrow-XXXXXX" (NAME not empty, X a letter or digit), the name of a temporary
+// file of WriteFileAtomic.
+bool IsOwnTemporaryName(std::string_view name);
+// Deletes a leftover temporary file of a killed write: only a regular file (not a link) whose
+// name passes IsOwnTemporaryName; anything else is left alone (EINVAL).
+Status RemoveOwnTemporary(const std::string& path);
 
 // The directory and inode of a path, to notice a directory already on the current walk.
 struct FileId {

@@ -173,6 +173,7 @@ bool TaglineWriter::DeleteMarker(const std::string& name) {
     const FileEntry* found = m_dir.parent->GetFile(name);
     if (!found) return false;
     DeleteWithRetry(MarkerPath(found->path.FileName()));
+    m_dir.parent->ListingChanged();
     return true;
 }
 
@@ -184,7 +185,11 @@ bool TaglineWriter::CreateMarker(const std::string& name) {
         return true;  // already there
     }
     platform::Status made = platform::CreateEmptyFile(MarkerPath(name));
-    if (!made && made.error == EEXIST) made = platform::WriteFileAtomic(MarkerPath(name), "");
+    if (!made && made.error == EEXIST) {
+        // Rewritten in place: the listing may still hold the old size.
+        made = platform::WriteFileAtomic(MarkerPath(name), "");
+        parent.ListingChanged();
+    }
     if (!made) return false;
     if (!existing || existing->path.FileName() != name) parent.AddFile(name, 0);
     return true;

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdio>
 
 #include "tests/support/tempdir.h"
 
@@ -158,6 +159,50 @@ TEST(DirContents, LookupsPreferTheExactNameThenIgnoreCase) {
     EXPECT_EQ(d.GetSubdir("cd1")->path.LastComponent(), "CD1");
     EXPECT_EQ(d.FindSubdir("CD2"), -1);
     EXPECT_EQ(d.GetFile("CD1"), nullptr);
+}
+
+// The look-up index: twins and names that fold alike (Latin-1 letters in UTF-8 and as single
+// bytes), files added after the listing, a rename between two look-ups and a held listing.
+TEST(DirContents, IndexKeepsExactFirstThroughAddsRenamesAndHolds) {
+    TempDir t;
+    for (const char* name :
+         {"b.txt", "\xC3\x84rger.txt", "\xC3\xA4rger.txt", "Twin.mp3", "TWIN.mp3", "z.txt"})
+        WriteFile(t / name, "");
+    DirContents d(t.path());
+    ASSERT_TRUE(d.Scan());
+    auto found = [&](std::string_view name) {
+        const FileEntry* e = d.GetFile(name);
+        return e ? e->path.FileName() : std::string("-");
+    };
+    EXPECT_EQ(found("\xC3\xA4RGER.TXT"), "\xC3\x84rger.txt");
+    EXPECT_EQ(found("\xC3\xA4rger.txt"), "\xC3\xA4rger.txt");
+    EXPECT_EQ(found("twin.MP3"), "TWIN.mp3");  // first in the listing's order
+    EXPECT_EQ(found("Twin.mp3"), "Twin.mp3");
+
+    // Added after the listing: found exactly, and ranked among its twins where a new listing
+    // would put it.
+    d.AddFile("a.txt", 1);
+    d.AddFile("B.TXT", 2);
+    EXPECT_EQ(found("a.txt"), "a.txt");
+    EXPECT_EQ(found("B.TXT"), "B.TXT");
+    EXPECT_EQ(found("b.TXT"), "B.TXT");
+    EXPECT_EQ(found("Z.TXT"), "z.txt");
+
+    ASSERT_EQ(::rename((t / "z.txt").c_str(), (t / "y.txt").c_str()), 0);
+    EXPECT_EQ(found("z.txt"), "z.txt");  // the listing is not the disk
+    {
+        const HeldListing held(d);
+        ASSERT_TRUE(d.Scan());
+        EXPECT_EQ(found("z.txt"), "z.txt");  // held: nothing reported changed yet
+        d.ListingChanged();
+        ASSERT_TRUE(d.Scan());
+        EXPECT_EQ(found("z.txt"), "-");
+        EXPECT_EQ(found("Y.TXT"), "y.txt");
+        EXPECT_EQ(found("a.txt"), "-");
+    }
+    ASSERT_EQ(::rename((t / "y.txt").c_str(), (t / "x.txt").c_str()), 0);
+    ASSERT_TRUE(d.Scan());  // no longer held: listed anew
+    EXPECT_EQ(found("x.txt"), "x.txt");
 }
 
 TEST(DirContents, CopyKeepsEntriesAndResetsCursors) {

@@ -124,6 +124,19 @@ TEST_F(SfvListTest, FindAndSetEntries) {
     EXPECT_EQ(list.EntryCrc(2), "33333333");
     EXPECT_EQ(list.EntryName(0), "Track.mp3");
     EXPECT_EQ(list.EntryCrc(0), "ABCDEF01");
+
+    // Look-ups between changes see every change.
+    EXPECT_EQ(list.FindEntry("OTHER.mp3"), -1);
+    EXPECT_EQ(list.FindEntry("RENAMED.MP3"), 2);
+    EXPECT_TRUE(list.SetEntry("other.mp3", std::nullopt, 1));  // moves ahead of the others
+    EXPECT_EQ(list.FindEntry("track.MP3"), 0);
+    EXPECT_EQ(list.FindEntry("OTHER.MP3"), 1);
+    EXPECT_TRUE(list.SetEntry("zz.mp3", std::nullopt, 1));  // and behind them
+    EXPECT_EQ(list.FindEntry("ZZ.mp3"), 1);
+    EXPECT_EQ(list.FindEntry("renamed.mp3"), 2);
+    EXPECT_TRUE(list.RemoveEntry(0));
+    EXPECT_EQ(list.FindEntry("zz.mp3"), 0);
+    EXPECT_EQ(list.FindEntry("Track.mp3"), -1);
 }
 
 TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedList) {
@@ -195,6 +208,12 @@ TEST(M3uListTest, AddAndReplaceEntries) {
     EXPECT_TRUE(list.ReplaceEntry("B2.mp3", 1));
     EXPECT_EQ((Strings{list.EntryPath(0), list.EntryPath(1), list.EntryPath(2), list.EntryPath(3)}),
               (Strings{"a.mp3", "B2.mp3", "c.mp3", "d.mp3"}));
+    EXPECT_EQ(list.FindEntry("b2.MP3"), 1);
+    EXPECT_TRUE(list.AddEntry("b2.mp3", 0));
+    EXPECT_TRUE(list.AddEntry("D.MP3", 5));
+    EXPECT_EQ(list.FindEntry("B2.mp3"), 2);
+    EXPECT_EQ(list.FindEntry("B2.MP3"), 0);
+    EXPECT_EQ(list.FindEntry("d.Mp3"), 4);
 }
 
 TEST(BackupFileTest, KeepsSemicolonLinesUntrimmed) {

@@ -1,6 +1,7 @@
 // kestrow-cli run on release folders built in a temporary directory: the whole log (colours off),
 // the exit status and the messages on standard error.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -86,6 +87,32 @@ TEST_F(CliTest, IntactReleaseLogsEveryCheckAndExitsZero) {
                     "ANALYZING CONTENTS IN release.m3u", kSep, "Integrity OK! "},
                    NothingToChange("Good-Release")));
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// A list write killed in an earlier run leaves ".NAME.kestrow-XXXXXX" behind: the next run
+// removes it unseen. Names that only look like it, and a link or folder of that name, stay.
+TEST_F(CliTest, LeftoverTemporaryFilesGoUnseenAndNearMissesStay) {
+    const std::string dir = GoodRelease("Good-Release");
+    const std::string args = "-C " + Settings() + " --color=never Good-Release";
+    Run(args);  // writes the tagline the later runs find
+    const CliResult clean = Run(args);
+    WriteFile(dir + ".release.sfv.kestrow-Ab12Cd", "half a list");
+    const CliResult withLeftover = Run(args);
+    EXPECT_EQ(withLeftover.lines, clean.lines);
+    EXPECT_EQ(withLeftover.status, clean.status);
+    EXPECT_FALSE(test::Exists(dir + ".release.sfv.kestrow-Ab12Cd"));
+
+    const std::vector<std::string> stay = {".release.sfv.kestrow-Ab12C",   ".release.sfv.kestrow-Ab12Cd7",
+                                           "release.sfv.kestrow-Ab12Cd",   "..kestrow-Ab12Cd",
+                                           ".release.sfv.kestrow-Ab_2Cd",  ".release.sfv.Kestrow-Ab12Cd",
+                                           ".release.sfv.kestrow-Ab12Cd.x"};
+    for (const std::string& name : stay) WriteFile(dir + name, "not ours");
+    ASSERT_EQ(::symlink("01-track.mp3", (dir + ".link.kestrow-Ab12Cd").c_str()), 0);
+    test::MakeDirs(dir + ".dir.kestrow-Ab12Cd");
+    Run(args);
+    for (const std::string& name : stay) EXPECT_TRUE(test::Exists(dir + name)) << name;
+    EXPECT_TRUE(test::Exists(dir + ".link.kestrow-Ab12Cd"));
+    EXPECT_TRUE(test::Exists(dir + ".dir.kestrow-Ab12Cd"));
 }
 
 TEST_F(CliTest, CorruptAndMissingFilesAreReportedAndExitOne) {
