@@ -7,11 +7,11 @@ set(CPACK_PACKAGE_VENDOR "Kestrow developers")
 set(CPACK_PACKAGE_CONTACT "Kestrow developers <kestrow@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keep folders of music releases intact and fit for CD-R")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Kestrow verifies the files of music release folders by the CRC-32 values of their\n"
-    "SFV lists, matches M3U playlists with the files, and writes taglines, marker\n"
-    "files whose names state the result. It shortens over-long names for ISO-9660\n"
-    "and Joliet with the group tag and year kept, stores the original names as\n"
-    "backup data first, and puts them back on request.\n"
+    "Kestrow verifies the files of music release folders by the CRC-32 values of\n"
+    "their SFV lists, matches M3U playlists with the files, and writes taglines,\n"
+    "marker files whose names state the result. It shortens over-long names for\n"
+    "ISO-9660 and Joliet with the group tag and year kept, stores the original\n"
+    "names as backup data first, and puts them back on request.\n"
     "\n"
     "The package holds the window (kestrow) and the console program (kestrow-cli).")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
