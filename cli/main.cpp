@@ -22,10 +22,6 @@
 #include "settings/commandline.h"
 #include "settings/options.h"
 
-#ifndef KESTROW_VERSION
-#define KESTROW_VERSION "unknown"
-#endif
-
 namespace {
 
 using namespace kestrow;

@@ -27,3 +27,23 @@ function(kestrow_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "KESTROW_BIN=${CMAKE_BINARY_DIR}/bin")
 endfunction()
+
+# Installed layout. The programs find their helper and their shipped defaults from their own
+# folder, so an installation works under any prefix and can be moved; the build tree mirrors the
+# same layout below build/ so that a program run from build/bin finds them the same way.
+include(GNUInstallDirs)
+file(RELATIVE_PATH KESTROW_HELPER_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_LIBEXECDIR}/kestrow)
+file(RELATIVE_PATH KESTROW_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/kestrow)
+foreach(place HELPER DATA)
+  cmake_path(ABSOLUTE_PATH KESTROW_${place}_FROM_BIN BASE_DIRECTORY ${CMAKE_BINARY_DIR}/bin NORMALIZE
+             OUTPUT_VARIABLE KESTROW_BUILD_${place}_DIR)
+  cmake_path(IS_PREFIX CMAKE_BINARY_DIR ${KESTROW_BUILD_${place}_DIR} NORMALIZE inside)
+  if(NOT inside)
+    message(FATAL_ERROR "The bin, libexec and share folders must share the install prefix.")
+  endif()
+endforeach()
+
+# One version for every program: the project's.
+add_library(kestrow_version INTERFACE)
+target_compile_definitions(kestrow_version INTERFACE KESTROW_VERSION="${PROJECT_VERSION}")

@@ -68,10 +68,7 @@ SettingsPlaces CurrentSettingsPlaces(const std::string& explicitFile) {
         if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) places.home = pw->pw_dir;
     }
     if (!places.exeDir.empty())
-        places.defaultsCandidates.push_back(Join(places.exeDir, "../share/kestrow/kestrow.ini"));
-#ifdef KESTROW_SOURCE_DIR
-    places.defaultsCandidates.push_back(KESTROW_SOURCE_DIR "/share/kestrow/kestrow.ini");
-#endif
+        places.defaultsCandidates.push_back(Join(places.exeDir, KESTROW_DATA_FROM_BIN "/kestrow.ini"));
     return places;
 }
 

@@ -30,7 +30,8 @@ struct SettingsLocation {
 SettingsLocation LocateSettings(const SettingsPlaces& places);
 
 // The places of this process: the program's folder from /proc/self/exe, the environment, and the
-// defaults at "<exe dir>/../share/kestrow/kestrow.ini" and then in the source tree.
+// defaults in the data folder found from the program's folder ("<exe dir>/../share/kestrow/
+// kestrow.ini" in the usual layout, installed or in the build tree).
 SettingsPlaces CurrentSettingsPlaces(const std::string& explicitFile);
 
 }  // namespace kestrow

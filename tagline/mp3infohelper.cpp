@@ -31,6 +31,13 @@ std::string SelfDirectory() {
 
 }  // namespace
 
+std::string DefaultMp3InfoHelperPath() {
+    // Installed, the helper lives in libexec beside bin; the build tree keeps the same layout.
+    return SelfDirectory() + KESTROW_HELPER_FROM_BIN "/" + kHelperName;
+}
+
+namespace {}  // namespace
+
 std::string EscapeField(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -111,7 +118,7 @@ std::string Mp3InfoHelper::LastError() const {
 std::string Mp3InfoHelper::ExecutableLocked() const {
     if (!m_executable.empty()) return m_executable;
     if (const char* env = std::getenv("KESTROW_MP3INFO"); env && *env) return env;
-    return SelfDirectory() + kHelperName;
+    return DefaultMp3InfoHelperPath();
 }
 
 bool Mp3InfoHelper::StartLocked() {

@@ -30,8 +30,8 @@ public:
     bool Query(const std::string& path, std::string& answer);
 
     void SetTimeout(std::chrono::milliseconds timeout);
-    // The helper program; empty (the default) means $KESTROW_MP3INFO, else "kestrow-mp3info"
-    // beside the running executable.
+    // The helper program; empty (the default) means $KESTROW_MP3INFO, else
+    // DefaultMp3InfoHelperPath().
     void SetExecutable(std::string path);
     // Ends the helper; the next query starts a new one.
     void Stop();
@@ -61,6 +61,10 @@ private:
     std::string m_lastError;
     bool m_warned = false;
 };
+
+// "kestrow-mp3info" in the helper folder found from the running executable's folder
+// (../libexec/kestrow/ in the usual layout), so that it is found under any prefix.
+std::string DefaultMp3InfoHelperPath();
 
 // Escapes tab, CR, LF and backslash so that any byte string fits in one field of a line.
 std::string EscapeField(std::string_view text);

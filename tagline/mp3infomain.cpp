@@ -30,7 +30,11 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("kestrow-mp3info %s\n", KESTROW_VERSION);
+        return 0;
+    }
     LimitResources();
     std::ios::sync_with_stdio(false);
     // Tests prove that the program survives a hang; real files cannot be made to hang on demand.

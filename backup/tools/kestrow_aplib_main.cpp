@@ -15,12 +15,14 @@ namespace {
 constexpr std::size_t kRawOutputLimit = std::size_t{1} << 30;
 constexpr std::uint64_t kInputLimit = std::uint64_t{1} << 30;
 
+constexpr const char* kUsage =
+    "usage: kestrow-aplib pack|unpack [--raw] IN OUT\n"
+    "       kestrow-aplib --help|--version\n"
+    "  pack      write a safe block (header with sizes and CRC-32), or a bare stream with --raw\n"
+    "  unpack    read a safe block, or a bare stream up to its end marker with --raw\n";
+
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: kestrow-aplib pack|unpack [--raw] IN OUT\n"
-        "  pack      write a safe block (header with sizes and CRC-32), or a bare stream with --raw\n"
-        "  unpack    read a safe block, or a bare stream up to its end marker with --raw\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -93,6 +95,14 @@ int unpackFile(const std::string& in, bool raw, std::string& out) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("kestrow-aplib %s\n", KESTROW_VERSION);
+        return 0;
+    }
     bool raw = false;
     std::vector<std::string> rest;
     for (const auto& a : args) {

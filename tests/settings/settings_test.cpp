@@ -491,6 +491,16 @@ TEST(LoadOptions, TheShippedDefaultsSuitAFirstRun) {
     }
 }
 
+TEST(LocateSettings, TheProgramFindsTheDefaultsFromItsOwnFolder) {
+    // Test programs sit in build/tests, beside build/bin: the same way up leads to the copy of the
+    // shipped defaults in the build tree, never to the sources.
+    SettingsPlaces places = CurrentSettingsPlaces("");
+    ASSERT_EQ(places.defaultsCandidates.size(), 1u);
+    const std::string& found = places.defaultsCandidates.front();
+    EXPECT_EQ(found.rfind(places.exeDir + "/", 0), 0u) << found;
+    EXPECT_EQ(ReadFile(found), ReadFile(KESTROW_SOURCE_DIR "/share/kestrow/kestrow.ini"));
+}
+
 TEST(LocateSettings, ChoosesTheFile) {
     // Paths starting with "~" are inside the temporary folder; file and folder are relative to it.
     const struct {

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -286,6 +287,13 @@ TEST_F(Mp3HelperTest, MissingHelperMakesEveryFileUnreadable) {
     EXPECT_FALSE(Mp3InfoHelper::Instance().LastError().empty());
     UseBuiltMp3InfoHelper();
     EXPECT_TRUE(info.Read(Good()));
+}
+
+TEST(Mp3HelperPath, TheHelperIsFoundFromTheProgramsFolder) {
+    // Test programs sit in build/tests, beside build/bin, so the way from a program's folder to
+    // the helper leads to the helper of this build.
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::weakly_canonical(DefaultMp3InfoHelperPath()), fs::weakly_canonical(KESTROW_TEST_MP3INFO));
 }
 
 TEST_F(Mp3HelperTest, ConcurrentReadsGetTheirOwnAnswers) {
