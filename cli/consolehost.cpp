@@ -33,11 +33,6 @@ ConsoleHost::~ConsoleHost() {
     Finish();
 }
 
-void ConsoleHost::SetSelection(const std::string& folder, std::vector<std::string> names) {
-    m_folder = folder;
-    m_names = std::move(names);
-}
-
 void ConsoleHost::EmitPending() {
     if (m_pendingId == kNoLogLine) return;
     std::string start = m_setup.colour ? AnsiStart(m_pendingFg, m_pendingBg) : std::string();

@@ -16,7 +16,7 @@
 
 namespace kestrow {
 
-class ConsoleHost : public JobHost {
+class ConsoleHost : public JobReports {
 public:
     struct Setup {
         std::FILE* out = stdout;
@@ -33,12 +33,7 @@ public:
     ConsoleHost(ProcessOptions& options, JobControl& control, platform::Questioner& questioner, Setup setup);
     ~ConsoleHost() override;
 
-    // The folder of the next job and the names to process in it.
-    void SetSelection(const std::string& folder, std::vector<std::string> names);
-
-    const ProcessOptions& Options() const override { return m_options; }
-    std::string CurrentFolder() const override { return m_folder; }
-    std::vector<std::string> SelectedDirNames() const override { return m_names; }
+    const ProcessOptions& Options() const { return m_options; }
     void SelectAllDirs() override {}
     void RefillDirList() override {}
     void SetJobState(JobState) override {}
@@ -68,8 +63,6 @@ private:
     JobControl& m_control;
     platform::Questioner& m_questioner;
     Setup m_setup;
-    std::string m_folder;
-    std::vector<std::string> m_names;
 
     std::mutex m_mutex;
     // The newest line is held back while reports may still append to it.

@@ -12,11 +12,7 @@
 #include "cli/clioptions.h"
 #include "cli/consolehost.h"
 #include "cli/terminalquestioner.h"
-#include "engine/analysisreporter.h"
-#include "engine/changereporter.h"
-#include "engine/cprocesscontrolthread.h"
-#include "engine/enginepasssteps.h"
-#include "engine/enginerestoresteps.h"
+#include "engine/jobsession.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "settings/commandline.h"
@@ -140,12 +136,7 @@ int main(int argc, char** argv) {
     setup.progress = cli.progress && stderrTerminal;
     setup.outIsTerminal = stdoutTerminal;
     ConsoleHost host(options, control, questioner, setup);
-    AnalysisReporter analysis(host, &control);
-    ChangeReporter change(host, &control);
-    EnginePassSteps steps(host);
-    EngineRestoreSteps restoreSteps(host);
-    PassContext context{host, control, steps, analysis, change};
-    context.restore = &restoreSteps;
+    JobSession session(host, control);
 
     g_control = &control;
     struct sigaction sa {};
@@ -165,11 +156,11 @@ int main(int argc, char** argv) {
         std::vector<std::string> names;
         while (last < runs.size() && runs[last].parent == runs[first].parent)
             names.push_back(runs[last++].name);
-        host.SetSelection(runs[first].parent, std::move(names));
-        CProcessControlThread runner;
-        runner.Attach(context);
-        runner.Start();
-        runner.Join();
+        JobRequest request;
+        request.folder = runs[first].parent;
+        request.names = std::move(names);
+        request.options = options;
+        session.Run(std::move(request));
         first = last;
     }
     host.Finish();

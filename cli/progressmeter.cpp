@@ -1,7 +1,6 @@
 // Drawing the progress line.
 #include "cli/progressmeter.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/bytesize.h"
@@ -24,10 +23,10 @@ void WriteAll(int fd, const std::string& text) {
 
 std::string ProgressMeter::Text(Clock::duration elapsed) const {
     double seconds = std::chrono::duration<double>(elapsed).count();
-    std::string line = platform::EscapeControls(m_dir) + "  " + std::to_string(m_files) + " files, " +
-                       platform::FormatByteSize(m_bytes) + " checked";
+    std::string line = platform::EscapeControls(m_tally.directory()) + "  " + std::to_string(files()) +
+                       " files, " + platform::FormatByteSize(bytes()) + " checked";
     if (seconds > 0.05) {
-        auto rate = static_cast<std::uint64_t>(static_cast<double>(m_bytes) / seconds);
+        auto rate = static_cast<std::uint64_t>(static_cast<double>(bytes()) / seconds);
         line += ", " + platform::FormatByteSize(rate) + "/s";
     }
     // Keep the line on one terminal row; the start of a long path matters least.
@@ -45,19 +44,16 @@ void ProgressMeter::Draw(bool force) {
 }
 
 void ProgressMeter::Directory(const std::string& path) {
-    m_dir = path;
+    m_tally.Directory(path);
     Draw(true);
 }
 
 void ProgressMeter::FileStarted(const std::string& name) {
-    struct stat st {};
-    m_currentSize = ::stat((m_dir + name).c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    m_tally.FileStarted(name);
 }
 
 void ProgressMeter::FileFinished(bool crcComputed) {
-    ++m_files;
-    if (crcComputed) m_bytes += m_currentSize;
-    m_currentSize = 0;
+    m_tally.FileFinished(crcComputed);
     Draw(false);
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/progresstally.h"
+
 namespace kestrow {
 
 class ProgressMeter {
@@ -20,8 +22,8 @@ public:
     // Removes the line so that other output starts on a clean line.
     void Clear();
 
-    std::uint64_t files() const { return m_files; }
-    std::uint64_t bytes() const { return m_bytes; }
+    std::uint64_t files() const { return m_tally.files(); }
+    std::uint64_t bytes() const { return m_tally.bytes(); }
     // The line as it would be drawn after `elapsed`.
     std::string Text(Clock::duration elapsed) const;
 
@@ -31,10 +33,7 @@ private:
     int m_fd;
     Clock::time_point m_start;
     Clock::time_point m_lastDraw{};
-    std::string m_dir;
-    std::uint64_t m_currentSize = 0;
-    std::uint64_t m_files = 0;
-    std::uint64_t m_bytes = 0;
+    ProgressTally m_tally;
     bool m_shown = false;
 };
 

@@ -2,6 +2,7 @@
 #include "engine/cprocesscontrolthread.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "backup/restoredirjob.h"
@@ -140,6 +141,14 @@ int CProcessControlThread::Run() {
 void CProcessControlThread::Start() {
     Join();
     m_thread = std::thread([this] { Run(); });
+}
+
+void CProcessControlThread::StartWith(std::function<void()> finished) {
+    Join();
+    m_thread = std::thread([this, finished = std::move(finished)] {
+        Run();
+        if (finished) finished();
+    });
 }
 
 void CProcessControlThread::Join() {

@@ -2,6 +2,7 @@
 // starts the pass worker and waits for it.
 #pragma once
 
+#include <functional>
 #include <thread>
 
 #include "engine/passcontext.h"
@@ -22,6 +23,8 @@ public:
     int Run();
     // Runs the job on its own thread and returns at once.
     void Start();
+    // As Start, then calls `finished` on the runner's thread once the job has ended.
+    void StartWith(std::function<void()> finished);
     void Join();
     bool Running() const { return m_thread.joinable(); }
 

@@ -1,5 +1,5 @@
 // What a job needs from the front end that runs it: the window of the GUI or the console.
-// Every call may come from a worker thread; the front end forwards window changes to its own
+// Every report may come from a worker thread; the front end forwards window changes to its own
 // user-interface thread.
 #pragma once
 
@@ -24,17 +24,12 @@ struct HostQuestion {
     platform::Answer defaultAnswer = platform::Answer::Ok;
 };
 
-class JobHost {
+// What a job reports and which window changes it asks for: log lines, questions, progress and
+// the state of its controls. Each front end (the window, the console) implements it.
+class JobReports {
 public:
-    virtual ~JobHost() = default;
+    virtual ~JobReports() = default;
 
-    // The options, read live; only ConfirmChanges and SuppressAlerts may change during a job.
-    virtual const ProcessOptions& Options() const = 0;
-
-    // The folder whose subdirectories the directory list shows, and the selected names there
-    // in ascending list position.
-    virtual std::string CurrentFolder() const = 0;
-    virtual std::vector<std::string> SelectedDirNames() const = 0;
     // An unattended run given a directory but no name works on every entry.
     virtual void SelectAllDirs() = 0;
     virtual void RefillDirList() = 0;
@@ -58,6 +53,20 @@ public:
     virtual void DirectoryStarted(const std::string& /*dirPath*/) {}
     virtual void FileCheckStarted(const std::string& /*fileName*/) {}
     virtual void FileCheckFinished(bool /*crcComputed*/) {}
+    // The job's runner has returned; its thread may be joined now.
+    virtual void JobFinished() {}
+};
+
+// The job runner's view: what the job works on, plus its reports.
+class JobHost : public JobReports {
+public:
+    // The options; only ConfirmChanges and SuppressAlerts may change during a job.
+    virtual const ProcessOptions& Options() const = 0;
+
+    // The folder whose subdirectories the directory list shows, and the selected names there
+    // in ascending list position.
+    virtual std::string CurrentFolder() const = 0;
+    virtual std::vector<std::string> SelectedDirNames() const = 0;
 };
 
 }  // namespace kestrow

@@ -18,14 +18,41 @@ std::string OneLine(std::string_view text) {
 
 LogLineModel::LogLineModel(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 2)) {}
 
-LogLineId LogLineModel::Add(LogColour foreground, LogColour background, std::string_view text) {
-    if (m_lines.size() >= m_capacity) {
-        std::size_t drop = m_lines.size() < kShedBlock ? m_lines.size() - 1 : kShedBlock;
-        m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<std::ptrdiff_t>(drop));
-        m_shed += drop;
+void LogLineModel::Shed() {
+    if (m_lines.size() >= m_capacity)
+        DropOldest(m_lines.size() < kShedBlock ? m_lines.size() - 1 : kShedBlock);
+}
+
+std::size_t LogLineModel::ShedFor(std::size_t count) const {
+    std::size_t size = m_lines.size();
+    std::size_t shed = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (size >= m_capacity) {
+            std::size_t drop = size < kShedBlock ? size - 1 : kShedBlock;
+            size -= drop;
+            shed += drop;
+        }
+        ++size;
     }
+    return shed;
+}
+
+void LogLineModel::DropOldest(std::size_t count) {
+    count = std::min(count, m_lines.size());
+    m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<std::ptrdiff_t>(count));
+    m_shed += count;
+}
+
+LogLineId LogLineModel::Add(LogColour foreground, LogColour background, std::string_view text) {
+    return AddWithId(m_nextId, foreground, background, text);
+}
+
+LogLineId LogLineModel::AddWithId(LogLineId id, LogColour foreground, LogColour background,
+                                  std::string_view text) {
+    Shed();
+    m_nextId = std::max(m_nextId, id + 1);
     LogLine line;
-    line.id = m_nextId++;
+    line.id = id;
     line.foreground = foreground;
     line.background = background;
     line.text = OneLine(text);
@@ -46,8 +73,12 @@ const LogLine* LogLineModel::Find(LogLineId id) const {
 }
 
 LogLineId LogLineModel::Append(LogLineId id, std::string_view text) {
+    return Append(id, text, m_nextId);
+}
+
+LogLineId LogLineModel::Append(LogLineId id, std::string_view text, LogLineId newId) {
     std::size_t index = IndexOf(id);
-    if (index >= m_lines.size()) return Add(LogColour::Black, LogColour::White, text);
+    if (index >= m_lines.size()) return AddWithId(newId, LogColour::Black, LogColour::White, text);
     LogLine& line = m_lines[index];
     line.text += OneLine(text);
     line.foreground = LogColour::Black;

@@ -38,6 +38,15 @@ public:
     // cannot take the text any more; the text becomes a new line instead. Returns the identity
     // of the line now holding the text.
     LogLineId Append(LogLineId id, std::string_view text);
+    // The same with identities chosen by the caller, for a log filled from another thread that
+    // hands out identities before the lines arrive. Identities must ascend; `newId` names the
+    // new line an append to a gone line becomes.
+    LogLineId AddWithId(LogLineId id, LogColour foreground, LogColour background, std::string_view text);
+    LogLineId Append(LogLineId id, std::string_view text, LogLineId newId);
+    // How many lines adding `count` lines would shed, and shedding them ahead, so that a view
+    // can announce the removal before the lines go.
+    std::size_t ShedFor(std::size_t count) const;
+    void DropOldest(std::size_t count);
     void Clear();
 
     std::size_t Size() const { return m_lines.size(); }
@@ -50,6 +59,8 @@ public:
     std::uint64_t ShedCount() const { return m_shed; }
 
 private:
+    void Shed();
+
     std::size_t m_capacity;
     std::deque<LogLine> m_lines;  // identities ascend from front to back
     LogLineId m_nextId = 1;
