@@ -13,7 +13,16 @@ std::string OneLine(std::string_view text) {
         if (c == '\r' || c == '\n') c = ' ';
     }
     // Names from a download reach the log as they are; the terminal or window shows them inert.
-    return platform::EscapeControls(out);
+    // Tabs stay: the log lays them out at its tab stops.
+    std::string escaped;
+    escaped.reserve(out.size());
+    std::size_t from = 0;
+    for (std::size_t tab; (tab = out.find('\t', from)) != std::string::npos; from = tab + 1) {
+        escaped += platform::EscapeControls(std::string_view(out).substr(from, tab - from));
+        escaped += '\t';
+    }
+    escaped += platform::EscapeControls(std::string_view(out).substr(from));
+    return escaped;
 }
 
 LogLineModel::LogLineModel(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 2)) {}
