@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QStringList>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,26 @@ std::string CurrentDirectory() {
     return buf.data();
 }
 
+constexpr const char kUsage[] =
+    "Usage: kestrow [--settings FILE] [-C|-P|-R DIRECTORY]\n"
+    "Opens the Kestrow window; with a mode and a directory, runs that directory unattended and\n"
+    "closes. See kestrow(1).\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace kestrow;
+    // Answered before any display is needed, so that scripts and packagers can ask.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrow %s\n", KESTROW_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrow"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROW_VERSION));

@@ -106,7 +106,11 @@ Answer TerminalQuestioner::Ask(const std::string& text, const std::string& capti
         case Buttons::Ok:
             break;
     }
-    Write("\n" + platform::EscapeControls(caption + ": " + text) + "\n");
+    // Appended piece by piece: g++ 12 mistakes `"\n" + string` for an overlapping copy at -O3.
+    std::string box(1, '\n');
+    box += platform::EscapeControls(caption + ": " + text);
+    box += '\n';
+    Write(box);
     for (;;) {
         Write(prompt);
         std::string line;
