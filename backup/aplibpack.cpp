@@ -17,6 +17,11 @@ constexpr std::uint32_t kChainSize = 92160;
 // the positions linked in ahead of the current one.
 constexpr std::uint32_t kWindow = 0x16700;
 constexpr int kMaxCandidates = 2048;
+// Once a match this long is found, only an eighth of the candidate limit is walked: a longer one
+// would save little, and on repetitive text (backup records of thousands of similar names) the
+// walk to the full limit cost most of the time of a prepare.
+constexpr std::uint32_t kGoodLength = 32;
+constexpr int kGoodCandidates = kMaxCandidates / 8;
 // Matches of two and three bytes are looked for within the short-match range through chains keyed
 // by one byte, kept in a ring larger than that range plus the positions linked in ahead.
 constexpr std::uint32_t kNearRange = 127;
@@ -286,6 +291,8 @@ Match Packer::search(std::uint32_t pos) {
             if (l < 4) continue;  // a hash collision
             consider(d, l);
             if (l == maxLen) return best;
+            if (best.length >= kGoodLength && count < kMaxCandidates - kGoodCandidates)
+                count = kMaxCandidates - kGoodCandidates;
         }
     }
     if (best.length < 4) {

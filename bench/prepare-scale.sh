@@ -46,10 +46,11 @@ PY
 
 for shape in distinct colliding; do
     find "$work/$shape" -name "*.mp3" -exec cat {} + >/dev/null  # warm cache
-    start=$(date +%s.%N)
-    (cd "$work" && "$cli" -P --yes --color=never --settings settings.ini "$shape" >"$work/$shape.log" 2>&1) || true
-    end=$(date +%s.%N)
+    # CPU time beside wall time: on a shared machine the wall time also counts other programs.
+    (cd "$work" && /usr/bin/time -f '%e %U %S' -o "$work/$shape.time" \
+        "$cli" -P --yes --color=never --settings settings.ini "$shape" >"$work/$shape.log" 2>&1) || true
+    read -r wall user sys < <(tail -n 1 "$work/$shape.time")
     renamed=$(grep -c '^== FILE: ' "$work/$shape.log" || true)
-    printf '%-10s %6d files  -P %6.2f s  (%d renames planned)\n' "$shape" "$files" \
-        "$(echo "$end - $start" | bc)" "$renamed"
+    printf '%-10s %6d files  -P %6.2f s wall %6.2f s CPU  (%d renames planned)\n' "$shape" "$files" \
+        "$wall" "$(echo "$user + $sys" | bc)" "$renamed"
 done
