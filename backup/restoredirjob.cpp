@@ -391,13 +391,16 @@ bool Analysis::RunWithoutBackup() {
             }
             const bool inSfv = named(m_dir.sfvLists, name), inM3u = named(m_dir.m3uLists, name);
             if ((inSfv && inM3u) || (!bothKinds && (inSfv || inM3u))) continue;
-            files.push_back({name, std::nullopt});
+            // A file that one kind of list names (a cue sheet the SFV list holds and no playlist)
+            // takes only a name that the other kind lists without a file.
+            files.push_back(
+                {name, (inSfv ? UnbackedList::Sfv : 0u) | (inM3u ? UnbackedList::M3u : 0u), std::nullopt});
         }
     }
 
     std::vector<UnbackedEntry> entries;
     std::unordered_set<std::string> entryNames;
-    auto addEntry = [&](const ListEntry& e, std::string crc) {
+    auto addEntry = [&](const ListEntry& e, std::string crc, unsigned from) {
         const std::string& name = e.Text();
         // Only a bare, safe name of this directory, and never one of the kinds that keep their
         // names: a track must not become a playlist or a list.
@@ -406,13 +409,13 @@ bool Analysis::RunWithoutBackup() {
         std::string key = platform::FoldCase(name);
         if (!entryNames.insert(key).second) return;
         const bool taken = onDisk.count(key) > 0;
-        entries.push_back({name, std::move(crc), taken});
+        entries.push_back({name, std::move(crc), from, taken});
     };
     for (const SfvList& list : m_dir.sfvLists) {
-        for (const ListEntry& e : list.Entries()) addEntry(e, e.Crc());
+        for (const ListEntry& e : list.Entries()) addEntry(e, e.Crc(), UnbackedList::Sfv);
     }
     for (const M3uList& list : m_dir.m3uLists) {
-        for (const ListEntry& e : list.Entries()) addEntry(e, "0");
+        for (const ListEntry& e : list.Entries()) addEntry(e, "0", UnbackedList::M3u);
     }
     // Nothing to pair: no file is read.
     if (files.empty() || entries.empty()) return true;

@@ -43,8 +43,9 @@ UnbackedResult MatchUnbacked(const std::vector<UnbackedFile>& files,
             auto it = byCrc.find(CrcKey(*files[f].crc));
             if (it != byCrc.end()) {
                 auto& candidates = it->second;
-                auto first = std::find_if(candidates.begin(), candidates.end(),
-                                          [&](std::size_t e) { return !taken[e]; });
+                auto first = std::find_if(candidates.begin(), candidates.end(), [&](std::size_t e) {
+                    return !taken[e] && !(entries[e].from & files[f].listedIn);
+                });
                 if (first != candidates.end()) matched = take(f, *first, true);
             }
         }
@@ -67,7 +68,9 @@ UnbackedResult MatchUnbacked(const std::vector<UnbackedFile>& files,
         std::size_t best = open.size();
         int bestScore = 0;
         bool tie = false;
+        const unsigned listedIn = files[left[k]].listedIn;
         for (std::size_t i = 0; i < open.size(); ++i) {
+            if (entries[open[i]].from & listedIn) continue;
             // No run is longer than the shorter name: an entry that cannot reach the best score
             // can neither replace nor tie with it.
             const std::size_t reach = std::min(length, entryNames[open[i]].Chars().size());
