@@ -48,15 +48,10 @@ protected:
         std::vector<platform::DirEntry> entries;
         platform::ListDirectory(dir, entries);
         for (const auto& e : entries) {
-            if (e.kind == platform::EntryKind::Directory) {
-                disk[e.name] = "/";
-            } else if (!e.symlink && e.name.find(".sfv") == std::string::npos &&
-                       e.name.find(".m3u") == std::string::npos) {
-                const std::string bytes = test::ReadFile(dir + "/" + e.name);
-                disk[e.name] = bytes.substr(9, bytes.find(' ', 9) - 9);
-            } else if (e.symlink) {
-                disk[e.name] = "->";
-            }
+            if (e.name.rfind("album.", 0) == 0) continue;  // the lists
+            disk[e.name] = e.kind == platform::EntryKind::Directory ? "/"
+                           : e.symlink                              ? "->"
+                                       : test::ReadFile(dir + "/" + e.name).substr(9, 1);
         }
         return disk;
     }
@@ -165,20 +160,21 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             {},
             {49}},
-        Row{"EntriesWithAFolderPartAreNotMatched",
-            {{"song.mp3", "b"}},
+        // song.mp3, named by the playlist alone, could take an SFV entry with its CRC; the link
+        // could take the playlist's track.mp3 by name.
+        Row{"FolderPartsAndLinksAreNotMatched",
+            {{"song.mp3", "b"}, {"link.mp3", "->outside.mp3"}},
             {"cd1\\song one.mp3 b", "../song one.mp3 b"},
-            {},
+            {"song.mp3", "track.mp3"},
             0,
             {}},
-        Row{"LinksAreNotFilesOfTheRelease", {{"link.mp3", "->outside.mp3"}}, {"track.mp3 a"}, {}, 0, {}},
         // The cue sheet that the SFV list holds keeps its name; the retagged track gets its own.
         Row{"FileListedInOneKindTakesOnlyTheOtherKind",
-            {{"album.cue", "c"}, {"01-x.mp3", "b"}},
-            {"album.cue c", "01-track.mp3 a"},
+            {{"release.cue", "c"}, {"01-x.mp3", "b"}},
+            {"release.cue c", "01-track.mp3 a"},
             {"01-track.mp3"},
             0,
-            {{"album.cue", "c"}, {"01-track.mp3", "b"}}}),
+            {{"release.cue", "c"}, {"01-track.mp3", "b"}}}),
     [](const auto& info) { return std::string(info.param.title); });
 
 }  // namespace
