@@ -6,9 +6,12 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <unordered_set>
 
 #include "backup/backupfinder.h"
 #include "backup/backupstore.h"
+#include "backup/unbackedmatch.h"
+#include "content/existingtagline.h"
 #include "content/integrity.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -64,6 +67,9 @@ public:
         : m_dir(dir), m_records(records), m_reporter(reporter), m_plan(dir.plan) {}
 
     void Run(unsigned flags);
+    // Without backup data: the files no list knows matched with the entries that have no file.
+    // False when two or more files could not be told apart (nothing is planned then).
+    bool RunWithoutBackup();
 
 private:
     OnDisk Find(const std::string& name) const;
@@ -355,6 +361,97 @@ void Analysis::Run(unsigned flags) {
     }
     std::sort(m_plan.kept.begin(), m_plan.kept.end());
     Listing();
+}
+
+bool Analysis::RunWithoutBackup() {
+    const std::string dirPath = m_dir.DirPath();
+    std::vector<platform::DirEntry> listing;
+    if (!platform::ListDirectory(dirPath, listing)) return true;
+    // Every name on disk, of any kind: a name taken by a link, a FIFO or a folder is taken too.
+    std::unordered_set<std::string> onDisk;
+    std::unordered_set<std::string> notPlain;
+    for (const platform::DirEntry& e : listing) {
+        onDisk.insert(platform::FoldCase(e.name));
+        if (e.symlink || e.kind != platform::EntryKind::File) notPlain.insert(e.name);
+    }
+
+    auto named = [](const auto& lists, const std::string& name) {
+        return std::any_of(lists.begin(), lists.end(), [&](const auto& l) { return l.FindEntry(name) >= 0; });
+    };
+    const bool bothKinds = !m_dir.sfvLists.empty() && !m_dir.m3uLists.empty();
+    std::vector<UnbackedFile> files;
+    for (FileClass c : kAllFilesOrder) {
+        for (const FileEntry& entry : m_dir.List(c)) {
+            const std::string name = entry.path.FileName();
+            // Lists, descriptions, pictures and the program's own files keep their names; a link
+            // is not a file of the release.
+            if (IsQuietKind(name) || name == kBackupFileName || notPlain.count(name) ||
+                IsOldTagline(m_dir, entry) || IsSubdirMarker(m_dir, entry)) {
+                continue;
+            }
+            const bool inSfv = named(m_dir.sfvLists, name), inM3u = named(m_dir.m3uLists, name);
+            if ((inSfv && inM3u) || (!bothKinds && (inSfv || inM3u))) continue;
+            // A file that one kind of list names (a cue sheet the SFV list holds and no playlist)
+            // takes only a name that the other kind lists without a file.
+            files.push_back(
+                {name, (inSfv ? UnbackedList::Sfv : 0u) | (inM3u ? UnbackedList::M3u : 0u), std::nullopt});
+        }
+    }
+
+    std::vector<UnbackedEntry> entries;
+    std::unordered_set<std::string> entryNames;
+    auto addEntry = [&](const ListEntry& e, std::string crc, unsigned from) {
+        const std::string& name = e.Text();
+        // Only a bare, safe name of this directory, and never one of the kinds that keep their
+        // names: a track must not become a playlist or a list.
+        if (e.HasDir() || !IsValidBackupName(name) || IsQuietKind(name) || m_dir.GetFile(name) != nullptr)
+            return;
+        std::string key = platform::FoldCase(name);
+        if (!entryNames.insert(key).second) return;
+        const bool taken = onDisk.count(key) > 0;
+        entries.push_back({name, std::move(crc), from, taken});
+    };
+    for (const SfvList& list : m_dir.sfvLists) {
+        for (const ListEntry& e : list.Entries()) addEntry(e, e.Crc(), UnbackedList::Sfv);
+    }
+    for (const M3uList& list : m_dir.m3uLists) {
+        for (const ListEntry& e : list.Entries()) addEntry(e, "0", UnbackedList::M3u);
+    }
+    // Nothing to pair: no file is read.
+    if (files.empty() || entries.empty()) return true;
+
+    for (UnbackedFile& file : files) {
+        const OnDisk disk = Find(file.name);
+        ComputeCrc(disk);
+        file.crc = DiskCrc(disk);
+    }
+
+    const UnbackedResult result = MatchUnbacked(files, entries);
+    if (result.ambiguous) {
+        Report(m_reporter, A::AmbiguousWithoutBackup, m_dir.Path().LastComponent());
+        return false;
+    }
+    for (const UnbackedPair& skip : result.skipped) {
+        Report(m_reporter, A::UnbackedNameTaken, files[skip.file].name, entries[skip.entry].name);
+    }
+    std::size_t index = 0;
+    for (const UnbackedPair& match : result.matches) {
+        const UnbackedFile& file = files[match.file];
+        const UnbackedEntry& entry = entries[match.entry];
+        const OnDisk disk = Find(file.name);
+        // The entry already lists the file with its CRC: the file's own SFV entries go, as when
+        // a renamed file's original is listed with the same CRC.
+        const bool listedWithCrc =
+            !CrcTextsEqual(entry.crc, "0") && file.crc && CrcTextsEqual(*file.crc, entry.crc);
+        if (listedWithCrc && SfvCrc(file.name)) {
+            RemoveSfv(file.name);
+            Rename(disk, entry.name, index++, false);
+        } else {
+            Rename(disk, entry.name, index++);
+        }
+    }
+    Listing();
+    return true;
 }
 
 // The post-analysis runs the integrity check and hands its findings on as change reports.
@@ -653,8 +750,16 @@ int RestoreDirJob::RestoreAnalysis(unsigned restoreFlags, Reporter& analysisRepo
     if (m_corrupt) return -1;
     if (backup.NoBackupData()) {
         if (restoreFlags & RestoreFlag::RestoreWithoutBackupData) {
-            // Matching files with list entries without backup data plugs in here; until then
-            // such a directory is one without backup data.
+            Analysis analysis(*this, m_records, analysisReporter);
+            if (!analysis.RunWithoutBackup()) {
+                // Files that cannot be told apart: the directory stays exactly as it is.
+                plan = RestorePlan{};
+                sfvLists = m_loadedSfv;
+                m3uLists = m_loadedM3u;
+                nothingToDo = false;
+                return -1;
+            }
+            nothingToDo = plan.NothingToDo();
         }
         return static_cast<int>(SubdirCount());
     }

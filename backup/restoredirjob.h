@@ -42,6 +42,9 @@ public:
     // Decides every record against the disk and the lists and lists the planned modifications.
     // The disk is not changed; the lists are edited in memory. -1 failed, -2 refused by the user,
     // else the number of subdirectories. Leaves nothingToDo set when no change is planned.
+    // Without backup data and with RestoreWithoutBackupData, files that no list knows are matched
+    // with the entries that have no file instead; -1 (nothingToDo clear) when files could not be
+    // told apart and the directory must stay as it is.
     int RestoreAnalysis(unsigned restoreFlags, Reporter& analysisReporter);
 
     // Carries the plan out so that at every moment the stored backup data and the lists on disk

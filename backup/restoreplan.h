@@ -11,6 +11,7 @@ namespace kestrow {
 
 // One operation on a file of the directory. `record` is the position, among the records read,
 // of the record the operation resolves: until the operation is done that record stays stored.
+// Without backup data it numbers the matches and nothing is stored.
 struct RestoreOperation {
     enum class Kind { Rename, Replace, Delete };
     Kind kind = Kind::Rename;

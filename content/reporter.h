@@ -93,6 +93,8 @@ enum class RestoreAnalysisCode : int {
     AmbiguousWithoutBackup = 46,
     // T and O both present and different, and the lists do not tell which one is right.
     BothPresentKept = 47,
+    // Without backup data: N matched the list entry X, but X is already taken on disk.
+    UnbackedNameTaken = 49,
 };
 
 enum class RestoreChangeCode : int {

@@ -292,6 +292,11 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                     "DUBLICATE FILES", Buttons::Ok);
             }
             return 0;
+        case 49:
+            p.OnColour(LogColour::Red, "*Warning* " + n + " matches the listed name " + x +
+                                           ", but a file or folder of that name is already present; " + n +
+                                           " keeps its name");
+            return kGoOn;
         case 42: {
             p.OnColour(LogColour::Purple, "No NFO file(s) found!");
             p.Blank();

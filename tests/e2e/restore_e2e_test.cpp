@@ -268,6 +268,38 @@ TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
     EXPECT_GE(killed, 7);
 }
 
+// Tracks renamed by hand, with no backup data: with the option on they get their listed names
+// back, by CRC and by the likeness of the names (the retagged track); with it off nothing moves.
+TEST_F(RestoreE2eTest, FilesRenamedByHandComeBackWithoutBackupData) {
+    const std::string dir = tmp / "lib/Hand_Renamed-Album-2011-GRP";
+    Release(dir,
+            {{"01-hand_renamed-first_song-grp.mp3", "first track"},
+             {"02-hand_renamed-second_song-grp.mp3", "second track"},
+             {"03-hand_renamed-third_song-grp.mp3", "third track"}},
+            "00-hand_renamed-album-2011-grp");
+    const auto original = Tree(tmp / "lib");
+    fs::rename(dir + "/01-hand_renamed-first_song-grp.mp3", dir + "/First Song.mp3");
+    fs::rename(dir + "/02-hand_renamed-second_song-grp.mp3", dir + "/track2.mp3");
+    // Retagged after the rename: only its name can tell where it belongs.
+    fs::rename(dir + "/03-hand_renamed-third_song-grp.mp3", dir + "/03-third_song.mp3");
+    WriteFile(dir + "/03-third_song.mp3", "third track, new tags");
+    const auto renamed = Tree(tmp / "lib");
+
+    const CliResult off = Cli("-R Hand_Renamed-Album-2011-GRP");
+    EXPECT_EQ(Diff(Tree(tmp / "lib"), renamed), "") << off.out;
+
+    m_settings["RestoreWithoutBackupData"] = "1";
+    const CliResult on = Cli("-R Hand_Renamed-Album-2011-GRP");
+    auto restored = Tree(tmp / "lib");
+    // The retagged track is back under its name, with its new bytes (reported as corrupt).
+    EXPECT_EQ(restored.at("Hand_Renamed-Album-2011-GRP/03-hand_renamed-third_song-grp.mp3"),
+              "third track, new tags")
+        << on.out;
+    restored["Hand_Renamed-Album-2011-GRP/03-hand_renamed-third_song-grp.mp3"] = "third track";
+    EXPECT_EQ(Diff(restored, original), "") << on.out;
+    EXPECT_EQ(on.status, 1) << on.out;
+}
+
 struct Hostile {
     const char* title;
     BackupRecord record;
