@@ -17,7 +17,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindow>
 #include <algorithm>
 #include <atomic>
@@ -33,6 +33,7 @@
 #include "engine/jobsession.h"
 #include "ui/ckestrowdlg.h"
 #include "ui/cmdclist.h"
+#include "ui/dirlistmodel.h"
 
 namespace {
 
@@ -174,7 +175,8 @@ int main(int argc, char** argv) {
                 library.c_str());
 
     if (!grab.empty()) {
-        static_cast<QTreeWidget*>(window.control(CKestrowDlg::Ctl::DirList))->selectAll();
+        RunUntil([&] { return !window.dirModel().Filling(); });
+        static_cast<QTreeView*>(window.control(CKestrowDlg::Ctl::DirList))->selectAll();
         window.host().SetQuestionHandler(
             [](const HostQuestion& q) { return platform::RefusingAnswer(q.buttons); });
         window.StartJob();
@@ -195,7 +197,8 @@ int main(int argc, char** argv) {
         double longestGap = 0, longestCpuTurn = 0, guiUiCpu = 1e300;
         window.host().SetQuestionHandler(
             [](const HostQuestion& q) { return platform::RefusingAnswer(q.buttons); });
-        auto* list = static_cast<QTreeWidget*>(window.control(CKestrowDlg::Ctl::DirList));
+        auto* list = static_cast<QTreeView*>(window.control(CKestrowDlg::Ctl::DirList));
+        RunUntil([&] { return !window.dirModel().Filling(); });
         for (int round = 0; round < 4; ++round) {
             {
                 std::FILE* null = std::fopen("/dev/null", "w");

@@ -5,7 +5,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -17,9 +16,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -28,9 +27,12 @@
 #include "platform/bytesize.h"
 #include "platform/text.h"
 #include "settings/options.h"
+#include "ui/art.h"
 #include "ui/caboutdlg.h"
+#include "ui/cdirtree.h"
 #include "ui/cmdclist.h"
 #include "ui/ctempfiledlg.h"
+#include "ui/dirlistmodel.h"
 #include "ui/loglistmodel.h"
 
 namespace kestrow {
@@ -185,6 +187,19 @@ constexpr Ctl kTruncationGroup[] = {Ctl::PreserveGrptag,     Ctl::PreserveYear, 
                                     Ctl::StripVaAtBeginning, Ctl::NotInNfo,     Ctl::TruncateMax,
                                     Ctl::Characters};
 
+// The SFV mark stands centred in its column.
+class CentredMark : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationAlignment = Qt::AlignCenter;
+        option->decorationSize = option->decorationSize.boundedTo(option->rect.size());
+    }
+};
+
 QString WithSlash(QString path) {
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
     return path;
@@ -290,31 +305,35 @@ void CKestrowDlg::CreateControls(QWidget* client) {
         QWidget* w = nullptr;
         switch (s.kind) {
             case Kind::Tree: {
-                m_tree = new QTreeView(client);
-                m_treeModel = new QFileSystemModel(m_tree);
-                m_treeModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-                m_treeModel->setReadOnly(true);
-                m_tree->setModel(m_treeModel);
-                for (int column = 1; column < m_treeModel->columnCount(); ++column)
-                    m_tree->hideColumn(column);
-                m_tree->setHeaderHidden(true);
+                m_tree = new CDirTree(client);
                 m_tree->installEventFilter(this);
                 w = m_tree;
                 break;
             }
             case Kind::DirList: {
-                m_dirList = new QTreeWidget(client);
-                m_dirList->setColumnCount(4);
-                m_dirList->setHeaderLabels({tr("M3U"), tr("SFV"), tr("DirName"), tr("Size")});
+                m_dirList = new QTreeView(client);
+                m_dirModel = new DirListModel(m_dirList);
+                m_dirList->setModel(m_dirModel);
                 m_dirList->setRootIsDecorated(false);
+                m_dirList->setItemsExpandable(false);
+                m_dirList->setUniformRowHeights(true);
+                m_dirList->setSortingEnabled(false);
                 m_dirList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+                m_dirList->setSelectionBehavior(QAbstractItemView::SelectRows);
                 m_dirList->setAllColumnsShowFocus(true);
+                m_dirList->setItemDelegateForColumn(DirListModel::SfvColumn, new CentredMark(m_dirList));
+                m_dirList->header()->setSectionsMovable(false);
+                m_dirList->header()->setStretchLastSection(false);
                 m_dirList->installEventFilter(this);
-                const int unit = r.width() / 20;
-                m_dirList->setColumnWidth(0, unit * 3 / 2);
-                m_dirList->setColumnWidth(1, unit);
-                m_dirList->setColumnWidth(2, unit * 15);
-                m_dirList->setColumnWidth(3, unit * 5 / 2 - 4);
+                // The widths are shares of twentieths of the list's inner width, set once.
+                const int frame =
+                    m_dirList->frameWidth() * 2 +
+                    m_dirList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_dirList);
+                const int unit = std::max(1, (r.width() - frame) / 20);
+                m_dirList->setColumnWidth(DirListModel::M3uColumn, unit * 3 / 2);
+                m_dirList->setColumnWidth(DirListModel::SfvColumn, unit);
+                m_dirList->setColumnWidth(DirListModel::NameColumn, unit * 15);
+                m_dirList->setColumnWidth(DirListModel::SizeColumn, unit * 5 / 2);
                 w = m_dirList;
                 break;
             }
@@ -428,22 +447,16 @@ void CKestrowDlg::CreateControls(QWidget* client) {
     connect(Button(Ctl::SelectAll), &QAbstractButton::clicked, this, [this] { m_dirList->selectAll(); });
     connect(Button(Ctl::Update), &QAbstractButton::clicked, this, [this] { FillDirList(m_treePath); });
     connect(Button(Ctl::UpdateTree), &QAbstractButton::clicked, this, &CKestrowDlg::RebuildTree);
-    // The tree's folders load in the background: the opened folder is scrolled into view once
-    // its parent has been read.
-    connect(m_treeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (!m_followTree) return;
-        OpenTreeAt(m_treeTarget);
-        if (path != m_treeTarget) return;
-        m_followTree = false;
-        // The model sorts what it read a moment later, which moves the rows once more.
-        QTimer::singleShot(250, m_tree, [this] {
-            m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
-        });
+    connect(m_tree, &CDirTree::pathRemembered, this, [this](const QString& path) { m_treePath = path; });
+    connect(m_tree, &CDirTree::treeOpened, this, [this](const QString& path) {
+        // The folder to list is gone: show what is left of it, as the tree does.
+        if (m_listFailed && !path.isEmpty() && !m_dirModel->Filling()) FillDirList(path);
     });
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) m_treePath = WithSlash(m_treeModel->filePath(current));
-            });
+    connect(m_dirModel, &DirListModel::progress, this, &CKestrowDlg::ShowListProgress);
+    connect(m_dirModel, &DirListModel::filled, this, [this](bool ok) {
+        m_listFailed = !ok;
+        ShowListProgress();
+    });
 }
 
 QAbstractButton* CKestrowDlg::Button(Ctl c) const {
@@ -630,18 +643,21 @@ void CKestrowDlg::EnterJobState() {
 }
 
 std::vector<std::string> CKestrowDlg::SelectedNames() const {
+    // Rows stand for the listed folder's subdirectories by position; a list still filling holds
+    // only the rows shown, and a job processes exactly the ones selected among them.
+    QModelIndexList rows = m_dirList->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<std::string> names;
-    for (int row = 0; row < m_dirList->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = m_dirList->topLevelItem(row);
-        if (item->isSelected()) names.push_back(item->data(2, Qt::UserRole).toString().toStdString());
-    }
+    names.reserve(static_cast<std::size_t>(rows.size()));
+    for (const QModelIndex& index : rows) names.push_back(m_dirModel->Row(index.row()).name);
     return names;
 }
 
 void CKestrowDlg::StartJob() {
     if (m_session->Active() || m_closing) return;
     JobRequest request;
-    request.folder = m_listFolder.toStdString();
+    request.folder = m_dirModel->folder().empty() ? m_listFolder.toStdString() : m_dirModel->folder();
     request.names = SelectedNames();
     request.options = m_options;
     if (m_setup.run.active) {
@@ -729,47 +745,35 @@ void CKestrowDlg::RemoveRule() {
 }
 
 void CKestrowDlg::RebuildTree() {
-    m_treeModel->setRootPath(QStringLiteral("/"));
-    QString target = m_listFolder.isEmpty() ? m_treePath : m_listFolder;
-    if (target.isEmpty()) return;
-    if (target.size() > 1 && target.endsWith(QLatin1Char('/'))) target.chop(1);
-    m_treeTarget = target;
-    // The folders load in the background: each one read on the way brings the tree closer.
-    m_followTree = true;
-    OpenTreeAt(target);
-}
-
-void CKestrowDlg::OpenTreeAt(const QString& path) {
-    const QModelIndex index = m_treeModel->index(path);
-    if (!index.isValid()) return;
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) m_tree->expand(up);
-    if (m_tree->currentIndex() != index) m_tree->setCurrentIndex(index);
-    m_tree->expand(index);
-    m_tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    m_tree->BuildTree(m_listFolder.isEmpty() ? m_treePath : m_listFolder);
 }
 
 void CKestrowDlg::FillDirList(const QString& folder) {
     if (folder.isEmpty()) return;
     m_listFolder = WithSlash(folder);
-    m_dirList->clear();
-    DirContents dir(m_listFolder.toStdString());
-    if (!dir.Scan()) return;
-    QList<QTreeWidgetItem*> rows;
-    for (std::size_t i = 0; i < dir.SubdirCount(); ++i) {
-        const std::string name = dir.SubdirName(i);
-        DirContents sub(dir.DirPath() + name);
-        sub.Scan();
-        auto* row = new QTreeWidgetItem;
-        row->setText(0, sub.Has(FileClass::M3u) ? tr("Yes") : tr("No"));
-        row->setText(1, sub.Has(FileClass::Sfv) ? tr("Yes") : tr("No"));
-        row->setTextAlignment(1, Qt::AlignHCenter);
-        row->setText(2, QString::fromStdString(name));
-        row->setData(2, Qt::UserRole, QString::fromStdString(name));
-        row->setText(3, QString::fromStdString(platform::FormatByteSize(sub.TotalSize())));
-        row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        rows.push_back(row);
+    m_listFailed = false;
+    m_dirModel->Fill(m_listFolder.toStdString());
+    ShowListProgress();
+}
+
+void CKestrowDlg::ShowListProgress() {
+    // A running job owns the status line.
+    if (m_session->Active()) return;
+    if (m_dirModel->Filling()) {
+        const int expected = m_dirModel->expected();
+        m_progress->setRange(0, std::max(0, expected));
+        m_progress->setValue(m_dirModel->rowCount());
+        m_status->setText(expected < 0 ? tr("Reading %1").arg(m_listFolder)
+                                       : tr("Reading %1: %2 of %3 folders")
+                                             .arg(m_listFolder)
+                                             .arg(m_dirModel->rowCount())
+                                             .arg(expected));
+        return;
     }
-    m_dirList->addTopLevelItems(rows);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(1);
+    m_status->setText(m_listFailed ? tr("Cannot read %1").arg(m_listFolder)
+                                   : tr("%1: %2 folders").arg(m_listFolder).arg(m_dirModel->rowCount()));
 }
 
 bool CKestrowDlg::eventFilter(QObject* watched, QEvent* event) {
