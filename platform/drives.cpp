@@ -364,6 +364,12 @@ std::vector<NetworkServer> NetworkServers(const std::vector<MountEntry>& mounts,
         const std::size_t colon = name.find(':');
         if (colon == std::string::npos) continue;
         const std::string scheme = name.substr(0, colon);
+        // Cameras, phones, archives and discs are no network places.
+        constexpr std::string_view kNetworkSchemes[] = {"smb-share", "sftp",       "ftp", "ftps", "dav",
+                                                        "davs",      "afp-volume", "nfs", "ssh"};
+        if (std::find(std::begin(kNetworkSchemes), std::end(kNetworkSchemes), scheme) ==
+            std::end(kNetworkSchemes))
+            continue;
         std::map<std::string, std::string> keys;
         std::stringstream list(name.substr(colon + 1));
         for (std::string pair; std::getline(list, pair, ',');) {
@@ -371,7 +377,6 @@ std::vector<NetworkServer> NetworkServers(const std::vector<MountEntry>& mounts,
             if (eq != std::string::npos) keys[pair.substr(0, eq)] = PercentDecode(pair.substr(eq + 1));
         }
         std::string server = keys.count("server") ? keys["server"] : keys["host"];
-        // Cameras, phones and archives are no network places.
         if (server.empty()) continue;
         std::string share = keys.count("share")    ? keys["share"]
                             : keys.count("volume") ? keys["volume"]

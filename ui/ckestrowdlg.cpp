@@ -275,7 +275,7 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
     } else {
         m_listFolder = last.isEmpty() ? QString() : WithSlash(last);
     }
-    m_treePath = last.isEmpty() ? m_listFolder : WithSlash(last);
+    m_treePath = m_setup.run.active || last.isEmpty() ? m_listFolder : WithSlash(last);
     RebuildTree();
     if (!m_listFolder.isEmpty()) FillDirList(m_listFolder);
 
