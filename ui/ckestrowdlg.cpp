@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -218,10 +220,29 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
 
     // Dialog units of the window's font: a quarter of the average character width across, an
     // eighth of the font height down.
+    auto measure = [this] {
+        const QFontMetricsF metrics(font());
+        m_hu = metrics.horizontalAdvance(
+                   QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+               52.0 / 4.0;
+        m_vu = metrics.height() / 8.0;
+    };
+    measure();
+    // On a small screen (1366 x 768) the window's font gives up to a sixth of its size, every
+    // control keeping its place in dialog units; what still does not fit scrolls (below).
+    if (QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        const double chrome = 2 * QFontMetricsF(font()).height() + 48;
+        const double fit = std::min((room.height() - chrome) / (kDialogHeight * m_vu),
+                                    (room.width() - 40) / (kDialogWidth * m_hu));
+        if (fit < 1.0 && font().pointSizeF() > 0) {
+            QFont smaller = font();
+            smaller.setPointSizeF(font().pointSizeF() * std::max(fit, 5.0 / 6.0));
+            setFont(smaller);
+            measure();
+        }
+    }
     const QFontMetricsF fm(font());
-    m_hu = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-           52.0 / 4.0;
-    m_vu = fm.height() / 8.0;
 
     m_logModel = std::make_unique<LogListModel>();
     m_host = std::make_unique<GuiHost>(*m_logModel, m_control, *this);
@@ -242,8 +263,28 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
     auto* client = new QWidget(this);
     client->setFixedSize(static_cast<int>(std::lround(kDialogWidth * m_hu)),
                          static_cast<int>(std::lround(kDialogHeight * m_vu)));
-    layout->addWidget(client);
     CreateControls(client);
+    // The dialog is taller than a 768-pixel screen at common font sizes: there it keeps its
+    // layout and scrolls inside a window that fits the screen.
+    QWidget* shown = client;
+    if (QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        // Room for the window frame, the menu bar and the status line.
+        const int chrome = 2 * fm.height() + 48;
+        if (client->height() + chrome > room.height() || client->width() + 16 > room.width()) {
+            auto* scroll = new QScrollArea(this);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidget(client);
+            scroll->setWidgetResizable(false);
+            const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+            const int w = std::min(client->width() + bar, room.width() - 16);
+            const int h =
+                std::min(client->height() + (w < client->width() + bar ? bar : 0), room.height() - chrome);
+            scroll->setFixedSize(w, h);
+            shown = scroll;
+        }
+    }
+    layout->addWidget(shown);
 
     auto* statusRow = new QWidget(this);
     auto* statusLayout = new QHBoxLayout(statusRow);
@@ -261,7 +302,7 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
     m_progress->setFixedWidth(static_cast<int>(150 * m_hu));
     statusLayout->addWidget(m_status, 1);
     statusLayout->addWidget(m_progress);
-    statusRow->setFixedWidth(client->width());
+    statusRow->setFixedWidth(shown->width());
     layout->addWidget(statusRow);
 
     ConnectOptions();
