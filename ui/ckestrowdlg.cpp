@@ -489,14 +489,23 @@ void CKestrowDlg::CreateControls(QWidget* client) {
     connect(Button(Ctl::Update), &QAbstractButton::clicked, this, [this] { FillDirList(m_treePath); });
     connect(Button(Ctl::UpdateTree), &QAbstractButton::clicked, this, &CKestrowDlg::RebuildTree);
     connect(m_tree, &CDirTree::pathRemembered, this, [this](const QString& path) { m_treePath = path; });
-    connect(m_tree, &CDirTree::treeOpened, this, [this](const QString& path) {
-        // The folder to list is gone: show what is left of it, as the tree does.
-        if (m_listFailed && !path.isEmpty() && !m_dirModel->Filling()) FillDirList(path);
+    // The folder opened at start-up is gone: the list shows what is left of it, as the tree does.
+    // Tree and list are read at the same time; whichever ends last decides.
+    auto followTree = [this] {
+        if (!m_startOpen || !m_treeOpened || !m_listFailed || m_dirModel->Filling()) return;
+        m_startOpen = false;
+        if (!m_treePath.isEmpty() && m_treePath != m_listFolder) FillDirList(m_treePath);
+    };
+    connect(m_tree, &CDirTree::treeOpened, this, [this, followTree] {
+        m_treeOpened = true;
+        followTree();
     });
     connect(m_dirModel, &DirListModel::progress, this, &CKestrowDlg::ShowListProgress);
-    connect(m_dirModel, &DirListModel::filled, this, [this](bool ok) {
+    connect(m_dirModel, &DirListModel::filled, this, [this, followTree](bool ok) {
         m_listFailed = !ok;
         ShowListProgress();
+        followTree();
+        if (ok) m_startOpen = false;
     });
 }
 

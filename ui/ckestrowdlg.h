@@ -200,8 +200,11 @@ private:
     // How far the number box and "Characters." moved right to make room for their row's label.
     int m_rowShift = 0;
     bool m_loading = false;
-    // The folder to list could not be read: the list follows the tree once it has opened.
+    // The folder to list could not be read: at start-up the list follows the tree once the tree
+    // has opened.
     bool m_listFailed = false;
+    bool m_treeOpened = false;
+    bool m_startOpen = true;
     bool m_closing = false;
     bool m_closeAfterRun = false;
     bool m_saved = false;

@@ -218,6 +218,20 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
     }
 
+    // Start-up re-opens the saved folder as far as it still exists, and lists that.
+    void StartUpOpensWhatIsLeftOfTheSavedFolder() {
+        test::MakeDirs(m_root + "lib/a_one/inner");
+        ProcessOptions o;
+        o.lastDir = m_root + "LIB/A_ONE/gone/";
+        CKestrowDlg::Setup setup;
+        setup.settings.file = *m_tmp / "kestrow.ini";
+        CKestrowDlg w(o, setup);
+        QTRY_COMPARE(w.treePath(), QString::fromStdString(m_root + "lib/a_one/"));
+        QTRY_COMPARE(w.listFolder(), w.treePath());
+        QTRY_COMPARE(w.dirModel().rowCount(), 1);
+        QCOMPARE(w.dirModel().Row(0).name, std::string("inner"));
+    }
+
     // The window: Tab reaches the tree and then the list, Ctrl+A selects every row, F5 in the list
     // reads the tree's folder again, and a job processes exactly the rows selected.
     void KeysAndSelectionOfTheWindow() {
