@@ -336,8 +336,11 @@ std::vector<Drive> ListDrives(const std::vector<MountEntry>& mounts, const std::
         });
         if (secondView) continue;
         const DriveType type = ClassifyMount(*m, probe);
-        // Files bound into place (containers do that) are no drives.
-        if (type != DriveType::Network && probe.isDirectory && !probe.isDirectory(m->mountPoint)) continue;
+        // Files bound into place (containers do that) are no drives. A FUSE file system may be
+        // served from anywhere and is not asked.
+        if (type != DriveType::Network && !StartsWith(m->fsType, "fuse") && probe.isDirectory &&
+            !probe.isDirectory(m->mountPoint))
+            continue;
         const std::string root = WithSlash(m->mountPoint);
         drives.push_back({root, label(m, type, root), type});
         shown.push_back(m);

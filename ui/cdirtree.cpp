@@ -99,9 +99,10 @@ void CDirTree::RunAsync(Work work, Done done) {
         QMetaObject::invokeMethod(
             app,
             [tree, generation, result, done] {
-                if (!tree) return;
+                // A rebuild forgot the listings of the old tree, their count included.
+                if (!tree || tree->m_generation != generation) return;
                 tree->Busy(-1);
-                if (tree->m_generation == generation) done(*result);
+                done(*result);
             },
             Qt::QueuedConnection);
     }).detach();

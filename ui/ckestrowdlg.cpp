@@ -807,6 +807,10 @@ void CKestrowDlg::FillDirList(const QString& folder) {
 }
 
 void CKestrowDlg::ShowListProgress() {
+    if (m_dirModel->Filling())
+        m_dirList->setCursor(Qt::BusyCursor);
+    else
+        m_dirList->unsetCursor();
     // A running job owns the status line.
     if (m_session->Active()) return;
     if (m_dirModel->Filling()) {

@@ -66,7 +66,8 @@ constexpr const char* kMountInfo =
     "42 26 0:43 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
     "broken line\n"
     "43 22 8:50 / /mnt/fresh rw - ext4 /dev/sdd2 rw\n"
-    "44 22 8:51 / /mnt/fresh rw - xfs /dev/sdd3 rw\n";
+    "44 22 8:51 / /mnt/fresh rw - xfs /dev/sdd3 rw\n"
+    "45 22 0:44 / /mnt/ntfs rw - fuse.ntfs-3g /dev/sde1 rw\n";
 
 DriveProbe FakeProbe() {
     DriveProbe p;
@@ -79,13 +80,18 @@ DriveProbe FakeProbe() {
         if (m.source == "/dev/sdd3") return "Fresh";
         return {};
     };
-    p.isDirectory = [](const std::string& path) { return path != "/mnt/hostfile"; };
+    p.isDirectory = [](const std::string& path) {
+        // A server that stopped answering would hold whoever asks about its mount.
+        for (const char* remote : {"/mnt/nas", "/mnt/audio", "/mnt/box", "/mnt/ntfs"})
+            if (path == remote) ADD_FAILURE() << "asked about " << path;
+        return path != "/mnt/hostfile";
+    };
     return p;
 }
 
 TEST(MountTable, ParsesFieldsAndDecodesEscapes) {
     const std::vector<MountEntry> m = ParseMountInfo(kMountInfo);
-    ASSERT_EQ(m.size(), 23u);  // the broken line is left out
+    ASSERT_EQ(m.size(), 24u);  // the broken line is left out
     EXPECT_EQ(m[9].mountPoint, "/media/bob/USB STICK");
     EXPECT_EQ(m[9].fsType, "vfat");
     EXPECT_EQ(m[9].major, 8u);
@@ -112,6 +118,7 @@ TEST(MountTable, DrivesAreWhatAUserBrowsesWithTypesAndLabels) {
         {"/mnt/Big Disk/", "/mnt/Big Disk Music", DriveType::Fixed},
         {"/mnt/box/", "/mnt/box", DriveType::Network},
         {"/mnt/fresh/", "/mnt/fresh Fresh", DriveType::Fixed},  // the later mount hides the earlier
+        {"/mnt/ntfs/", "/mnt/ntfs", DriveType::Fixed},
     };
     ASSERT_EQ(drives.size(), std::size(expected));
     for (std::size_t i = 0; i < drives.size(); ++i) {

@@ -267,6 +267,13 @@ private slots:
         QTest::keyClick(list, Qt::Key_F5);
         QTRY_COMPARE(list->model()->rowCount(), 4);
 
+        // F5 in the tree (or "Update Tree (F5)") rebuilds it at the folder the list shows.
+        auto& tree = w.tree();
+        tree.setCurrentItem(tree.topLevelItem(0));
+        QVERIFY(w.treePath() != QString::fromStdString(lib));
+        QTest::keyClick(&tree, Qt::Key_F5);
+        QTRY_COMPARE(w.treePath(), QString::fromStdString(lib));
+
         QItemSelection rows;
         for (int row : {0, 2}) rows.select(list->model()->index(row, 0), list->model()->index(row, 3));
         list->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
