@@ -2,8 +2,11 @@
 // window's host against the console's host writing to /dev/null, and the longest stall of the
 // user-interface thread while the lines arrive.
 //
-//   kestrow_gui_speed [--lines N] [--files N] [--library DIR] [--grab FILE]
+//   kestrow_gui_speed [--lines N] [--files N] [--dirs N] [--library DIR] [--grab FILE]
 //
+// --dirs N fills the directory list with a folder of N releases of 15 files each (warm cache),
+// noting the time until the list is complete and the longest stall of the event loop meanwhile,
+// and expands that folder in the folder tree.
 // --files N checks a release of N small listed files (one log line each) through the console's
 // job session writing to /dev/null and through the window, comparing the processor time of the
 // whole process; --lines N logs N lines straight through each host.
@@ -17,7 +20,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindow>
 #include <algorithm>
 #include <atomic>
@@ -31,8 +34,10 @@
 #include "cli/consolehost.h"
 #include "content/crc32.h"
 #include "engine/jobsession.h"
+#include "ui/cdirtree.h"
 #include "ui/ckestrowdlg.h"
 #include "ui/cmdclist.h"
+#include "ui/dirlistmodel.h"
 
 namespace {
 
@@ -129,6 +134,106 @@ double RunUntil(const std::function<bool()>& done, double* longestCpu = nullptr)
     return longest;
 }
 
+// A folder of `count` releases of 15 small files each (13 tracks, a checksum list, a playlist).
+std::string MakeManyReleases(int count) {
+    char pattern[] = "/tmp/kestrow-guispeed-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made) return {};
+    const std::string library = std::string(made) + "/releases/";
+    mkdir(library.c_str(), 0755);
+    for (int i = 0; i < count; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Artist_%05d-Album_Title-2008-GRP/", i);
+        const std::string release = library + name;
+        if (mkdir(release.c_str(), 0755) != 0) return {};
+        for (int f = 0; f < 15; ++f) {
+            char file[32];
+            std::snprintf(file, sizeof file,
+                          f < 13    ? "%02d-track.mp3"
+                          : f == 13 ? "release.sfv"
+                                    : "release.m3u",
+                          f + 1);
+            std::FILE* out = std::fopen((release + file).c_str(), "wb");
+            if (!out) return {};
+            std::fwrite(file, 1, std::strlen(file), out);
+            std::fclose(out);
+        }
+    }
+    return library;
+}
+
+// The list filled from a folder of many releases, and that folder expanded in the tree.
+int ManyReleases(int count) {
+    const Clock::time_point made = Clock::now();
+    const std::string library = MakeManyReleases(count);
+    if (library.empty()) {
+        std::fprintf(stderr, "cannot build the test library\n");
+        return 1;
+    }
+    std::printf("built %d releases of 15 files in %.0f ms\n", count, Ms(Clock::now() - made));
+    ProcessOptions options;
+    options.lastDir = library;
+    CKestrowDlg window(options, CKestrowDlg::Setup{});
+    window.show();
+    // The window's own first fill warms the cache.
+    RunUntil([&] { return !window.dirModel().Filling() && window.tree().Pending() == 0; });
+    double best = 1e300, worst = 0, longestGap = 0;
+    for (int round = 0; round < 3; ++round) {
+        const Clock::time_point t = Clock::now();
+        window.FillDirList(QString::fromStdString(library));
+        const double gap = RunUntil([&] { return !window.dirModel().Filling(); });
+        const double ms = Ms(Clock::now() - t);
+        if (window.dirModel().rowCount() != count) {
+            std::fprintf(stderr, "the list has %d rows, not %d\n", window.dirModel().rowCount(), count);
+            return 1;
+        }
+        best = std::min(best, ms);
+        worst = std::max(worst, ms);
+        longestGap = std::max(longestGap, gap);
+    }
+    std::printf("directory list of %d releases complete: best %.1f ms, worst %.1f ms of 3\n", count, best,
+                worst);
+    std::printf("  longest gap between turns of the event loop while it filled: %.1f ms\n", longestGap);
+
+    // The folder tree: the library's parent is the only drive; the library is expanded.
+    const std::string parent = library.substr(0, library.size() - std::strlen("releases/"));
+    CDirTree::Sources sources;
+    sources.drives = [parent] {
+        return std::vector<platform::Drive>{{parent, parent, platform::DriveType::Fixed}};
+    };
+    CDirTree tree(nullptr, sources);
+    tree.show();
+    double treeBest = 1e300, treeWorst = 0, treeGap = 0;
+    for (int round = 0; round < 4; ++round) {
+        tree.BuildTree(QString::fromStdString(parent));
+        RunUntil([&] { return tree.Pending() == 0; });
+        QTreeWidgetItem* folder = tree.topLevelItem(0)->child(0);
+        if (!folder || CDirTree::PathOf(folder) != QString::fromStdString(library)) {
+            std::fprintf(stderr, "the tree did not open at %s\n", parent.c_str());
+            return 1;
+        }
+        const Clock::time_point t = Clock::now();
+        tree.expandItem(folder);
+        const double gap = RunUntil([&] { return CDirTree::Populated(folder) && tree.Pending() == 0; });
+        QApplication::processEvents();
+        const double ms = Ms(Clock::now() - t);
+        if (folder->childCount() != count) {
+            std::fprintf(stderr, "the tree shows %d folders, not %d\n", folder->childCount(), count);
+            return 1;
+        }
+        // The first round only fills the cache.
+        if (round == 0) continue;
+        treeBest = std::min(treeBest, ms);
+        treeWorst = std::max(treeWorst, ms);
+        treeGap = std::max(treeGap, gap);
+    }
+    std::printf("expanding a folder of %d subdirectories in the tree: best %.1f ms, worst %.1f ms of 3\n",
+                count, treeBest, treeWorst);
+    std::printf("  longest gap between turns of the event loop meanwhile: %.1f ms\n", treeGap);
+    const std::string remove = "rm -rf '" + parent + "'";
+    return std::system(remove.c_str()) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +244,7 @@ int main(int argc, char** argv) {
     std::string grab;
     int files = 0;
     for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--dirs") && i + 1 < argc) return ManyReleases(std::atoi(argv[i + 1]));
         if (!std::strcmp(argv[i], "--lines") && i + 1 < argc) lines = std::atoi(argv[++i]);
         if (!std::strcmp(argv[i], "--files") && i + 1 < argc) files = std::atoi(argv[++i]);
         if (!std::strcmp(argv[i], "--library") && i + 1 < argc) library = argv[++i];
@@ -174,7 +280,8 @@ int main(int argc, char** argv) {
                 library.c_str());
 
     if (!grab.empty()) {
-        static_cast<QTreeWidget*>(window.control(CKestrowDlg::Ctl::DirList))->selectAll();
+        RunUntil([&] { return !window.dirModel().Filling(); });
+        static_cast<QTreeView*>(window.control(CKestrowDlg::Ctl::DirList))->selectAll();
         window.host().SetQuestionHandler(
             [](const HostQuestion& q) { return platform::RefusingAnswer(q.buttons); });
         window.StartJob();
@@ -195,7 +302,8 @@ int main(int argc, char** argv) {
         double longestGap = 0, longestCpuTurn = 0, guiUiCpu = 1e300;
         window.host().SetQuestionHandler(
             [](const HostQuestion& q) { return platform::RefusingAnswer(q.buttons); });
-        auto* list = static_cast<QTreeWidget*>(window.control(CKestrowDlg::Ctl::DirList));
+        auto* list = static_cast<QTreeView*>(window.control(CKestrowDlg::Ctl::DirList));
+        RunUntil([&] { return !window.dirModel().Filling(); });
         for (int round = 0; round < 4; ++round) {
             {
                 std::FILE* null = std::fopen("/dev/null", "w");

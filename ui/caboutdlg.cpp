@@ -10,30 +10,12 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "ui/art.h"
+
 namespace kestrow {
 
 QIcon KestrowIcon() {
-    QIcon icon;
-    for (int size : {16, 32, 48, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(0, 0, 128));
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRectF(0.5, 0.5, size - 1.0, size - 1.0));
-        p.setBrush(QColor(192, 192, 192));
-        p.drawEllipse(QRectF(size * 0.42, size * 0.42, size * 0.16, size * 0.16));
-        QFont font;
-        font.setBold(true);
-        font.setPixelSize(std::max(8, size * 5 / 8));
-        p.setFont(font);
-        p.setPen(QColor(255, 255, 255));
-        p.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, QStringLiteral("K"));
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return ArtIcon(Art::Program);
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent, double hu, double vu) : QDialog(parent) {

@@ -5,7 +5,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,10 +15,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -28,9 +29,12 @@
 #include "platform/bytesize.h"
 #include "platform/text.h"
 #include "settings/options.h"
+#include "ui/art.h"
 #include "ui/caboutdlg.h"
+#include "ui/cdirtree.h"
 #include "ui/cmdclist.h"
 #include "ui/ctempfiledlg.h"
+#include "ui/dirlistmodel.h"
 #include "ui/loglistmodel.h"
 
 namespace kestrow {
@@ -185,6 +189,19 @@ constexpr Ctl kTruncationGroup[] = {Ctl::PreserveGrptag,     Ctl::PreserveYear, 
                                     Ctl::StripVaAtBeginning, Ctl::NotInNfo,     Ctl::TruncateMax,
                                     Ctl::Characters};
 
+// The SFV mark stands centred in its column.
+class CentredMark : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationAlignment = Qt::AlignCenter;
+        option->decorationSize = option->decorationSize.boundedTo(option->rect.size());
+    }
+};
+
 QString WithSlash(QString path) {
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
     return path;
@@ -203,10 +220,29 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
 
     // Dialog units of the window's font: a quarter of the average character width across, an
     // eighth of the font height down.
+    auto measure = [this] {
+        const QFontMetricsF metrics(font());
+        m_hu = metrics.horizontalAdvance(
+                   QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+               52.0 / 4.0;
+        m_vu = metrics.height() / 8.0;
+    };
+    measure();
+    // On a small screen (1366 x 768) the window's font gives up to a sixth of its size, every
+    // control keeping its place in dialog units; what still does not fit scrolls (below).
+    if (QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        const double chrome = 2 * QFontMetricsF(font()).height() + 48;
+        const double fit = std::min((room.height() - chrome) / (kDialogHeight * m_vu),
+                                    (room.width() - 40) / (kDialogWidth * m_hu));
+        if (fit < 1.0 && font().pointSizeF() > 0) {
+            QFont smaller = font();
+            smaller.setPointSizeF(font().pointSizeF() * std::max(fit, 5.0 / 6.0));
+            setFont(smaller);
+            measure();
+        }
+    }
     const QFontMetricsF fm(font());
-    m_hu = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-           52.0 / 4.0;
-    m_vu = fm.height() / 8.0;
 
     m_logModel = std::make_unique<LogListModel>();
     m_host = std::make_unique<GuiHost>(*m_logModel, m_control, *this);
@@ -227,8 +263,28 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
     auto* client = new QWidget(this);
     client->setFixedSize(static_cast<int>(std::lround(kDialogWidth * m_hu)),
                          static_cast<int>(std::lround(kDialogHeight * m_vu)));
-    layout->addWidget(client);
     CreateControls(client);
+    // The dialog is taller than a 768-pixel screen at common font sizes: there it keeps its
+    // layout and scrolls inside a window that fits the screen.
+    QWidget* shown = client;
+    if (QScreen* screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        // Room for the window frame, the menu bar and the status line.
+        const int chrome = 2 * fm.height() + 48;
+        if (client->height() + chrome > room.height() || client->width() + 16 > room.width()) {
+            auto* scroll = new QScrollArea(this);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidget(client);
+            scroll->setWidgetResizable(false);
+            const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+            const int w = std::min(client->width() + bar, room.width() - 16);
+            const int h =
+                std::min(client->height() + (w < client->width() + bar ? bar : 0), room.height() - chrome);
+            scroll->setFixedSize(w, h);
+            shown = scroll;
+        }
+    }
+    layout->addWidget(shown);
 
     auto* statusRow = new QWidget(this);
     auto* statusLayout = new QHBoxLayout(statusRow);
@@ -246,7 +302,7 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
     m_progress->setFixedWidth(static_cast<int>(150 * m_hu));
     statusLayout->addWidget(m_status, 1);
     statusLayout->addWidget(m_progress);
-    statusRow->setFixedWidth(client->width());
+    statusRow->setFixedWidth(shown->width());
     layout->addWidget(statusRow);
 
     ConnectOptions();
@@ -260,7 +316,7 @@ CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* pa
     } else {
         m_listFolder = last.isEmpty() ? QString() : WithSlash(last);
     }
-    m_treePath = last.isEmpty() ? m_listFolder : WithSlash(last);
+    m_treePath = m_setup.run.active || last.isEmpty() ? m_listFolder : WithSlash(last);
     RebuildTree();
     if (!m_listFolder.isEmpty()) FillDirList(m_listFolder);
 
@@ -290,31 +346,35 @@ void CKestrowDlg::CreateControls(QWidget* client) {
         QWidget* w = nullptr;
         switch (s.kind) {
             case Kind::Tree: {
-                m_tree = new QTreeView(client);
-                m_treeModel = new QFileSystemModel(m_tree);
-                m_treeModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-                m_treeModel->setReadOnly(true);
-                m_tree->setModel(m_treeModel);
-                for (int column = 1; column < m_treeModel->columnCount(); ++column)
-                    m_tree->hideColumn(column);
-                m_tree->setHeaderHidden(true);
+                m_tree = new CDirTree(client);
                 m_tree->installEventFilter(this);
                 w = m_tree;
                 break;
             }
             case Kind::DirList: {
-                m_dirList = new QTreeWidget(client);
-                m_dirList->setColumnCount(4);
-                m_dirList->setHeaderLabels({tr("M3U"), tr("SFV"), tr("DirName"), tr("Size")});
+                m_dirList = new QTreeView(client);
+                m_dirModel = new DirListModel(m_dirList);
+                m_dirList->setModel(m_dirModel);
                 m_dirList->setRootIsDecorated(false);
+                m_dirList->setItemsExpandable(false);
+                m_dirList->setUniformRowHeights(true);
+                m_dirList->setSortingEnabled(false);
                 m_dirList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+                m_dirList->setSelectionBehavior(QAbstractItemView::SelectRows);
                 m_dirList->setAllColumnsShowFocus(true);
+                m_dirList->setItemDelegateForColumn(DirListModel::SfvColumn, new CentredMark(m_dirList));
+                m_dirList->header()->setSectionsMovable(false);
+                m_dirList->header()->setStretchLastSection(false);
                 m_dirList->installEventFilter(this);
-                const int unit = r.width() / 20;
-                m_dirList->setColumnWidth(0, unit * 3 / 2);
-                m_dirList->setColumnWidth(1, unit);
-                m_dirList->setColumnWidth(2, unit * 15);
-                m_dirList->setColumnWidth(3, unit * 5 / 2 - 4);
+                // The widths are shares of twentieths of the list's inner width, set once.
+                const int frame =
+                    m_dirList->frameWidth() * 2 +
+                    m_dirList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_dirList);
+                const int unit = std::max(1, (r.width() - frame) / 20);
+                m_dirList->setColumnWidth(DirListModel::M3uColumn, unit * 3 / 2);
+                m_dirList->setColumnWidth(DirListModel::SfvColumn, unit);
+                m_dirList->setColumnWidth(DirListModel::NameColumn, unit * 15);
+                m_dirList->setColumnWidth(DirListModel::SizeColumn, unit * 5 / 2);
                 w = m_dirList;
                 break;
             }
@@ -428,22 +488,25 @@ void CKestrowDlg::CreateControls(QWidget* client) {
     connect(Button(Ctl::SelectAll), &QAbstractButton::clicked, this, [this] { m_dirList->selectAll(); });
     connect(Button(Ctl::Update), &QAbstractButton::clicked, this, [this] { FillDirList(m_treePath); });
     connect(Button(Ctl::UpdateTree), &QAbstractButton::clicked, this, &CKestrowDlg::RebuildTree);
-    // The tree's folders load in the background: the opened folder is scrolled into view once
-    // its parent has been read.
-    connect(m_treeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (!m_followTree) return;
-        OpenTreeAt(m_treeTarget);
-        if (path != m_treeTarget) return;
-        m_followTree = false;
-        // The model sorts what it read a moment later, which moves the rows once more.
-        QTimer::singleShot(250, m_tree, [this] {
-            m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
-        });
+    connect(m_tree, &CDirTree::pathRemembered, this, [this](const QString& path) { m_treePath = path; });
+    // The folder opened at start-up is gone: the list shows what is left of it, as the tree does.
+    // Tree and list are read at the same time; whichever ends last decides.
+    auto followTree = [this] {
+        if (!m_startOpen || !m_treeOpened || !m_listFailed || m_dirModel->Filling()) return;
+        m_startOpen = false;
+        if (!m_treePath.isEmpty() && m_treePath != m_listFolder) FillDirList(m_treePath);
+    };
+    connect(m_tree, &CDirTree::treeOpened, this, [this, followTree] {
+        m_treeOpened = true;
+        followTree();
     });
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) m_treePath = WithSlash(m_treeModel->filePath(current));
-            });
+    connect(m_dirModel, &DirListModel::progress, this, &CKestrowDlg::ShowListProgress);
+    connect(m_dirModel, &DirListModel::filled, this, [this, followTree](bool ok) {
+        m_listFailed = !ok;
+        ShowListProgress();
+        followTree();
+        if (ok) m_startOpen = false;
+    });
 }
 
 QAbstractButton* CKestrowDlg::Button(Ctl c) const {
@@ -630,18 +693,21 @@ void CKestrowDlg::EnterJobState() {
 }
 
 std::vector<std::string> CKestrowDlg::SelectedNames() const {
+    // Rows stand for the listed folder's subdirectories by position; a list still filling holds
+    // only the rows shown, and a job processes exactly the ones selected among them.
+    QModelIndexList rows = m_dirList->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<std::string> names;
-    for (int row = 0; row < m_dirList->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = m_dirList->topLevelItem(row);
-        if (item->isSelected()) names.push_back(item->data(2, Qt::UserRole).toString().toStdString());
-    }
+    names.reserve(static_cast<std::size_t>(rows.size()));
+    for (const QModelIndex& index : rows) names.push_back(m_dirModel->Row(index.row()).name);
     return names;
 }
 
 void CKestrowDlg::StartJob() {
     if (m_session->Active() || m_closing) return;
     JobRequest request;
-    request.folder = m_listFolder.toStdString();
+    request.folder = m_dirModel->folder().empty() ? m_listFolder.toStdString() : m_dirModel->folder();
     request.names = SelectedNames();
     request.options = m_options;
     if (m_setup.run.active) {
@@ -729,47 +795,39 @@ void CKestrowDlg::RemoveRule() {
 }
 
 void CKestrowDlg::RebuildTree() {
-    m_treeModel->setRootPath(QStringLiteral("/"));
-    QString target = m_listFolder.isEmpty() ? m_treePath : m_listFolder;
-    if (target.isEmpty()) return;
-    if (target.size() > 1 && target.endsWith(QLatin1Char('/'))) target.chop(1);
-    m_treeTarget = target;
-    // The folders load in the background: each one read on the way brings the tree closer.
-    m_followTree = true;
-    OpenTreeAt(target);
-}
-
-void CKestrowDlg::OpenTreeAt(const QString& path) {
-    const QModelIndex index = m_treeModel->index(path);
-    if (!index.isValid()) return;
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) m_tree->expand(up);
-    if (m_tree->currentIndex() != index) m_tree->setCurrentIndex(index);
-    m_tree->expand(index);
-    m_tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    m_tree->BuildTree(m_listFolder.isEmpty() ? m_treePath : m_listFolder);
 }
 
 void CKestrowDlg::FillDirList(const QString& folder) {
     if (folder.isEmpty()) return;
     m_listFolder = WithSlash(folder);
-    m_dirList->clear();
-    DirContents dir(m_listFolder.toStdString());
-    if (!dir.Scan()) return;
-    QList<QTreeWidgetItem*> rows;
-    for (std::size_t i = 0; i < dir.SubdirCount(); ++i) {
-        const std::string name = dir.SubdirName(i);
-        DirContents sub(dir.DirPath() + name);
-        sub.Scan();
-        auto* row = new QTreeWidgetItem;
-        row->setText(0, sub.Has(FileClass::M3u) ? tr("Yes") : tr("No"));
-        row->setText(1, sub.Has(FileClass::Sfv) ? tr("Yes") : tr("No"));
-        row->setTextAlignment(1, Qt::AlignHCenter);
-        row->setText(2, QString::fromStdString(name));
-        row->setData(2, Qt::UserRole, QString::fromStdString(name));
-        row->setText(3, QString::fromStdString(platform::FormatByteSize(sub.TotalSize())));
-        row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        rows.push_back(row);
+    m_listFailed = false;
+    m_dirModel->Fill(m_listFolder.toStdString());
+    ShowListProgress();
+}
+
+void CKestrowDlg::ShowListProgress() {
+    if (m_dirModel->Filling())
+        m_dirList->setCursor(Qt::BusyCursor);
+    else
+        m_dirList->unsetCursor();
+    // A running job owns the status line.
+    if (m_session->Active()) return;
+    if (m_dirModel->Filling()) {
+        const int expected = m_dirModel->expected();
+        m_progress->setRange(0, std::max(0, expected));
+        m_progress->setValue(m_dirModel->rowCount());
+        m_status->setText(expected < 0 ? tr("Reading %1").arg(m_listFolder)
+                                       : tr("Reading %1: %2 of %3 folders")
+                                             .arg(m_listFolder)
+                                             .arg(m_dirModel->rowCount())
+                                             .arg(expected));
+        return;
     }
-    m_dirList->addTopLevelItems(rows);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(1);
+    m_status->setText(m_listFailed ? tr("Cannot read %1").arg(m_listFolder)
+                                   : tr("%1: %2 folders").arg(m_listFolder).arg(m_dirModel->rowCount()));
 }
 
 bool CKestrowDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -19,17 +19,17 @@
 
 class QAbstractButton;
 class QButtonGroup;
-class QFileSystemModel;
 class QLabel;
 class QListWidget;
 class QProgressBar;
 class QTreeView;
-class QTreeWidget;
 
 namespace kestrow {
 
+class CDirTree;
 class CMdcList;
 class CTempFileDlg;
+class DirListModel;
 class LogListModel;
 
 class CKestrowDlg : public QWidget, public HostView {
@@ -113,6 +113,10 @@ public:
     GuiHost& host() { return *m_host; }
     CMdcList& log() { return *m_log; }
     QString listFolder() const { return m_listFolder; }
+    // The folder chosen in the tree.
+    QString treePath() const { return m_treePath; }
+    CDirTree& tree() { return *m_tree; }
+    DirListModel& dirModel() { return *m_dirModel; }
     double horizontalUnit() const { return m_hu; }
     double verticalUnit() const { return m_vu; }
 
@@ -161,7 +165,7 @@ private:
     bool RunRuleDialog(CTempFileDlg& dialog);
     void SyncSpecialLines();
     void RebuildTree();
-    void OpenTreeAt(const QString& path);
+    void ShowListProgress();
     void SaveOptionsNow();
     std::vector<std::string> SelectedNames() const;
     QAbstractButton* Button(Ctl c) const;
@@ -180,9 +184,9 @@ private:
     // The wrapped text drawn beside a check box or radio whose label needs two lines.
     std::array<QLabel*, static_cast<std::size_t>(Ctl::Count)> m_wrapLabels{};
     CMdcList* m_log = nullptr;
-    QTreeView* m_tree = nullptr;
-    QFileSystemModel* m_treeModel = nullptr;
-    QTreeWidget* m_dirList = nullptr;
+    CDirTree* m_tree = nullptr;
+    QTreeView* m_dirList = nullptr;
+    DirListModel* m_dirModel = nullptr;
     QListWidget* m_specialList = nullptr;
     QButtonGroup* m_modeGroup = nullptr;
     QButtonGroup* m_backupGroup = nullptr;
@@ -196,9 +200,11 @@ private:
     // How far the number box and "Characters." moved right to make room for their row's label.
     int m_rowShift = 0;
     bool m_loading = false;
-    // The tree still scrolls to the folder it opened while that folder's parents load.
-    bool m_followTree = false;
-    QString m_treeTarget;
+    // The folder to list could not be read: at start-up the list follows the tree once the tree
+    // has opened.
+    bool m_listFailed = false;
+    bool m_treeOpened = false;
+    bool m_startOpen = true;
     bool m_closing = false;
     bool m_closeAfterRun = false;
     bool m_saved = false;

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -431,11 +431,11 @@ private slots:
         o.GeneratePrepareTagline = 1;
         CKestrowDlg w(o, Setup());
         w.show();
-        auto* list = static_cast<QTreeWidget*>(w.control(Ctl::DirList));
-        QCOMPARE(list->topLevelItemCount(), 2);
+        auto* list = static_cast<QTreeView*>(w.control(Ctl::DirList));
+        QTRY_COMPARE(list->model()->rowCount(), 2);
         QCOMPARE(Button(w, Ctl::SelectAll)->shortcut(), QKeySequence(QStringLiteral("Alt+A")));
         Button(w, Ctl::SelectAll)->click();
-        QCOMPARE(list->selectedItems().size(), 2);
+        QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
         Button(w, Ctl::Process)->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.session().Finished() && w.control(Ctl::Process)->isEnabled(), 30000);
         QTRY_VERIFY(!w.session().Active());
@@ -462,7 +462,8 @@ private slots:
         o.SuppressAlerts = 1;
         CKestrowDlg w(o, Setup());
         w.show();
-        auto* list = static_cast<QTreeWidget*>(w.control(Ctl::DirList));
+        auto* list = static_cast<QTreeView*>(w.control(Ctl::DirList));
+        QTRY_COMPARE(list->model()->rowCount(), 1);
         list->selectAll();
         Button(w, Ctl::Analyze)->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.control(Ctl::Accept)->isEnabled(), 30000);
