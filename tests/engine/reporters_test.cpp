@@ -57,16 +57,7 @@ std::string Transcript(int code, int mode, std::optional<Answer> reply, Buttons*
     JobControl control;
     const int result = R(host, &control).Report(code, "album.sfv", "track.mp3", "entry.mp3");
     std::ostringstream out;
-    std::size_t line = 0;
-    for (const std::string& e : host.events) {
-        if (e.rfind("log ", 0) == 0) {
-            const auto& l = host.log.At(line++);
-            out << "  log " << ColourInfo(l.foreground).name << "/" << ColourInfo(l.background).name << " |"
-                << e.substr(4) << "|\n";
-        } else {
-            out << "  " << e << "\n";
-        }
-    }
+    out << host.Transcript();
     for (const HostQuestion& q : host.questions) {
         out << "  box " << Name(q.buttons)
             << (q.icon == platform::Icon::Information ? " information" : " exclamation")
