@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "content/integrity.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
@@ -88,6 +90,39 @@ protected:
     }
     int Apply(int backupTo) { return ApplyPlan(*dir, plan, backupTo, reporter); }
 
+    // The plan, the reports since the last call and the lists' entries, for a golden transcript.
+    void Record(const std::string& title, int result) {
+        transcript += "== " + title + ": result " + std::to_string(result) +
+                      (plan.nothingToDo ? ", nothing to do" : "") + "\n" + reporter.TakeTranscript();
+        if (plan.HasDirRename())
+            transcript += "  dir " + plan.dirOriginalName + " -> " + plan.dirNewName + "\n";
+        for (const auto& c : plan.fileRenames)
+            transcript += "  file " + c.originalName + " -> " + c.newName + "\n";
+        for (const auto& n : plan.unchangedFiles) transcript += "  unchanged " + n + "\n";
+        if (!plan.recordText.empty()) transcript += "  records " + plan.recordText + "\n";
+        for (const auto& list : dir->sfvLists) {
+            transcript += "  sfv entries:";
+            for (std::size_t i = 0; i < list.EntryCount(); ++i) transcript += " " + list.EntryName(i);
+            transcript += "\n";
+        }
+        for (const auto& list : dir->m3uLists) {
+            transcript += "  m3u entries:";
+            for (std::size_t i = 0; i < list.EntryCount(); ++i) transcript += " " + list.EntryPath(i);
+            transcript += "\n";
+        }
+    }
+    // The folders' entries after an apply.
+    void RecordTree(const std::string& folder) {
+        transcript += "  " + folder.substr(tmp.path().size()) + ":";
+        for (const auto& n : Names(folder)) transcript += " |" + n + "|";
+        transcript += "\n";
+    }
+    void Golden() {
+        test::ExpectGolden(
+            std::string("changeplan/") + testing::UnitTest::GetInstance()->current_test_info()->name(),
+            test::ReplaceAll(transcript, tmp.path(), "<TMP>"));
+    }
+
     const PlannedChange* ChangeOf(const std::string& original) const {
         for (const auto& c : plan.fileRenames) {
             if (c.originalName == original) return &c;
@@ -103,51 +138,26 @@ protected:
     GroupTagMap tags{{"GRP", "GRP"}};
     ChangePlan plan;
     RecordingReporter reporter{0};
+    std::string transcript;
 };
 
+// The worked example: the directory keeps 53 characters, the cut mark, then the year and tag.
+// Files are visited other files first, then MP3, SFV, M3U, NFO; records list the files in that
+// order, then the directory; the lists name the new names.
 TEST_F(ChangePlanTest, PlansEveryOverLongNameAndPointsTheListEntriesAtIt) {
     MakeRelease(kLongDir);
     Load();
-    EXPECT_EQ(Plan(), 0);
-
-    EXPECT_FALSE(plan.nothingToDo);
-    EXPECT_EQ(plan.dirOriginalName, kLongDir);
-    // The worked example: 53 characters, the cut mark, then the kept year and tag.
-    EXPECT_EQ(plan.dirNewName, kLongDir.substr(0, 53) + "___2004-GRP");
-    ASSERT_EQ(plan.fileRenames.size(), 2u);
-    // Visiting order: other files, then MP3, SFV, M3U, NFO.
-    EXPECT_EQ(plan.fileRenames[0].originalName, kLongMp3);
-    EXPECT_EQ(plan.fileRenames[1].originalName, kLongNfo);
-    for (const auto& c : plan.fileRenames) {
-        EXPECT_LE(platform::CharCount(c.newName), 64u) << c.newName;
-        EXPECT_TRUE(platform::IEndsWith(c.newName, c.originalName.substr(c.originalName.rfind('.'))));
-    }
-    EXPECT_TRUE(platform::IEndsWith(ChangeOf(kLongNfo)->newName, "2004-grp.nfo"));
-    EXPECT_EQ(plan.unchangedFiles, (std::vector<std::string>{kShortMp3, "album.sfv", "album.m3u"}));
-
-    // Records: files in visiting order, then the directory.
-    const std::string& text = plan.recordText;
-    const auto f1 = text.find("<F:.mp3;"), f2 = text.find("<F:.nfo;"), d = text.find("<D:;");
-    ASSERT_NE(d, std::string::npos);
-    EXPECT_LT(f1, f2);
-    EXPECT_LT(f2, d);
-    EXPECT_NE(text.find("><OP:1>"), std::string::npos);
-
-    const std::string newMp3 = ChangeOf(kLongMp3)->newName;
-    EXPECT_EQ(dir->sfvLists[0].EntryName(0), newMp3);
-    EXPECT_EQ(dir->m3uLists[0].EntryPath(0), newMp3);
-    EXPECT_EQ(dir->sfvLists[0].EntryName(1), kShortMp3);
+    Record("plan", Plan());
     EXPECT_FALSE(dir->integrity.listingCurrent);
-
-    const std::vector<int> expected{ChangeCode::ListingHeader, ChangeCode::DirRename, ChangeCode::FileChange,
-                                    ChangeCode::FileChange};
-    EXPECT_EQ(reporter.Codes(), expected);
-    EXPECT_EQ(reporter.reports[0].n, kLongDir);
-    EXPECT_EQ(reporter.reports[2].n, kLongMp3);
-    EXPECT_EQ(reporter.reports[2].m, newMp3);
+    // A name the backup data cannot hold is left unchanged and reported.
+    WriteFile(Path() + "/03-a_very_long_artist_name-a_song;with_a_semicolon_in_its_long_long_title-grp.mp3",
+              "odd");
+    Load();
+    Record("with an unstorable name", Plan());
+    Golden();
 }
 
-TEST_F(ChangePlanTest, AShortReleaseHasNothingToDoAndListsOnlyTheHeader) {
+TEST_F(ChangePlanTest, ShortReleasesAndEmptyDirectoriesHaveNothingToDo) {
     m_name = "Artist-Album-2004-GRP";
     WriteFile(Path() + "/01-a-b.mp3", "x");
     WriteFile(Path() + "/album.sfv", "01-a-b.mp3 " + CrcOf("x") + "\r\n");
@@ -155,91 +165,41 @@ TEST_F(ChangePlanTest, AShortReleaseHasNothingToDoAndListsOnlyTheHeader) {
     MakeDirs(Path() + "/CD1");
     MakeDirs(Path() + "/CD2");
     Load();
-    EXPECT_EQ(Plan(), 2);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(plan.fileRenames.empty());
-    EXPECT_TRUE(plan.recordText.empty());
-    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
-}
-
-TEST_F(ChangePlanTest, AnEmptyDirectoryThatFitsEndsEarlyWithoutAListing) {
+    Record("short release", Plan());
     m_name = "Short_Name";
     MakeDirs(Path() + "/Sub");
     Load();
-    EXPECT_EQ(Plan(), 1);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(reporter.reports.empty());
-
+    Record("empty directory that fits", Plan());
     // Without truncation the directory's own name still goes through the rules.
-    reporter.reports.clear();
-    EXPECT_EQ(Plan(0), 1);
-    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
+    Record("empty directory, no maximum", Plan(0));
+    Golden();
 }
 
+// Only the header and a playlist to generate are listed.
 TEST_F(ChangePlanTest, CheckOnlyListsTheHeaderAndThePlaylistButPlansNothing) {
     MakeRelease(kLongDir, true, false);
     Load();
-    EXPECT_EQ(Plan(64, kTagAndYear, true), 0);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(plan.fileRenames.empty());
-    EXPECT_FALSE(plan.HasDirRename());
-    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
-
-    // A playlist to generate is listed and is something to do.
+    Record("check only", Plan(64, kTagAndYear, true));
     RecordingReporter analysis(1);
     CheckIntegrity(*dir, IntegrityFlag::PrepareGenerateM3U, false, analysis);
     ASSERT_TRUE(dir->generatePlaylist);
-    reporter.reports.clear();
-    Plan(64, kTagAndYear, true);
-    EXPECT_FALSE(plan.nothingToDo);
-    EXPECT_EQ(reporter.Codes(), (std::vector<int>{ChangeCode::ListingHeader, ChangeCode::PlaylistGenerated}));
+    Record("check only, playlist to generate", Plan(64, kTagAndYear, true));
+    Golden();
 }
 
-TEST_F(ChangePlanTest, AnMp3InNoListAsksAndNoStopsThePlan) {
-    MakeRelease(kLongDir, false, true);
-    Load();
-    reporter.Queue(ChangeCode::NotInListAsk, {-1});
-    EXPECT_EQ(Plan(), -2);
-    const auto asked = reporter.OfCode(ChangeCode::NotInListAsk);
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].n, kLongMp3);
-    EXPECT_EQ(asked[0].m, "SFV");
-}
-
-TEST_F(ChangePlanTest, WithoutAPlaylistEveryMp3IsReportedForTheM3uKind) {
+// Every MP3 in no list of a kind is asked about, and No stops the plan; other files are only
+// noted, and list, text and image files not even that.
+TEST_F(ChangePlanTest, FilesInNoListAreReported) {
     MakeRelease(kLongDir, true, false);
     WriteFile(Path() + "/cover.dat", "picture");
     WriteFile(Path() + "/cover.jpg", "picture");
     Load();
-    Plan();
-    auto namesAndKinds = [&](int code) {
-        std::vector<std::string> out;
-        for (const auto& r : reporter.OfCode(code)) out.push_back(r.n + "/" + r.m);
-        return out;
-    };
-    EXPECT_EQ(namesAndKinds(ChangeCode::NotInListAsk),
-              (std::vector<std::string>{kLongMp3 + "/M3U", kShortMp3 + "/M3U"}));
-    // Non-MP3 files are only noted, and list, text and image files not even that.
-    EXPECT_EQ(namesAndKinds(ChangeCode::NonMp3NotInList),
-              (std::vector<std::string>{"cover.dat/SFV", "cover.dat/M3U"}));
-}
-
-TEST_F(ChangePlanTest, ANameTheBackupDataCannotHoldIsLeftUnchangedAndReported) {
-    MakeRelease(kLongDir);
-    const std::string odd =
-        "03-a_very_long_artist_name-a_song;with_a_semicolon_in_its_long_long_title-grp.mp3";
-    WriteFile(Path() + "/" + odd, "odd");
+    Record("no playlist", Plan());
+    std::filesystem::remove(Path() + "/album.sfv");
     Load();
-    Plan();
-    EXPECT_EQ(ChangeOf(odd), nullptr);
-    EXPECT_NE(std::find(plan.unchangedFiles.begin(), plan.unchangedFiles.end(), odd),
-              plan.unchangedFiles.end());
-    EXPECT_EQ(plan.recordText.find("semicolon"), std::string::npos);
-    const auto kept = reporter.OfCode(ChangeCode::LeftUnchanged);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].n, odd);
-    EXPECT_EQ(kept[0].m, KeptReasonText(KeptReason::Unstorable));
-    ASSERT_NE(ChangeOf(kLongMp3), nullptr);
+    reporter.Queue(ChangeCode::NotInListAsk, {-1});
+    Record("no SFV list, refused", Plan());
+    Golden();
 }
 
 struct StoreCase {
