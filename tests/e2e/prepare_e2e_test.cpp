@@ -363,7 +363,7 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
     Set("ConfirmChanges", "0");
     Set("DeleteTempFiles", "1");
     rules = {"DEL: thumbs.db", "REN: info.txt -> release.nfo"};
-    const std::string settings = WriteSettings();
+    const std::string settingsFile = WriteSettings();
     auto isTemp = [](const std::string& n) { return n.find(".kestrow-") != std::string::npos; };
 
     bool finished = false;
@@ -387,7 +387,7 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
             ::setenv("LD_PRELOAD", KESTROW_KILLSHIM, 1);
             ::setenv("KESTROW_KILL_AT", std::to_string(killAt).c_str(), 1);
             if (::chdir((tmp / "lib").c_str()) != 0) ::_exit(3);
-            ::execl(m_cli.c_str(), m_cli.c_str(), "-P", "--settings", settings.c_str(), name.c_str(),
+            ::execl(m_cli.c_str(), m_cli.c_str(), "-P", "--settings", settingsFile.c_str(), name.c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(4);
         }
@@ -500,7 +500,7 @@ TEST_P(AbortE2eTest, AnAbortInTheApplyLeavesDataThatDescribesWhatWasDone) {
     Set("prepareBackupTo", GetParam());
     Set("ConfirmChanges", "0");
     Set("GeneratePrepareTagline", "1");
-    const std::string settings = WriteSettings();
+    const std::string settingsFile = WriteSettings();
 
     bool finished = false;
     int partial = 0;
@@ -512,7 +512,7 @@ TEST_P(AbortE2eTest, AnAbortInTheApplyLeavesDataThatDescribesWhatWasDone) {
         WriteFile(dir + "/release.nfo", "nfo");
         const std::string oldSfv = ReadFile(dir + "/album.sfv");
         const CliResult r =
-            test::RunCli(tmp, "--color=never --settings " + Quote(settings) + " -P " + name,
+            test::RunCli(tmp, "--color=never --settings " + Quote(settingsFile) + " -P " + name,
                          "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) +
                              " KESTROW_KILL_SIGNAL=INT KESTROW_KILL_AT=" + std::to_string(at));
         finished = CountOf(r.out, "USER ABORTED!") == 0;
