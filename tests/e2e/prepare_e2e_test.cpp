@@ -168,14 +168,14 @@ TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
 TEST_F(PrepareTest, TheBackupDataGoesWhereTheSettingsSayOrFallsBack) {
     const struct {
         const char* backupTo;
-        bool m3u;
+        bool sfv, m3u;
         bool blocked;  // a folder where the backup file would go
-    } places[] = {
-        {"0", true, false}, {"1", true, false}, {"2", true, false}, {"1", false, false}, {"2", true, true}};
+    } places[] = {{"0", true, true, false},  {"1", true, true, false},  {"2", true, true, false},
+                  {"1", true, false, false}, {"0", false, true, false}, {"2", true, true, true}};
     for (const auto& p : places) {
         std::filesystem::remove_all(tmp / "lib");
         const std::string dir =
-            Release("Artist-Album-2005-GRP", LongTracks("artist_with_a_name", 2), true, p.m3u);
+            Release("Artist-Album-2005-GRP", LongTracks("artist_with_a_name", 2), p.sfv, p.m3u);
         if (p.blocked) MakeDirs(dir + "/_kestrow.backup");
         Set("prepareBackupTo", p.backupTo);
         PrepareAndRestore("Artist-Album-2005-GRP");

@@ -49,16 +49,6 @@ std::vector<std::string> Names(const std::string& folder) {
     return names;
 }
 
-// The backup data as a restore would find it.
-BackupData ReadBackup(const std::string& folder) {
-    ListedDir dir(folder);
-    dir.LoadLists();
-    BackupData data;
-    RecordingReporter quiet(1);
-    findBackupData(dir, data, false, quiet);
-    return data;
-}
-
 class ChangePlanTest : public ::testing::Test {
 protected:
     std::string Path() const { return tmp / m_name; }
@@ -201,86 +191,6 @@ TEST_F(ChangePlanTest, FilesInNoListAreReported) {
     Record("no SFV list, refused", Plan());
     Golden();
 }
-
-struct StoreCase {
-    const char* title;
-    bool withSfv;
-    bool withM3u;
-    int backupTo;
-    const char* storedIn;
-    std::vector<int> failureReports;
-    bool backupFileBlocked;  // a folder where the backup file should go  // a folder where the backup file
-                             // should go
-};
-
-void PrintTo(const StoreCase& c, std::ostream* os) {
-    *os << c.title;
-}
-
-class BackupPlaceTest : public ChangePlanTest, public ::testing::WithParamInterface<StoreCase> {};
-
-TEST_P(BackupPlaceTest, StoresFirstThenWritesTheListsAndRenames) {
-    const StoreCase& c = GetParam();
-    MakeRelease(kLongDir, c.withSfv, c.withM3u);
-    Load();
-    ASSERT_EQ(Plan(), 0);
-    if (c.backupFileBlocked) MakeDirs(Path() + "/_kestrow.backup");
-    const ChangePlan planned = plan;
-    ASSERT_EQ(Apply(c.backupTo), 1);
-
-    // Failures of the first choice, the place, one "Applying", then DONE.
-    std::vector<int> applyCodes;
-    for (int code : reporter.Codes()) {
-        if (code >= 11) applyCodes.push_back(code);
-    }
-    std::vector<int> expected = c.failureReports;
-    expected.insert(expected.end(), {15, ChangeCode::ApplyingChanges, ChangeCode::Done});
-    ASSERT_EQ(applyCodes, expected);
-    EXPECT_EQ(reporter.OfCode(15)[0].n, c.storedIn);
-    EXPECT_EQ(reporter.OfCode(ChangeCode::ApplyingChanges)[0].n, Path() + "/");
-
-    const std::string renamed = tmp / planned.dirNewName;
-    EXPECT_EQ(dir->DirPath(), renamed + "/");
-    EXPECT_FALSE(test::Exists(Path()));
-    std::vector<std::string> names = Names(renamed);
-    for (const auto& change : planned.fileRenames) {
-        EXPECT_TRUE(std::binary_search(names.begin(), names.end(), change.newName)) << change.newName;
-        EXPECT_FALSE(std::binary_search(names.begin(), names.end(), change.originalName));
-    }
-    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), c.storedIn));
-
-    // Every list names the files as they are now.
-    const std::string newMp3 = planned.fileRenames[0].newName;
-    if (c.withSfv) {
-        EXPECT_NE(ReadFile(renamed + "/album.sfv").find(newMp3 + " "), std::string::npos);
-    }
-    if (c.withM3u) {
-        EXPECT_NE(ReadFile(renamed + "/album.m3u").find(newMp3 + "\r\n"), std::string::npos);
-    }
-
-    // The stored data reads back to exactly the planned changes.
-    BackupData data = ReadBackup(renamed);
-    ASSERT_FALSE(data.NoBackupData());
-    EXPECT_EQ(data.PlainText(), planned.recordText);
-    ASSERT_TRUE(data.HasDirectoryRecord());
-    EXPECT_EQ(data.DirectoryRecord().originalName, kLongDir);
-    EXPECT_EQ(data.DirectoryRecord().newName, planned.dirNewName);
-    ASSERT_EQ(data.FileRecords().size(), planned.fileRenames.size());
-    for (std::size_t i = 0; i < planned.fileRenames.size(); ++i) {
-        EXPECT_EQ(data.FileRecords()[i].originalName, planned.fileRenames[i].originalName);
-        EXPECT_EQ(data.FileRecords()[i].newName, planned.fileRenames[i].newName);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Places, BackupPlaceTest,
-    ::testing::Values(StoreCase{"Sfv", true, true, 0, "album.sfv", {}, false},
-                      StoreCase{"M3u", true, true, 1, "album.m3u", {}, false},
-                      StoreCase{"BackupFile", true, true, 2, "_kestrow.backup", {}, false},
-                      StoreCase{"M3uMissingFallsBackToSfv", true, false, 1, "album.sfv", {12}, false},
-                      StoreCase{"SfvMissingFallsBackToM3u", false, true, 0, "album.m3u", {11}, false},
-                      StoreCase{"BlockedBackupFileFallsBackToSfv", true, true, 2, "album.sfv", {13}, true}),
-    [](const auto& info) { return std::string(info.param.title); });
 
 TEST_F(ChangePlanTest, NoPlaceForTheBackupDataChangesNothing) {
     MakeRelease(kLongDir, false, false);
