@@ -15,6 +15,7 @@
 #include "content/integrity.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/rename/plantranscript.h"
 #include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
@@ -40,14 +41,6 @@ std::string CrcOf(const std::string& bytes) {
     return CrcText(Crc32(0, bytes.data(), bytes.size()));
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(folder, entries);
-    std::vector<std::string> names;
-    for (const auto& e : entries) names.push_back(e.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class ChangePlanTest : public ::testing::Test {
 protected:
@@ -80,32 +73,8 @@ protected:
     }
     int Apply(int backupTo) { return ApplyPlan(*dir, plan, backupTo, reporter); }
 
-    // The plan, the reports since the last call and the lists' entries, for a golden transcript.
     void Record(const std::string& title, int result) {
-        transcript += "== " + title + ": result " + std::to_string(result) +
-                      (plan.nothingToDo ? ", nothing to do" : "") + "\n" + reporter.TakeTranscript();
-        if (plan.HasDirRename())
-            transcript += "  dir " + plan.dirOriginalName + " -> " + plan.dirNewName + "\n";
-        for (const auto& c : plan.fileRenames)
-            transcript += "  file " + c.originalName + " -> " + c.newName + "\n";
-        for (const auto& n : plan.unchangedFiles) transcript += "  unchanged " + n + "\n";
-        if (!plan.recordText.empty()) transcript += "  records " + plan.recordText + "\n";
-        for (const auto& list : dir->sfvLists) {
-            transcript += "  sfv entries:";
-            for (std::size_t i = 0; i < list.EntryCount(); ++i) transcript += " " + list.EntryName(i);
-            transcript += "\n";
-        }
-        for (const auto& list : dir->m3uLists) {
-            transcript += "  m3u entries:";
-            for (std::size_t i = 0; i < list.EntryCount(); ++i) transcript += " " + list.EntryPath(i);
-            transcript += "\n";
-        }
-    }
-    // The folders' entries after an apply.
-    void RecordTree(const std::string& folder) {
-        transcript += "  " + folder.substr(tmp.path().size()) + ":";
-        for (const auto& n : Names(folder)) transcript += " |" + n + "|";
-        transcript += "\n";
+        transcript += test::PlanTranscript(title, result, plan, reporter, *dir);
     }
     void Golden() {
         test::ExpectGolden(
