@@ -20,9 +20,43 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// Control characters (but the line break) and bytes that are not UTF-8 as "\xHH", so that a
+// transcript file is plain text whatever the program printed.
+std::string Printable(const std::string& text) {
+    std::string out;
+    auto hex = [&out](unsigned char b) {
+        const char digits[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t len = b >= 0xF0 && b <= 0xF4   ? 4
+                                : b >= 0xE0 && b <= 0xEF ? 3
+                                : b >= 0xC2 && b <= 0xDF ? 2
+                                                         : 1;
+        bool whole = len > 1 && i + len <= text.size();
+        for (std::size_t k = 1; whole && k < len; ++k)
+            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (whole) {
+            out.append(text, i, len);
+            i += len;
+            continue;
+        }
+        if ((b < 0x20 && b != '\n') || b >= 0x7F)
+            hex(b);
+        else
+            out += static_cast<char>(b);
+        ++i;
+    }
+    return out;
+}
+
 }  // namespace
 
-void ExpectGolden(const std::string& name, const std::string& actual) {
+void ExpectGolden(const std::string& name, const std::string& raw) {
+    const std::string actual = Printable(raw);
     const std::string path = std::string(KESTROW_GOLDEN_DIR) + "/" + name + ".txt";
     const char* update = std::getenv("KESTROW_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {

@@ -7,7 +7,8 @@
 namespace kestrow::test {
 
 // Compares `actual` with tests/golden/<name>.txt and fails the test with the first lines that
-// differ. With KESTROW_UPDATE_GOLDEN=1 in the environment the file is written instead.
+// differ. Control characters other than the line break, and bytes that are not UTF-8, are
+// compared as "\xHH". With KESTROW_UPDATE_GOLDEN=1 in the environment the file is written instead.
 void ExpectGolden(const std::string& name, const std::string& actual);
 
 // `text` with every `from` replaced by `to` (temporary paths made stable for a transcript).
