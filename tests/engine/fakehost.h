@@ -2,7 +2,6 @@
 // reporters.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -78,9 +77,6 @@ public:
             }
         }
         return out;
-    }
-    std::size_t CountEvent(const std::string& event) const {
-        return static_cast<std::size_t>(std::count(events.begin(), events.end(), event));
     }
 
 private:
