@@ -14,11 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "content/crc32.h"
 #include "content/integrity.h"
 #include "platform/fs.h"
-#include "tests/support/clirun.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/releasefixture.h"
 
 namespace kestrow {
 namespace {
@@ -30,17 +28,8 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-std::string CrcOf(const std::string& bytes) {
-    return CrcText(Crc32(0, bytes.data(), bytes.size()));
-}
-
-std::set<std::string> Names(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(folder, entries);
-    std::set<std::string> names;
-    for (const auto& e : entries) names.insert(e.name);
-    return names;
-}
+using test::CrcOf;
+using test::Names;
 
 bool HasLine(const CliResult& r, const std::string& line) {
     return std::count(r.lines.begin(), r.lines.end(), line) == 1;

@@ -1,5 +1,7 @@
-// kestrow-cli -P end to end on release folders built in a temporary directory; every prepared
-// folder must give its original names back from the backup data it holds.
+// kestrow-cli -P end to end on release folders built in a temporary directory. Each scenario's
+// output, the folders it leaves (with the entries of every list) and the restore that follows are
+// a golden transcript under tests/golden/prepare; the restore must give every name and byte back.
+// Killed and interrupted prepares are checked by their invariants at every operation.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,117 +9,35 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "backup/backupfinder.h"
-#include "content/crc32.h"
 #include "content/integrity.h"
-#include "platform/fs.h"
 #include "platform/text.h"
-#include "tests/support/clirun.h"
 #include "tests/support/recordingreporter.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/releasefixture.h"
 
 namespace kestrow {
 namespace {
 
 using test::CliResult;
 using test::MakeDirs;
+using test::Names;
 using test::Quote;
 using test::ReadFile;
-using test::TempDir;
+using test::Track;
 using test::WriteFile;
-
-std::string CrcOf(const std::string& bytes) {
-    return CrcText(Crc32(0, bytes.data(), bytes.size()));
-}
-
-std::set<std::string> Names(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(folder, entries);
-    std::set<std::string> names;
-    for (const auto& e : entries) names.insert(e.name);
-    return names;
-}
-
-bool HasLine(const CliResult& r, const std::string& line) {
-    return std::find(r.lines.begin(), r.lines.end(), line) != r.lines.end();
-}
-
-std::set<std::string> Mp3Names(const std::string& folder) {
-    std::set<std::string> mp3;
-    for (const auto& n : Names(folder)) {
-        if (platform::IEndsWith(n, ".mp3")) mp3.insert(n);
-    }
-    return mp3;
-}
 
 std::size_t CountOf(const std::string& out, const std::string& piece) {
     std::size_t n = 0;
     for (auto p = out.find(piece); p != std::string::npos; p = out.find(piece, p + 1)) ++n;
     return n;
 }
-
-struct Track {
-    std::string name;
-    std::string bytes;
-};
-
-class PrepareTest : public ::testing::Test {
-protected:
-    PrepareTest() {
-        MakeDirs(tmp / "lib");
-        // Taglines are another step's business; these runs leave them out.
-        m_settings = {{"lastProcessOption", "1"}, {"PrepareCRCCheck", "1"}, {"GeneratePrepareTagline", "0"},
-                      {"ConfirmChanges", "1"},    {"prepareBackupTo", "2"}, {"Truncate", "1"},
-                      {"TruncateMaxChars", "64"}, {"preserveGrptag", "1"},  {"preserveRlsyear", "0"}};
-    }
-
-    void Set(const std::string& key, const std::string& value) { m_settings[key] = value; }
-
-    std::string WriteSettings() {
-        std::string ini = "[GENERAL]\r\n";
-        for (const auto& [k, v] : m_settings) ini += k + "=" + v + "\r\n";
-        for (std::size_t i = 0; i < m_rules.size(); ++i)
-            ini += "TempFile" + std::to_string(i + 1) + "=" + m_rules[i] + "\r\n";
-        ini += "[GTAGS]\r\nGRP=GRP\r\n";
-        WriteFile(tmp / "settings.ini", ini);
-        return tmp / "settings.ini";
-    }
-
-    CliResult Cli(const std::string& args) {
-        return test::RunCli(tmp, "--color=never --settings " + Quote(WriteSettings()) + " " + args);
-    }
-
-    // A release with its tracks listed in an SFV list and, optionally, a playlist.
-    std::string Release(const std::string& relative, const std::vector<Track>& tracks, bool sfv = true,
-                        bool m3u = true, const std::string& listTitle = "album") {
-        const std::string dir = tmp / ("lib/" + relative);
-        MakeDirs(dir);
-        std::string sfvText = "; made for the test\r\n", m3uText = "#EXTM3U\r\n";
-        for (const Track& t : tracks) {
-            WriteFile(dir + "/" + t.name, t.bytes);
-            sfvText += t.name + " " + CrcOf(t.bytes) + "\r\n";
-            m3uText += t.name + "\r\n";
-        }
-        if (sfv) WriteFile(dir + "/" + listTitle + ".sfv", sfvText);
-        if (m3u) WriteFile(dir + "/" + listTitle + ".m3u", m3uText);
-        return dir;
-    }
-
-    // Each list names the files on disk, and a check finds nothing missing or corrupt.
-    void ExpectCleanCheck(const std::string& folder, const std::string& name);
-
-    TempDir tmp;
-    const std::string m_cli = test::CliPath();
-    std::map<std::string, std::string> m_settings;
-    std::vector<std::string> m_rules;
-};
 
 std::vector<Track> LongTracks(const std::string& artist, int count) {
     std::vector<Track> tracks;
@@ -130,47 +50,17 @@ std::vector<Track> LongTracks(const std::string& artist, int count) {
     return tracks;
 }
 
-// Renames back from the folder's backup data as a restore would; returns the folder's path after.
-std::string RestoreByHand(const std::string& folder, std::size_t* records = nullptr) {
-    ListedDir dir(folder);
-    dir.LoadLists();
-    BackupData data;
-    test::RecordingReporter quiet(1);
-    findBackupData(dir, data, false, quiet);
-    EXPECT_FALSE(data.NoBackupData()) << folder;
-    if (records) *records = data.Records().size();
-    for (const auto* list : {&data.FileRecords(), &data.TempFileRecords()}) {
-        for (const BackupRecord& r : *list) {
-            EXPECT_TRUE(platform::MoveNoReplace(folder + "/" + r.newName, folder + "/" + r.originalName).ok())
-                << r.newName << " -> " << r.originalName;
-        }
-    }
-    if (!data.HasDirectoryRecord()) return folder;
-    const std::string parent = folder.substr(0, folder.rfind('/') + 1);
-    EXPECT_EQ(folder.substr(parent.size()), data.DirectoryRecord().newName);
-    EXPECT_TRUE(platform::MoveNoReplace(folder, parent + data.DirectoryRecord().originalName).ok());
-    return parent + data.DirectoryRecord().originalName;
-}
-
 // Whether every SFV entry names a file with that CRC and every playlist entry a file on disk.
-bool ListsMatchDisk(const std::string& folder, std::size_t* entries = nullptr) {
+bool ListsMatchDisk(const std::string& folder) {
     ListedDir dir(folder);
     dir.LoadLists();
-    std::size_t n = 0;
     bool ok = true;
     for (const SfvList& list : dir.sfvLists) {
-        for (const ListEntry& e : list.Entries()) {
-            ++n;
-            if (VerifyFile(dir, e.Text(), e.Crc()) != 1) ok = false;
-        }
+        for (const ListEntry& e : list.Entries()) ok = ok && VerifyFile(dir, e.Text(), e.Crc()) == 1;
     }
     for (const M3uList& list : dir.m3uLists) {
-        for (const ListEntry& e : list.Entries()) {
-            ++n;
-            if (dir.GetFile(e.Text()) == nullptr) ok = false;
-        }
+        for (const ListEntry& e : list.Entries()) ok = ok && dir.GetFile(e.Text()) != nullptr;
     }
-    if (entries) *entries = n;
     return ok;
 }
 
@@ -180,151 +70,139 @@ std::string OnlyEntry(const std::string& parent) {
     return names.size() == 1 ? *names.begin() : std::string();
 }
 
+class PrepareTest : public test::CliFixture {
+protected:
+    PrepareTest() {
+        // Taglines are another step's business; these runs leave them out.
+        settings = {{"lastProcessOption", "1"}, {"PrepareCRCCheck", "1"}, {"GeneratePrepareTagline", "0"},
+                    {"ConfirmChanges", "1"},    {"prepareBackupTo", "2"}, {"Truncate", "1"},
+                    {"TruncateMaxChars", "64"}, {"preserveGrptag", "1"},  {"preserveRlsyear", "0"},
+                    {"RestoreTruncated", "1"},  {"RestoreCRCCheck", "1"}, {"GenerateRestoreTagline", "0"}};
+    }
+    void Set(const std::string& key, const std::string& value) { settings[key] = value; }
+
+    // A release under lib/ with its tracks listed in an SFV list and, optionally, a playlist.
+    std::string Release(const std::string& relative, const std::vector<Track>& tracks, bool sfv = true,
+                        bool m3u = true, const std::string& listTitle = "album") {
+        test::WriteRelease(Lib(relative), tracks, listTitle, sfv, m3u);
+        return Lib(relative);
+    }
+
+    // Runs the program and adds the run to the transcript.
+    CliResult Run(const std::string& args, const std::string& env = "") {
+        const CliResult r = Cli(args, env);
+        transcript += "$ kestrow-cli " + args + "\n" + r.out + (r.err.empty() ? "" : "stderr: " + r.err) +
+                      "exit " + std::to_string(r.status) + "\n";
+        return r;
+    }
+
+    // Every folder and file under lib/, list files with their entries, into the transcript.
+    void Snapshot() {
+        transcript += "lib/:\n";
+        for (const auto& [path, bytes] : test::Tree(tmp / "lib")) {
+            transcript += "  " + path + (bytes == "/" ? "/" : "") + "\n";
+            if (!platform::IEndsWith(path, ".sfv") && !platform::IEndsWith(path, ".m3u")) continue;
+            std::istringstream in(bytes);
+            for (std::string line; std::getline(in, line);) {
+                if (!line.empty() && line[0] != ';' && line[0] != '#') transcript += "    | " + line + "\n";
+            }
+            if (bytes.find("[V100") != std::string::npos) transcript += "    | (backup data)\n";
+        }
+    }
+
+    // Prepares with `args`, shows the folders and the backup data, restores every release and
+    // expects every name and byte back, but for the `ignored` paths (and for the lists'
+    // texts unless `listsBack`).
+    void PrepareAndRestore(const std::string& args, const std::set<std::string>& ignored = {},
+                           bool listsBack = true) {
+        const test::TreeMap before = test::Tree(tmp / "lib");
+        Run("-P --yes " + args);
+        Snapshot();
+        std::string all;
+        for (const auto& n : Names(tmp / "lib")) {
+            all += " " + Quote(n);
+            transcript +=
+                "lists of " + n + (ListsMatchDisk(Lib(n)) ? " match" : " do not match") + " the disk\n";
+        }
+        Run("--show-backup" + all);
+        Run("-R --yes" + all);
+        auto comparable = [&](test::TreeMap tree) {
+            for (auto it = tree.begin(); it != tree.end();) {
+                const bool list =
+                    platform::IEndsWith(it->first, ".sfv") || platform::IEndsWith(it->first, ".m3u");
+                it = ignored.count(it->first) || (!listsBack && list) ? tree.erase(it) : std::next(it);
+            }
+            return tree;
+        };
+        EXPECT_EQ(test::Diff(comparable(test::Tree(tmp / "lib", true)), comparable(before)), "");
+    }
+
+    void Golden() {
+        test::ExpectGolden(
+            std::string("prepare/") + testing::UnitTest::GetInstance()->current_test_info()->name(),
+            test::ReplaceAll(transcript, tmp.path(), "<TMP>"));
+    }
+
+    const std::string m_cli = test::CliPath();
+    std::string transcript;
+};
+
+// The worked example: the folder keeps its tag and year, every name fits, the lists follow, and a
+// second prepare is refused while the folder holds backup data.
 TEST_F(PrepareTest, AnOverLongReleaseKeepsItsTagAndYearAndComesBackWhole) {
     const std::string name =
         "The_Extraordinarily_Long_Artist_Name-An_Exceptionally_Long_Album_Title-2009-GRP";
-    const auto tracks = LongTracks("the_extraordinarily_long_artist_name", 3);
+    const std::string list = "00-the_extraordinarily_long_artist_name-an_exceptionally_long_title-2009-grp";
     const std::string dir =
-        Release(name, tracks, true, true,
-                "00-the_extraordinarily_long_artist_name-an_exceptionally_long_title-2009-grp");
-    WriteFile(dir + "/00-the_extraordinarily_long_artist_name-an_exceptionally_long_title-2009-grp.nfo",
-              "nfo");
-    const std::set<std::string> original = Names(dir);
+        Release(name, LongTracks("the_extraordinarily_long_artist_name", 3), true, true, list);
+    WriteFile(dir + "/" + list + ".nfo", "nfo");
     Set("prepareBackupTo", "0");
+    Run("-P --yes " + Quote(name));
+    Run("-P --yes " + Quote(OnlyEntry(tmp / "lib")));
+    Run("-R --yes " + Quote(OnlyEntry(tmp / "lib")));
+    PrepareAndRestore(Quote(name));
+    Golden();
+}
 
-    const CliResult r = Cli("-P --yes " + Quote(name));
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_TRUE(HasLine(r, "Listing PLANNED MODIFICATIONS in dir " + name + ":")) << r.out;
-    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
-    EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 1u);
-
-    const std::string newName = OnlyEntry(tmp / "lib");
-    ASSERT_NE(newName, name);
-    EXPECT_LE(newName.size(), 64u);
-    EXPECT_TRUE(platform::IEndsWith(newName, "___2009-GRP")) << newName;
-    EXPECT_TRUE(HasLine(r, "== DIR:  " + name + ", ===> " + newName));
-    const std::string prepared = tmp / ("lib/" + newName);
-    for (const auto& n : Names(prepared)) {
-        EXPECT_LE(n.size(), 64u) << n;
-        if (platform::IEndsWith(n, ".nfo") || platform::IEndsWith(n, ".sfv")) {
-            EXPECT_NE(n.find("2009-grp."), std::string::npos) << n;
-        }
+// Each place the settings name for the backup data, and the fall-backs when it cannot be used.
+TEST_F(PrepareTest, TheBackupDataGoesWhereTheSettingsSayOrFallsBack) {
+    const struct {
+        const char* backupTo;
+        bool sfv, m3u;
+        bool blocked;  // a folder where the backup file would go
+    } places[] = {{"0", true, true, false},  {"1", true, true, false},  {"2", true, true, false},
+                  {"1", true, false, false}, {"0", false, true, false}, {"2", true, true, true}};
+    for (const auto& p : places) {
+        std::filesystem::remove_all(tmp / "lib");
+        const std::string dir =
+            Release("Artist-Album-2005-GRP", LongTracks("artist_with_a_name", 2), p.sfv, p.m3u);
+        if (p.blocked) MakeDirs(dir + "/_kestrow.backup");
+        Set("prepareBackupTo", p.backupTo);
+        PrepareAndRestore("Artist-Album-2005-GRP");
     }
-    // The lists now name the new files.
-    std::size_t entries = 0;
-    EXPECT_TRUE(ListsMatchDisk(prepared, &entries));
-    EXPECT_EQ(entries, 2 * tracks.size());
-    // --show-backup names the place and every stored name.
-    const CliResult shown = Cli("--show-backup " + Quote(newName));
-    EXPECT_EQ(shown.status, 0) << shown.out << shown.err;
-    EXPECT_NE(shown.out.find("Stored in: \"00-the_extraordinarily_long"), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("Directory: \"" + newName + "\" <- \"" + name + "\""), std::string::npos)
-        << shown.out;
-    for (const Track& t : tracks)
-        EXPECT_NE(shown.out.find("<- \"" + t.name + "\""), std::string::npos) << t.name;
-    // A second prepare is refused: the folder already holds backup data.
-    const CliResult again = Cli("-P --yes " + Quote(newName));
-    EXPECT_NE(again.out.find("Already contains backupdata for this directory!"), std::string::npos);
-
-    const std::string restored = RestoreByHand(prepared);
-    EXPECT_EQ(restored, dir);
-    EXPECT_EQ(Names(restored), original);
+    Golden();
 }
-
-struct PlaceCase {
-    const char* title;
-    const char* backupTo;
-    bool withM3u;
-    bool backupFileBlocked;
-    const char* storedIn;
-    const char* fallbackNote;
-};
-
-void PrintTo(const PlaceCase& c, std::ostream* os) {
-    *os << c.title;
-}
-
-class BackupPlaceE2eTest : public PrepareTest, public ::testing::WithParamInterface<PlaceCase> {};
-
-TEST_P(BackupPlaceE2eTest, TheBackupDataGoesWhereTheSettingsSayOrFallsBack) {
-    const PlaceCase& c = GetParam();
-    const std::string name = "Artist-Album-2005-GRP";
-    const std::string dir = Release(name, LongTracks("artist_with_a_name", 2), true, c.withM3u);
-    if (c.backupFileBlocked) MakeDirs(dir + "/_kestrow.backup");
-    const std::set<std::string> original = Names(dir);
-    Set("prepareBackupTo", c.backupTo);
-
-    const CliResult r = Cli("-P --yes " + name);
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(HasLine(r, std::string("Backupdata has been stored in: ") + c.storedIn)) << r.out;
-    if (*c.fallbackNote) {
-        EXPECT_TRUE(HasLine(r, c.fallbackNote)) << r.out;
-    }
-    EXPECT_NE(ReadFile(dir + "/" + c.storedIn).find("[V100"), std::string::npos);
-    // Every list names the files as they are now.
-    std::size_t entries = 0;
-    EXPECT_TRUE(ListsMatchDisk(dir, &entries));
-    EXPECT_EQ(entries, c.withM3u ? 4u : 2u);
-
-    std::size_t records = 0;
-    RestoreByHand(dir, &records);
-    EXPECT_EQ(records, 2u);
-    std::set<std::string> back = Names(dir), expected = original;
-    back.erase("_kestrow.backup");
-    expected.erase("_kestrow.backup");
-    EXPECT_EQ(back, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Places, BackupPlaceE2eTest,
-    ::testing::Values(PlaceCase{"Sfv", "0", true, false, "album.sfv", ""},
-                      PlaceCase{"M3u", "1", true, false, "album.m3u", ""},
-                      PlaceCase{"BackupFile", "2", true, false, "_kestrow.backup", ""},
-                      PlaceCase{"NoPlaylistFallsBackToSfv", "1", false, false, "album.sfv",
-                                "Could not write backupdata to any M3U file..."},
-                      PlaceCase{"BlockedBackupFileFallsBackToSfv", "2", true, true, "album.sfv",
-                                "Could not write backupdata to kestrow.backup..."}),
-    [](const auto& info) { return std::string(info.param.title); });
 
 TEST_F(PrepareTest, DotsVaAndTheAreHandledAsTheOptionsSay) {
     Release("The_Beatles-Abbey.Road-1969-GRP", {{"01-my.song.title.mp3", "a"}});
     Release("VA-Hits_Of_2004-GRP", {{"01-hit.mp3", "b"}});
-    Set("ReplaceDots", "1");
-    Set("RemoveDotsInDirs", "1");
-    Set("RemoveDotsInDirsFrontOnly", "1");
-    Set("StripTHEtagDirs", "1");
-    Set("StripTHEtagDirsMove", "1");
-    Set("StripVAtagDirs", "1");
-    const CliResult r1 = Cli("-P --yes The_Beatles-Abbey.Road-1969-GRP");
-    const CliResult r2 = Cli("-P --yes VA-Hits_Of_2004-GRP");
-    EXPECT_EQ(r1.status, 0) << r1.out;
-    EXPECT_EQ(r2.status, 0) << r2.out;
-    EXPECT_EQ(Names(tmp / "lib"),
-              (std::set<std::string>{"Beatles_The-Abbey.Road-1969-GRP", "Hits_Of_2004-GRP"}));
-    EXPECT_TRUE(Names(tmp / "lib/Beatles_The-Abbey.Road-1969-GRP").count("01-my,song,title.mp3"));
-    EXPECT_EQ(RestoreByHand(tmp / "lib/Beatles_The-Abbey.Road-1969-GRP"),
-              tmp / "lib/The_Beatles-Abbey.Road-1969-GRP");
-    EXPECT_TRUE(Names(tmp / "lib/The_Beatles-Abbey.Road-1969-GRP").count("01-my.song.title.mp3"));
-    EXPECT_EQ(RestoreByHand(tmp / "lib/Hits_Of_2004-GRP"), tmp / "lib/VA-Hits_Of_2004-GRP");
+    for (const char* key : {"ReplaceDots", "RemoveDotsInDirs", "RemoveDotsInDirsFrontOnly", "StripTHEtagDirs",
+                            "StripTHEtagDirsMove", "StripVAtagDirs"})
+        Set(key, "1");
+    PrepareAndRestore("The_Beatles-Abbey.Road-1969-GRP VA-Hits_Of_2004-GRP");
+    Golden();
 }
 
 TEST_F(PrepareTest, NamesThatCutToTheSameTextAreNumbered) {
     const std::string stem = "01-an_artist_with_a_long_name-the_same_long_song_title_again_and_";
-    const std::vector<Track> tracks{{stem + "version_one-grp.mp3", "one"},
-                                    {stem + "version_two-grp.mp3", "two"}};
-    const std::string dir = Release("Artist-Collide-2003-GRP", tracks);
-    const CliResult r = Cli("-P --yes Artist-Collide-2003-GRP");
-    EXPECT_EQ(r.status, 0) << r.out;
-    const auto mp3 = Mp3Names(dir);
-    ASSERT_EQ(mp3.size(), 2u);
-    for (const auto& n : mp3) EXPECT_LE(n.size(), 64u) << n;
-    // Both still carry their own bytes under the names the SFV list gives them.
-    EXPECT_TRUE(ListsMatchDisk(dir));
-    RestoreByHand(dir);
-    EXPECT_EQ(ReadFile(dir + "/" + tracks[0].name), "one");
-    EXPECT_EQ(ReadFile(dir + "/" + tracks[1].name), "two");
+    Release("Artist-Collide-2003-GRP",
+            {{stem + "version_one-grp.mp3", "one"}, {stem + "version_two-grp.mp3", "two"}});
+    PrepareAndRestore("Artist-Collide-2003-GRP");
+    Golden();
 }
 
+// The rules are reported once per job; the deleted file is the only thing a restore cannot bring
+// back.
 TEST_F(PrepareTest, SpecialFileRulesDeleteIgnoreRenameAndTruncate) {
     const std::string dir = Release("Rules-2001-GRP", {{"01-a.mp3", "a"}});
     const std::string longTxt = "a_text_file_with_a_name_that_is_much_too_long_for_the_disc_anyway.txt";
@@ -333,73 +211,37 @@ TEST_F(PrepareTest, SpecialFileRulesDeleteIgnoreRenameAndTruncate) {
     WriteFile(dir + "/info.txt", "about");
     WriteFile(dir + "/release.nfo", "nfo");
     WriteFile(dir + "/" + longTxt, "text");
-    MakeDirs(dir + "/Sub");
     WriteFile(dir + "/Sub/x.txt", "x");
     Set("DeleteTempFiles", "1");
-    m_rules = {"DEL: thumbs.db", "IGN: keep_this_file_although_its_name_is_much_too_long_for_any_disc.dat",
-               "REN: info.txt -> release.nfo", "TRC: " + longTxt, "REN: no arrow here"};
-
-    const CliResult r = Cli("-P --yes Rules-2001-GRP");
-    EXPECT_TRUE(HasLine(r, "== FILE: thumbs.db, ===> DELETE (tempfile)")) << r.out;
-    EXPECT_TRUE(HasLine(r, "== FILE: info.txt, ===> release.nf1(tempfile)")) << r.out;
-    EXPECT_EQ(CountOf(r.out, "REN: no arrow here"), 1u) << r.out;  // once per job, not per directory
-    const auto names = Names(dir);
-    EXPECT_FALSE(names.count("Thumbs.db"));
-    EXPECT_TRUE(names.count("keep_this_file_although_its_name_is_much_too_long_for_any_disc.dat"));
-    EXPECT_EQ(ReadFile(dir + "/release.nf1"), "about");
-    EXPECT_EQ(ReadFile(dir + "/release.nfo"), "nfo");
-    EXPECT_FALSE(names.count(longTxt));
-
-    // The backup data gives back the cut name and the renamed special file.
-    RestoreByHand(dir);
-    EXPECT_TRUE(Names(dir).count("info.txt"));
-    EXPECT_TRUE(Names(dir).count(longTxt));
+    rules = {"DEL: thumbs.db", "IGN: keep_this_file_although_its_name_is_much_too_long_for_any_disc.dat",
+             "REN: info.txt -> release.nfo", "TRC: " + longTxt, "REN: no arrow here"};
+    // The restore leaves the special rename's new name in the lists.
+    PrepareAndRestore("Rules-2001-GRP", {"Rules-2001-GRP/Thumbs.db"}, false);
+    Golden();
 }
 
+// Refused, unattended without an answer, check only: nothing changes. Without confirmation the
+// plan is applied at once.
 TEST_F(PrepareTest, RefusedOrUnconfirmedChangesLeaveTheFolderAsItWas) {
     const std::string name = "A_Release_Whose_Name_Is_Certainly_Far_Too_Long_To_Fit-Title-2002-GRP";
     const std::string dir = Release(name, LongTracks("artist", 2));
     WriteFile(dir + "/release.nfo", "nfo");  // no question about a missing NFO to refuse first
-    const auto before = Names(dir);
-    const std::string sfv = ReadFile(dir + "/album.sfv");
-
-    const CliResult no = Cli("-P --no " + Quote(name));
-    EXPECT_EQ(no.status, 1);
-    EXPECT_TRUE(HasLine(no, "USER ABORTED!")) << no.out;
-    const CliResult unattended = Cli("-P " + Quote(name));
-    EXPECT_EQ(unattended.status, 1);
-    EXPECT_NE(unattended.err.find("planned changes refused"), std::string::npos) << unattended.err;
-    EXPECT_EQ(Names(dir), before);
-    EXPECT_EQ(ReadFile(dir + "/album.sfv"), sfv);
-
-    // Without confirmation the plan is applied at once, no answer needed.
+    const test::TreeMap before = test::Tree(tmp / "lib");
+    Run("-P --no " + Quote(name));
+    Run("-P " + Quote(name));
+    Run("-C --yes " + Quote(name));
+    EXPECT_EQ(test::Diff(test::Tree(tmp / "lib"), before), "");
     Set("ConfirmChanges", "0");
-    const CliResult direct = Cli("-P " + Quote(name));
-    EXPECT_FALSE(test::Exists(dir));
-    EXPECT_EQ(CountOf(direct.out, "* VERIFY THE SUGGESTED CHANGES"), 0u);
-    EXPECT_TRUE(HasLine(direct, "======= DONE! =======")) << direct.out;
-}
-
-TEST_F(PrepareTest, CheckAndTagRenamesNothing) {
-    const std::string name = "A_Release_Whose_Name_Is_Certainly_Far_Too_Long_To_Fit-Title-2002-GRP";
-    const std::string dir = Release(name, LongTracks("artist", 2));
-    const auto before = Names(dir);
-    const CliResult r = Cli("-C --yes " + Quote(name));
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(Names(dir), before);
-    EXPECT_EQ(CountOf(r.out, "== FILE: "), 0u);
+    Run("-P " + Quote(name));
+    Snapshot();
+    Golden();
 }
 
 TEST_F(PrepareTest, AGeneratedPlaylistNamesTheNewFiles) {
-    const auto tracks = LongTracks("artist_of_the_playlist", 2);
-    const std::string dir = Release("Playlist-2000-GRP", tracks, true, false);
+    Release("Playlist-2000-GRP", LongTracks("artist_of_the_playlist", 2), true, false);
     Set("PrepareGenerateM3U", "1");
-    const CliResult r = Cli("-P --yes Playlist-2000-GRP");
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(HasLine(r, "An M3U File will be generated")) << r.out;
-    const std::string playlist = ReadFile(dir + "/album.m3u");
-    for (const auto& n : Mp3Names(dir)) EXPECT_NE(playlist.find(n + "\r\n"), std::string::npos) << n;
-    EXPECT_EQ(CountOf(playlist, ".mp3"), 2u);
+    PrepareAndRestore("Playlist-2000-GRP", {"Playlist-2000-GRP/album.m3u"});
+    Golden();
 }
 
 TEST_F(PrepareTest, SubdirectoriesArePreparedAfterTheirParentAndDiscsNeverMeet) {
@@ -407,29 +249,108 @@ TEST_F(PrepareTest, SubdirectoriesArePreparedAfterTheirParentAndDiscsNeverMeet) 
     const std::string disc = "Multi_Disc_Artist_With_A_Long_Name-A_Double_Album_Deluxe_Edition_Disc_";
     Release(release + "/" + disc + "One-2006-GRP", LongTracks("disc_one", 2));
     Release(release + "/" + disc + "Two-2006-GRP", LongTracks("disc_two", 2));
-    WriteFile(tmp / ("lib/" + release + "/release.nfo"), "nfo");
+    WriteFile(Lib(release + "/release.nfo"), "nfo");
+    PrepareAndRestore(Quote(release));
+    Golden();
+}
 
-    const CliResult r = Cli("-P --yes " + Quote(release));
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(CountOf(r.out, "Could not rename dir "), 0u) << r.out;
-    const std::string top = OnlyEntry(tmp / "lib");
-    ASSERT_LE(top.size(), 64u);
-    const auto discs = Names(tmp / ("lib/" + top));
-    std::vector<std::string> dirs;
-    for (const auto& n : discs) {
-        if (platform::Stat(tmp / ("lib/" + top + "/" + n)) == platform::PathKind::Directory)
-            dirs.push_back(n);
+// Multibyte and invalid UTF-8, case twins, a trailing dot, a cut name meeting a subdirectory.
+TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
+    const std::string dir =
+        Release("Awkward-2004-GRP",
+                {
+                    {"01-\xC3\xA9t\xC3\xA9_\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E_song.mp3", "utf8"},
+                    {"02-bad\xFF\xFE_bytes_in_name.mp3", "invalid"},
+                    {"03-Same_Name_Twice.mp3", "upper"},
+                    {"03-same_name_twice.mp3", "lower"},
+                    {"notes_without_extension_but_a_trailing_dot.", "dot"},
+                    {"abcdefghij", "meets the subdirectory"},
+                });
+    WriteFile(dir + "/abcdefg-/in.txt", "x");
+    WriteFile(dir + "/release.nfo", "nfo");
+    Set("TruncateMaxChars", "8");
+    Set("prepareBackupTo", "0");
+    // The restore drops the case twin's entry from the lists: names and bytes only.
+    PrepareAndRestore("Awkward-2004-GRP", {}, false);
+    Golden();
+}
+
+// A directory whose lists cannot all take their new entries keeps every name, every list and no
+// backup data; a playlist generated to hold the block is written once, whole, with the rest.
+TEST_F(PrepareTest, ListsAreFoundWritableBeforeTheBackupDataIsStored) {
+    const struct {
+        const char* backupTo;
+        bool generate;
+        const char* readOnly;  // list made read-only, or ""
+        bool splitLine;        // the SFV holds a line the reader has to split
+    } cases[] = {{"0", false, "album.m3u", false},
+                 {"2", false, "", true},
+                 {"1", true, "", false},
+                 {"0", true, "album.sfv", false}};
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(tmp / "lib");
+        const std::string dir =
+            Release("Losses-2007-GRP", LongTracks("an_artist_with_a_long_name", 2), true, !c.generate);
+        WriteFile(dir + "/release.nfo", "nfo");
+        if (c.splitLine)
+            WriteFile(dir + "/album.sfv",
+                      "; " + std::string(5000, 'x') + "\r\n" + ReadFile(dir + "/album.sfv"));
+        if (*c.readOnly) {
+            ASSERT_EQ(::chmod((dir + "/" + c.readOnly).c_str(), 0444), 0);
+        }
+        Set("prepareBackupTo", c.backupTo);
+        Set("PrepareGenerateM3U", c.generate ? "1" : "0");
+        Run("-P --yes Losses-2007-GRP");
+        Snapshot();
+        Run("-C --yes Losses-2007-GRP");
+        if (*c.readOnly) ::chmod((dir + "/" + c.readOnly).c_str(), 0644);
     }
-    ASSERT_EQ(dirs.size(), 2u);
-    for (const auto& d : dirs) {
-        EXPECT_LE(d.size(), 64u) << d;
-        EXPECT_NE(r.out.find("Processing subdir " + tmp / ("lib/" + top + "/")), std::string::npos);
-        RestoreByHand(tmp / ("lib/" + top + "/" + d));
+    Golden();
+}
+
+// Every list that names a file follows its rename: several lists, a case twin beside a listed
+// file, a special-file rule.
+TEST_F(PrepareTest, EveryListNamesTheFilesAsTheyAreNow) {
+    const struct {
+        std::vector<std::string> sfvLists, m3uLists;
+        bool caseTwin, specialRename;
+    } cases[] = {{{"00-a.sfv", "00-b.sfv"}, {"00-a.m3u"}, false, false},
+                 {{"00-a.sfv"}, {"00-a.m3u", "00-b.m3u"}, false, false},
+                 {{"00-a.sfv"}, {"00-a.m3u"}, true, false},
+                 {{"00-a.sfv"}, {"00-a.m3u"}, false, true}};
+    Set("TruncateMaxChars", "20");
+    Set("DeleteTempFiles", "1");
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(tmp / "lib");
+        const std::string dir = Lib("Lists-2006-GRP");
+        for (const auto& list : c.sfvLists)
+            test::WriteRelease(dir, {{"01-a.mp3", "first"}, {"04-song_long_name-grp.mp3", "listed"}},
+                               list.substr(0, 4), true, false);
+        for (const auto& list : c.m3uLists)
+            test::WriteRelease(dir, {{"01-a.mp3", "first"}, {"04-song_long_name-grp.mp3", "listed"}},
+                               list.substr(0, 4), false, true);
+        WriteFile(dir + "/release.nfo", "nfo");
+        if (c.caseTwin) WriteFile(dir + "/04-SONG_long_name-grp.mp3", "not listed");
+        rules = c.specialRename ? std::vector<std::string>{"REN: 01-a.mp3 -> 01-renamed.mp3"}
+                                : std::vector<std::string>{};
+        // The restore leaves the special rename's new name in the lists: names and bytes only there.
+        PrepareAndRestore("Lists-2006-GRP", {}, !c.specialRename);
     }
-    EXPECT_EQ(RestoreByHand(tmp / ("lib/" + top)), tmp / ("lib/" + release));
-    EXPECT_EQ(Names(tmp / ("lib/" + release)),
-              (std::set<std::string>{disc + "One-2006-GRP", disc + "Two-2006-GRP", "release.nfo",
-                                     "_kestrow.backup"}));
+    Golden();
+}
+
+// The first SFV list read-only: the block goes into the second only; Windows paths stay as written.
+TEST_F(PrepareTest, TwoSfvListsTakeTheBlockOnceAndKeepWindowsPaths) {
+    const std::string dir =
+        Release("TwoLists-2008-GRP", LongTracks("an_artist_with_a_long_name", 2), true, true, "b_second");
+    WriteFile(dir + "/release.nfo", "nfo");
+    WriteFile(dir + "/cd1/track.mp3", "in cd1");
+    WriteFile(dir + "/a_first.sfv", "; first\r\ncd1\\track.mp3 " + test::CrcOf("in cd1") + "\r\n");
+    ASSERT_EQ(::chmod((dir + "/a_first.sfv").c_str(), 0444), 0);
+    Set("prepareBackupTo", "0");
+    PrepareAndRestore("TwoLists-2008-GRP");
+    ::chmod((dir + "/a_first.sfv").c_str(), 0644);
+    Golden();
 }
 
 // A prepare killed before any one of its renames, deletions or list writes leaves each file under
@@ -441,8 +362,8 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
     Set("prepareBackupTo", "0");
     Set("ConfirmChanges", "0");
     Set("DeleteTempFiles", "1");
-    m_rules = {"DEL: thumbs.db", "REN: info.txt -> release.nfo"};
-    const std::string settings = WriteSettings();
+    rules = {"DEL: thumbs.db", "REN: info.txt -> release.nfo"};
+    const std::string settingsFile = WriteSettings();
     auto isTemp = [](const std::string& n) { return n.find(".kestrow-") != std::string::npos; };
 
     bool finished = false;
@@ -466,7 +387,7 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
             ::setenv("LD_PRELOAD", KESTROW_KILLSHIM, 1);
             ::setenv("KESTROW_KILL_AT", std::to_string(killAt).c_str(), 1);
             if (::chdir((tmp / "lib").c_str()) != 0) ::_exit(3);
-            ::execl(m_cli.c_str(), m_cli.c_str(), "-P", "--settings", settings.c_str(), name.c_str(),
+            ::execl(m_cli.c_str(), m_cli.c_str(), "-P", "--settings", settingsFile.c_str(), name.c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(4);
         }
@@ -548,171 +469,6 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
     EXPECT_GE(killedRuns, 9);
 }
 
-// Multibyte and invalid UTF-8, case twins, a trailing dot, a cut name meeting a subdirectory.
-TEST_F(PrepareTest, AwkwardNamesCutToASmallMaximumComeBackWhole) {
-    const std::vector<Track> tracks{
-        {"01-\xC3\xA9t\xC3\xA9_\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E_song.mp3", "utf8"},
-        {"02-bad\xFF\xFE_bytes_in_name.mp3", "invalid"},
-        {"03-Same_Name_Twice.mp3", "upper"},
-        {"03-same_name_twice.mp3", "lower"},
-        {"notes_without_extension_but_a_trailing_dot.", "dot"},
-        {"abcdefghij", "meets the subdirectory"},
-    };
-    const std::string dir = Release("Awkward-2004-GRP", tracks);
-    MakeDirs(dir + "/abcdefg-");
-    WriteFile(dir + "/abcdefg-/in.txt", "x");
-    WriteFile(dir + "/release.nfo", "nfo");
-    const std::set<std::string> original = Names(dir);
-    Set("TruncateMaxChars", "8");
-    Set("prepareBackupTo", "0");
-
-    const CliResult r = Cli("-P --yes Awkward-2004-GRP");
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
-    const std::string prepared = tmp / ("lib/" + OnlyEntry(tmp / "lib"));
-    ASSERT_NE(prepared, dir);
-    EXPECT_TRUE(ListsMatchDisk(prepared)) << r.out;
-    for (const Track& t : tracks) EXPECT_FALSE(Names(prepared).count(t.name)) << t.name << "\n" << r.out;
-    EXPECT_EQ(ReadFile(prepared + "/abcdefg-/in.txt"), "x");
-
-    EXPECT_EQ(RestoreByHand(prepared), dir);
-    EXPECT_EQ(Names(dir), original);
-    for (const Track& t : tracks) EXPECT_EQ(ReadFile(dir + "/" + t.name), t.bytes) << t.name;
-}
-
-void PrepareTest::ExpectCleanCheck(const std::string& folder, const std::string& name) {
-    EXPECT_TRUE(ListsMatchDisk(folder)) << name;
-    // The backup data now held makes the check end early (status 1) after the files are verified.
-    const CliResult check = Cli("-C --yes " + Quote(name));
-    EXPECT_EQ(CountOf(check.out, " ===> CRC OK"), CountOf(check.out, "== CRC checking: ")) << check.out;
-    EXPECT_EQ(CountOf(check.out, "<---*WARNING*!!"), 0u) << check.out;
-}
-
-// A directory whose lists cannot all take their new entries keeps every name, every list and no
-// backup data; a playlist generated to hold the block is written once, whole, with the rest.
-struct LossCase {
-    const char* title;
-    const char* backupTo;
-    bool generate;
-    const char* readOnly;  // list made read-only, or ""
-    bool splitLine;        // the SFV holds a line the reader has to split
-    bool applied;          // else stopped before storing anything
-};
-
-void PrintTo(const LossCase& c, std::ostream* os) {
-    *os << c.title;
-}
-
-class LossE2eTest : public PrepareTest, public ::testing::WithParamInterface<LossCase> {};
-
-TEST_P(LossE2eTest, ListsAreFoundWritableBeforeTheBackupDataIsStored) {
-    const LossCase& c = GetParam();
-    const std::string name = "Losses-2007-GRP";
-    const std::string dir = Release(name, LongTracks("an_artist_with_a_long_name", 2), true, !c.generate);
-    WriteFile(dir + "/release.nfo", "nfo");
-    if (c.splitLine) {
-        WriteFile(dir + "/album.sfv", "; " + std::string(5000, 'x') + "\r\n" + ReadFile(dir + "/album.sfv"));
-    }
-    if (*c.readOnly) {
-        ASSERT_EQ(::chmod((dir + "/" + c.readOnly).c_str(), 0444), 0);
-    }
-    const std::set<std::string> before = Names(dir);
-    const std::string sfv = ReadFile(dir + "/album.sfv");
-    Set("prepareBackupTo", c.backupTo);
-    Set("PrepareGenerateM3U", c.generate ? "1" : "0");
-
-    const CliResult r = Cli("-P --yes " + name);
-    EXPECT_EQ(CountOf(r.out, "no changes made!"), c.applied ? 0u : 1u) << r.out;
-    if (c.applied) {
-        EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_TRUE(HasLine(r, "Backupdata has been stored in: album.m3u")) << r.out;
-        EXPECT_EQ(CountOf(r.out, "Could not save to file "), 0u) << r.out;
-        EXPECT_EQ(CountOf(ReadFile(dir + "/album.m3u"), "[V100"), 1u);
-        ExpectCleanCheck(dir, name);
-    } else {
-        EXPECT_EQ(r.status, 1) << r.out;
-        EXPECT_TRUE(HasLine(r, "* Progress in dir " + dir + "/ ABORTED, no changes made!")) << r.out;
-        EXPECT_EQ(CountOf(r.out, "Backupdata has been stored in: "), 0u) << r.out;
-        EXPECT_EQ(CountOf(r.out, "Applying Changes.... "), 0u) << r.out;
-        EXPECT_EQ(Names(dir), before);
-        EXPECT_EQ(ReadFile(dir + "/album.sfv"), sfv);
-    }
-    if (*c.readOnly) ::chmod((dir + "/" + c.readOnly).c_str(), 0644);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Losses, LossE2eTest,
-    ::testing::Values(LossCase{"ReadOnlyPlaylist", "0", false, "album.m3u", false, false},
-                      LossCase{"SplitLineInTheSfv", "2", false, "", true, false},
-                      LossCase{"GeneratedPlaylistTakesTheBlock", "1", true, "", false, true},
-                      LossCase{"ReadOnlySfvFallsBackToTheGeneratedPlaylist", "0", true, "album.sfv", false,
-                               false}),
-    [](const auto& info) { return std::string(info.param.title); });
-
-// Every list that names a file follows its rename: several lists, a case twin beside a listed
-// file, a special-file rule.
-struct ListCase {
-    const char* title;
-    std::vector<std::string> sfvLists;
-    std::vector<std::string> m3uLists;
-    bool caseTwin;
-    bool specialRename;
-};
-
-void PrintTo(const ListCase& c, std::ostream* os) {
-    *os << c.title;
-}
-
-class ListE2eTest : public PrepareTest, public ::testing::WithParamInterface<ListCase> {};
-
-TEST_P(ListE2eTest, EveryListNamesTheFilesAsTheyAreNow) {
-    const ListCase& c = GetParam();
-    const std::string name = "Lists-2006-GRP";
-    const std::string dir = tmp / ("lib/" + name);
-    MakeDirs(dir);
-    std::vector<Track> tracks{{"01-a.mp3", "first"}, {"04-song_long_name-grp.mp3", "listed"}};
-    std::string sfv, m3u;
-    for (const Track& t : tracks) {
-        WriteFile(dir + "/" + t.name, t.bytes);
-        sfv += t.name + " " + CrcOf(t.bytes) + "\r\n";
-        m3u += t.name + "\r\n";
-    }
-    for (const auto& list : c.sfvLists) WriteFile(dir + "/" + list, sfv);
-    for (const auto& list : c.m3uLists) WriteFile(dir + "/" + list, m3u);
-    WriteFile(dir + "/release.nfo", "nfo");
-    if (c.caseTwin) WriteFile(dir + "/04-SONG_long_name-grp.mp3", "not listed");
-    if (c.specialRename) {
-        Set("DeleteTempFiles", "1");
-        m_rules = {"REN: 01-a.mp3 -> 01-renamed.mp3"};
-    }
-    Set("TruncateMaxChars", "20");
-
-    const CliResult r = Cli("-P --yes " + name);
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
-    EXPECT_FALSE(Names(dir).count("04-song_long_name-grp.mp3"));
-    for (const auto& list : c.sfvLists)
-        EXPECT_EQ(CountOf(ReadFile(dir + "/" + list), "04-song_long_name"), 0u);
-    for (const auto& list : c.m3uLists)
-        EXPECT_EQ(CountOf(ReadFile(dir + "/" + list), "04-song_long_name"), 0u);
-    if (c.specialRename) {
-        EXPECT_TRUE(Names(dir).count("01-renamed.mp3"));
-        EXPECT_EQ(CountOf(ReadFile(dir + "/" + c.sfvLists[0]), "01-renamed.mp3 "), 1u);
-    }
-    ExpectCleanCheck(dir, name);
-    // The backup data gives back every name, the special rename's included.
-    RestoreByHand(dir);
-    for (const Track& t : tracks) EXPECT_EQ(ReadFile(dir + "/" + t.name), t.bytes) << t.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lists, ListE2eTest,
-    ::testing::Values(ListCase{"TwoSfvLists", {"00-a.sfv", "00-b.sfv"}, {"00-a.m3u"}, false, false},
-                      ListCase{"TwoPlaylists", {"00-a.sfv"}, {"00-a.m3u", "00-b.m3u"}, false, false},
-                      ListCase{"CaseTwinBesideTheListedFile", {"00-a.sfv"}, {"00-a.m3u"}, true, false},
-                      ListCase{"SpecialFileRename", {"00-a.sfv"}, {"00-a.m3u"}, false, true}),
-    [](const auto& info) { return std::string(info.param.title); });
-
 // Ctrl-C while the files are being checked: the directory is neither changed nor tagged.
 TEST_F(PrepareTest, AnAbortBeforeTheApplyChangesNothing) {
     const std::string name = "Abort-2010-GRP";
@@ -744,7 +500,7 @@ TEST_P(AbortE2eTest, AnAbortInTheApplyLeavesDataThatDescribesWhatWasDone) {
     Set("prepareBackupTo", GetParam());
     Set("ConfirmChanges", "0");
     Set("GeneratePrepareTagline", "1");
-    const std::string settings = WriteSettings();
+    const std::string settingsFile = WriteSettings();
 
     bool finished = false;
     int partial = 0;
@@ -756,7 +512,7 @@ TEST_P(AbortE2eTest, AnAbortInTheApplyLeavesDataThatDescribesWhatWasDone) {
         WriteFile(dir + "/release.nfo", "nfo");
         const std::string oldSfv = ReadFile(dir + "/album.sfv");
         const CliResult r =
-            test::RunCli(tmp, "--color=never --settings " + Quote(settings) + " -P " + name,
+            test::RunCli(tmp, "--color=never --settings " + Quote(settingsFile) + " -P " + name,
                          "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) +
                              " KESTROW_KILL_SIGNAL=INT KESTROW_KILL_AT=" + std::to_string(at));
         finished = CountOf(r.out, "USER ABORTED!") == 0;
@@ -799,33 +555,6 @@ TEST_P(AbortE2eTest, AnAbortInTheApplyLeavesDataThatDescribesWhatWasDone) {
 INSTANTIATE_TEST_SUITE_P(Places, AbortE2eTest, ::testing::Values("0", "2"), [](const auto& info) {
     return std::string(info.param[0] == '0' ? "Sfv" : "BackupFile");
 });
-
-// The first SFV list read-only: the block goes into the second only; Windows paths stay as written.
-TEST_F(PrepareTest, TwoSfvListsTakeTheBlockOnceAndKeepWindowsPaths) {
-    const std::string name = "TwoLists-2008-GRP";
-    const auto tracks = LongTracks("an_artist_with_a_long_name", 2);
-    const std::string dir = Release(name, tracks, true, true, "b_second");
-    WriteFile(dir + "/release.nfo", "nfo");
-    MakeDirs(dir + "/cd1");
-    WriteFile(dir + "/cd1/track.mp3", "in cd1");
-    const std::string first = "; first\r\ncd1\\track.mp3 " + CrcOf("in cd1") + "\r\n";
-    WriteFile(dir + "/a_first.sfv", first);
-    ASSERT_EQ(::chmod((dir + "/a_first.sfv").c_str(), 0444), 0);
-    const std::set<std::string> original = Names(dir);
-    Set("prepareBackupTo", "0");
-
-    const CliResult r = Cli("-P --yes " + name);
-    EXPECT_TRUE(HasLine(r, "Backupdata has been stored in: b_second.sfv")) << r.out;
-    EXPECT_TRUE(HasLine(r, "======= DONE! =======")) << r.out;
-    EXPECT_EQ(CountOf(r.out, "Could not save to file "), 0u) << r.out;
-    EXPECT_EQ(ReadFile(dir + "/a_first.sfv"), first);
-    const std::string second = ReadFile(dir + "/b_second.sfv");
-    EXPECT_EQ(CountOf(second, "[V100"), 1u);
-    for (const auto& n : Mp3Names(dir)) EXPECT_NE(second.find("\n" + n + " "), std::string::npos) << n;
-    RestoreByHand(dir);
-    EXPECT_EQ(Names(dir), original);
-    ::chmod((dir + "/a_first.sfv").c_str(), 0644);
-}
 
 }  // namespace
 }  // namespace kestrow

@@ -14,11 +14,9 @@
 #include <vector>
 
 #include "backup/backupstore.h"
-#include "content/crc32.h"
 #include "content/integrity.h"
 #include "content/listeddir.h"
-#include "tests/support/clirun.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/releasefixture.h"
 
 namespace kestrow {
 namespace {
@@ -28,96 +26,38 @@ using test::CliResult;
 using test::MakeDirs;
 using test::Quote;
 using test::ReadFile;
-using test::TempDir;
 using test::WriteFile;
 
-// Every folder and file under `root` with its bytes ("/" for a folder). Temporary files of a
-// killed write are left out when `skipTemp` is set.
-std::map<std::string, std::string> Tree(const std::string& root, bool skipTemp = false) {
-    std::map<std::string, std::string> tree;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(e.path(), root).string();
-        if (skipTemp && rel.find(".kestrow-") != std::string::npos) continue;
-        tree[rel] = e.is_directory() ? "/" : ReadFile(e.path().string());
-    }
-    return tree;
-}
-
-using TreeMap = std::map<std::string, std::string>;
-
-// The paths that differ between two trees, empty when they are the same.
-std::string Diff(const TreeMap& a, const TreeMap& b) {
-    std::string out;
-    for (const auto& [path, bytes] : a) {
-        auto it = b.find(path);
-        if (it == b.end())
-            out += "only before: " + path + "\n";
-        else if (it->second != bytes)
-            out += "changed: " + path + "\n";
-    }
-    for (const auto& [path, bytes] : b) {
-        if (!a.count(path)) out += "only after: " + path + "\n";
-    }
-    return out;
-}
-
-std::string CrcOf(const std::string& bytes) {
-    return CrcText(Crc32(0, bytes.data(), bytes.size()));
-}
-
-struct Track {
-    std::string name;
-    std::string bytes;
-};
+using test::Diff;
+using test::Track;
+using test::Tree;
 
 // A release folder with an SFV list, a playlist and an NFO.
 void Release(const std::string& dir, const std::vector<Track>& tracks, const std::string& list,
              bool m3u = true) {
-    MakeDirs(dir);
-    std::string sfv = "; made for the test\r\n", pls = "#EXTM3U\r\n";
-    for (const Track& t : tracks) {
-        WriteFile(dir + "/" + t.name, t.bytes);
-        sfv += t.name + " " + CrcOf(t.bytes) + "\r\n";
-        pls += t.name + "\r\n";
-    }
-    WriteFile(dir + "/" + list + ".sfv", sfv);
-    if (m3u) WriteFile(dir + "/" + list + ".m3u", pls);
+    test::WriteRelease(dir, tracks, list, true, m3u);
     WriteFile(dir + "/" + list + ".nfo", "about " + list);
 }
 
-class RestoreE2eTest : public ::testing::Test {
+class RestoreE2eTest : public test::CliFixture {
 protected:
     RestoreE2eTest() {
-        MakeDirs(tmp / "lib");
         // Taglines belong to another step; these runs leave them out.
-        m_settings = {{"PrepareCRCCheck", "1"},
-                      {"GeneratePrepareTagline", "0"},
-                      {"ConfirmChanges", "1"},
-                      {"prepareBackupTo", "2"},
-                      {"Truncate", "1"},
-                      {"TruncateMaxChars", "64"},
-                      {"preserveGrptag", "1"},
-                      {"preserveRlsyear", "0"},
-                      {"RestoreTruncated", "1"},
-                      {"RestoreCRCCheck", "1"},
-                      {"GenerateRestoreTagline", "0"},
-                      {"ReplaceDots", "1"},
-                      {"RemoveDotsInDirs", "1"}};
+        settings = {{"PrepareCRCCheck", "1"},
+                    {"GeneratePrepareTagline", "0"},
+                    {"ConfirmChanges", "1"},
+                    {"prepareBackupTo", "2"},
+                    {"Truncate", "1"},
+                    {"TruncateMaxChars", "64"},
+                    {"preserveGrptag", "1"},
+                    {"preserveRlsyear", "0"},
+                    {"RestoreTruncated", "1"},
+                    {"RestoreCRCCheck", "1"},
+                    {"GenerateRestoreTagline", "0"},
+                    {"ReplaceDots", "1"},
+                    {"RemoveDotsInDirs", "1"}};
     }
-
-    std::string WriteSettings() {
-        std::string ini = "[GENERAL]\r\n";
-        for (const auto& [k, v] : m_settings) ini += k + "=" + v + "\r\n";
-        for (std::size_t i = 0; i < m_rules.size(); ++i)
-            ini += "TempFile" + std::to_string(i + 1) + "=" + m_rules[i] + "\r\n";
-        ini += "[GTAGS]\r\nGRP=GRP\r\n";
-        WriteFile(tmp / "settings.ini", ini);
-        return tmp / "settings.ini";
-    }
-
-    CliResult Cli(const std::string& args) {
-        return test::RunCli(tmp, "--color=never --yes --settings " + Quote(WriteSettings()) + " " + args);
-    }
+    CliResult Cli(const std::string& args) { return CliFixture::Cli("--yes " + args); }
 
     // Every entry of lib, quoted, for one call.
     std::string AllReleases() {
@@ -126,10 +66,6 @@ protected:
             out += " " + Quote(e.path().filename().string());
         return out;
     }
-
-    TempDir tmp;
-    std::map<std::string, std::string> m_settings;
-    std::vector<std::string> m_rules;
 };
 
 std::string RandomWord(std::mt19937& rng, int min, int max) {
@@ -172,7 +108,7 @@ void RandomLibrary(const std::string& lib, unsigned seed) {
 class PlaceTest : public RestoreE2eTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(PlaceTest, PrepareThenRestoreGivesEveryReleaseBackAndASecondRestoreChangesNothing) {
-    m_settings["prepareBackupTo"] = std::to_string(GetParam());
+    settings["prepareBackupTo"] = std::to_string(GetParam());
     for (unsigned seed = 1; seed <= 3; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         fs::remove_all(tmp / "lib");
@@ -220,16 +156,16 @@ TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
     }
     Release(tmp / ("lib/" + name), tracks, "album");
     WriteFile(tmp / ("lib/" + name + "/info.txt"), "about");
-    m_settings["prepareBackupTo"] = "0";
-    m_settings["ConfirmChanges"] = "0";
-    m_settings["DeleteTempFiles"] = "1";
-    m_rules = {"REN: info.txt -> release.txt"};
+    settings["prepareBackupTo"] = "0";
+    settings["ConfirmChanges"] = "0";
+    settings["DeleteTempFiles"] = "1";
+    rules = {"REN: info.txt -> release.txt"};
     const auto original = Tree(tmp / "lib");
     ASSERT_EQ(Cli("-P " + Quote(name)).status, 0);
     const std::string preparedName = fs::directory_iterator(tmp / "lib")->path().filename().string();
     ASSERT_NE(preparedName, name);
     fs::copy(tmp / "lib", tmp / "prepared", fs::copy_options::recursive);
-    const std::string settings = WriteSettings();
+    const std::string settingsFile = WriteSettings();
     const std::string cli = test::CliPath();
 
     bool finished = false;
@@ -247,7 +183,7 @@ TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
             ::setenv("LD_PRELOAD", KESTROW_KILLSHIM, 1);
             ::setenv("KESTROW_KILL_AT", std::to_string(killAt).c_str(), 1);
             if (::chdir((tmp / "lib").c_str()) != 0) ::_exit(3);
-            ::execl(cli.c_str(), cli.c_str(), "-R", "--yes", "--settings", settings.c_str(),
+            ::execl(cli.c_str(), cli.c_str(), "-R", "--yes", "--settings", settingsFile.c_str(),
                     preparedName.c_str(), static_cast<char*>(nullptr));
             ::_exit(4);
         }

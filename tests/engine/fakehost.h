@@ -2,13 +2,13 @@
 // reporters.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/jobhost.h"
+#include "engine/logcolour.h"
 
 namespace kestrow::test {
 
@@ -63,8 +63,20 @@ public:
         for (std::size_t i = 0; i < log.Size(); ++i) out.push_back(log.At(i).text);
         return out;
     }
-    std::size_t CountEvent(const std::string& event) const {
-        return static_cast<std::size_t>(std::count(events.begin(), events.end(), event));
+    // Every event in order for a golden transcript, log lines with their colours.
+    std::string Transcript() const {
+        std::string out;
+        std::size_t line = 0;
+        for (const std::string& e : events) {
+            if (e.rfind("log ", 0) == 0) {
+                const auto& l = log.At(line++);
+                out += "  log " + std::string(ColourInfo(l.foreground).name) + "/" +
+                       std::string(ColourInfo(l.background).name) + " |" + e.substr(4) + "|\n";
+            } else {
+                out += "  " + e + "\n";
+            }
+        }
+        return out;
     }
 
 private:

@@ -13,6 +13,7 @@
 #include "engine/restoresteps.h"
 #include "tests/engine/fakehost.h"
 #include "tests/engine/fakesteps.h"
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -66,11 +67,19 @@ protected:
         test::MakeDirs(tmp / "root");
     }
 
-    int Run() {
+    // Runs the pass on root/ and adds its calls and log to the transcript.
+    int Run(const std::string& title) {
         DirContents dir(root);
         EXPECT_TRUE(dir.Scan());
         RestoreDirJob job(dir);
-        return RestoreDirectory(job, context);
+        const int result = RestoreDirectory(job, context);
+        transcript += "== " + title + ": result " + std::to_string(result) + "\n";
+        for (const auto& c : steps.calls) transcript += "  call " + c + "\n";
+        transcript += test::ReplaceAll(host.Transcript(), tmp.path(), "<TMP>");
+        steps.calls.clear();
+        host.events.clear();
+        host.log.Clear();
+        return result;
     }
 
     test::TempDir tmp;
@@ -82,120 +91,50 @@ protected:
     AnalysisReporter analysis{host, &control};
     ChangeReporter change{host, &control};
     PassContext context{host, control, prepareSteps, analysis, change, std::chrono::milliseconds(1)};
+    std::string transcript;
 };
 
-Lines Framed(const std::string& path, const Lines& middle) {
-    Lines out = {"Processing " + path, std::string(76, '-')};
-    for (const auto& line : middle) {
-        out.push_back(line);
-        out.push_back(std::string(76, '-'));
-    }
-    out.push_back(std::string(124, '*'));
-    return out;
-}
-
-TEST_F(RestorePassTest, StepResultsAndWhatTheyLeadTo) {
-    struct Row {
+// Each step result of the root, with an empty subdirectory where it matters; then the
+// confirmation accepted and refused.
+TEST_F(RestorePassTest, StepResultsConfirmationAndRefusal) {
+    const struct {
         const char* title;
         RestoreScript script;
         bool subdir;
-        Lines calls;  // of the root, "sub" lines for the subdirectory's own find
-        Lines lines;
+    } rows[] = {
+        {"restored", {1, 0, false, 1}, false},
+        {"nothing to do still applies", {1, 0, true, 1}, false},
+        {"no backup data, no subdirectories", {0, 0, false, 1}, false},
+        {"no backup data, subdirectories go on", {0, INT_MIN, true, 1}, true},
+        {"corrupt data only walks", {-2, 0, false, 1}, true},
+        {"analysis failed", {1, -1, false, 1}, true},
+        {"analysis refused", {1, -2, false, 1}, false},
+        {"apply stopped by the user", {1, 0, false, 0}, false},
+        {"apply found no valid data", {1, 0, false, -1}, false},
+        {"apply could not write back", {1, 0, false, -2}, false},
+        {"apply stopped after the store", {1, 0, false, -3}, false},
+        {"apply to retry", {1, 0, false, -4}, false},
     };
-    const std::string abortedHere = "* Progress ABORTED in directory: " + root + ", no changes made!";
-    const std::string apply = "apply root to=2 flags=1";
-    const Row rows[] = {
-        {"Restored",
-         {1, 0, false, 1},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {}},
-        {"NothingToDoStillApplies",
-         {1, 0, true, 1},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {"* No necessary modifications detected in this dir!"}},
-        {"NoBackupDataNoSubdirs", {0, 0, false, 1}, false, {"find root"}, {abortedHere}},
-        {"NoBackupDataWithSubdirsGoesOn",
-         {0, INT_MIN, true, 1},
-         true,
-         {"find root", "analyse root flags=1", apply, "tagline root check", "lists A", "find A"},
-         {"* No necessary modifications detected in this dir!"}},
-        {"CorruptDataOnlyWalks", {-2, 0, false, 1}, true, {"find root", "lists A", "find A"}, {abortedHere}},
-        {"AnalysisFailed",
-         {1, -1, false, 1},
-         true,
-         {"find root", "analyse root flags=1"},
-         {"* Progress in dir " + root + " ABORTED, no changes made!"}},
-        {"AnalysisRefused",
-         {1, -2, false, 1},
-         false,
-         {"find root", "analyse root flags=1"},
-         {"* Progress in dir " + root + " ABORTED BY USER, no changes made!"}},
-        {"ApplyStoppedByUser",
-         {1, 0, false, 0},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {"* Progress in dir " + root + " ABORTED BY USER, no changes made!"}},
-        {"ApplyNoValidData",
-         {1, 0, false, -1},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {"* INTERNAL ERROR: Failed to CREATE valid Backupdata for dir " + root + " Progress ABORTED!"}},
-        {"ApplyNotWrittenBack",
-         {1, 0, false, -2},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {"* Failed to write back unused Backupdata for dir " + root + " Progress ABORTED!"}},
-        {"ApplyStoppedAfterStore",
-         {1, 0, false, -3},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {"* Progress in dir " + root +
-          " ABORTED, no changes made!. You need to manually REMOVE the stored backupdata!"}},
-        {"ApplyToRetry",
-         {1, 0, false, -4},
-         false,
-         {"find root", "analyse root flags=1", apply, "tagline root check"},
-         {"* Progress in dir " + root + " ABORTED, no changes made!. Please retry!"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.title);
-        steps.calls.clear();
-        host.log.Clear();
+    steps.scripts["A"] = {0, 0, false, 1};
+    for (const auto& row : rows) {
         steps.scripts["root"] = row.script;
-        // The subdirectory holds nothing.
-        steps.scripts["A"] = {0, 0, false, 1};
         if (row.subdir)
             test::MakeDirs(tmp / "root/A");
         else
             std::filesystem::remove(tmp / "root/A");
-        Run();
-        EXPECT_EQ(steps.calls, row.calls);
-        Lines log = host.LogTexts();
-        // The subdirectory's own lines follow the root's end line.
-        log.resize(std::min(log.size(), Framed(root, row.lines).size()));
-        EXPECT_EQ(log, Framed(root, row.lines));
+        Run(row.title);
     }
-}
-
-TEST_F(RestorePassTest, ConfirmationAndRefusal) {
     host.options.ConfirmChanges = 1;
     steps.scripts["root"] = {1, 0, false, 1};
     host.onEvent = [this](const std::string& e) {
         if (e == "accept/no on") control.rejected = 1;
     };
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(steps.calls, (Lines{"find root", "analyse root flags=1"}));
-    EXPECT_EQ(host.LogTexts().back(), "USER ABORTED!");
-
-    steps.calls.clear();
+    Run("confirmation refused");
     host.onEvent = [this](const std::string& e) {
         if (e == "accept/no on") control.accepted = 1;
     };
-    Run();
-    EXPECT_EQ(steps.calls,
-              (Lines{"find root", "analyse root flags=1", "apply root to=2 flags=1", "tagline root check"}));
+    Run("confirmation accepted");
+    test::ExpectGolden("pass/restore", transcript);
 }
 
 TEST_F(RestorePassTest, TheRunnerStartsARestorePassForEachSelectedDirectory) {

@@ -10,6 +10,7 @@
 #include "engine/cprocessthread.h"
 #include "tests/engine/fakehost.h"
 #include "tests/engine/fakesteps.h"
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -36,6 +37,21 @@ protected:
         return out;
     }
 
+    // The run's step calls, window events and questions as a golden transcript.
+    void Golden(int result) {
+        std::string t = "result " + std::to_string(result) + "\n";
+        for (const auto& c : steps.calls) t += "  call " + c + "\n";
+        t += host.Transcript();
+        for (const auto& q : host.questions)
+            t += std::string("  box ") +
+                 (q.icon == platform::Icon::Information ? "information" : "exclamation") + "\n";
+        t += std::string("  flags") + (control.sawUnreadableDir ? " unreadable" : "") +
+             (control.sawRefusal ? " refusal" : "") + "\n";
+        test::ExpectGolden(
+            std::string("runner/") + testing::UnitTest::GetInstance()->current_test_info()->name(),
+            test::ReplaceAll(t, tmp.path(), "<TMP>"));
+    }
+
     TempDir tmp;
     FakeHost host;
     JobControl control;
@@ -48,38 +64,17 @@ protected:
 
 TEST_F(RunnerTest, ProcessesSelectedDirectoriesInOrder) {
     host.selected = {"A", "C"};
-    EXPECT_EQ(runner.Run(), 0);
-    EXPECT_EQ(Checked(), (std::vector<std::string>{"A", "C"}));
-    std::vector<std::string> states;
-    for (const auto& e : host.events) {
-        if (e.rfind("state", 0) == 0 || e == "refill" || e.rfind("abort/pause", 0) == 0) states.push_back(e);
-    }
-    EXPECT_EQ(states, (std::vector<std::string>{"state running", "abort/pause on", "abort/pause off",
-                                                "refill", "state idle"}));
-    EXPECT_EQ(host.CountEvent("close"), 0u);
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, NothingSelectedShowsTheMessageOnly) {
-    EXPECT_EQ(runner.Run(), 0);
-    ASSERT_EQ(host.questions.size(), 1u);
-    EXPECT_EQ(host.questions[0].text, "Please select the directories you wish to process!");
-    EXPECT_EQ(host.questions[0].caption, "No selection");
-    EXPECT_EQ(host.questions[0].icon, platform::Icon::Information);
-    EXPECT_EQ(host.events.back(), "state idle");
-    EXPECT_EQ(host.CountEvent("state running"), 0u);
-    EXPECT_TRUE(steps.calls.empty());
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, VanishedDirectoryIsSkippedAndTheNextProcessed) {
     host.selected = {"A", "B"};
     std::filesystem::rename(tmp / "A", tmp / "A2");
-    runner.Run();
-    EXPECT_EQ(Checked(), std::vector<std::string>{"B"});
-    EXPECT_EQ(host.LogTexts()[0], "Could not locate selected dir A, Directory skipped!");
-    EXPECT_EQ(host.log.At(0).background, LogColour::Red);
-    ASSERT_EQ(host.questions.size(), 1u);
-    EXPECT_EQ(host.questions[0].caption, "WARNING");
-    EXPECT_TRUE(control.sawUnreadableDir);
+    Golden(runner.Run());
 }
 
 // The folder is read again when a name is missing from the runner's view of it after a pass.
@@ -89,30 +84,20 @@ TEST_F(RunnerTest, FolderIsReadAgainForANameThatAppearedDuringTheJob) {
         test::MakeDirs(tmp / "D");
         std::filesystem::remove(tmp / "B");
     };
-    runner.Run();
-    EXPECT_EQ(Checked(), (std::vector<std::string>{"A", "D"}));
-    std::vector<std::string> log = host.LogTexts();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "Could not locate selected dir B, Directory skipped!"), 1);
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, DirectoryWhoseScanFailsIsReportedNotEmpty) {
     host.selected = {"A", "B"};
     steps.unreadable.insert("A");
-    runner.Run();
-    EXPECT_EQ(Checked(), std::vector<std::string>{"B"});
-    EXPECT_EQ(host.LogTexts()[0], "Could not locate selected dir A, Directory skipped!");
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, AbortDuringSecondDirectoryStillStartsTheThird) {
     host.selected = {"A", "B", "C"};
     steps.scripts["B"].onCheck = [&] { control.abortRequested = true; };
-    runner.Run();
-    EXPECT_EQ(Checked(), (std::vector<std::string>{"A", "B"}));
-    // C's job was built (its lists loaded) and its pass returned at once.
-    EXPECT_EQ(steps.calls.back(), "lists C");
-    std::vector<std::string> log = host.LogTexts();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "USER ABORTED!"), 1);
-    EXPECT_EQ(host.events.back(), "state idle");
+    // C's job is built (its lists loaded) and its pass returns at once.
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, FlagsAreClearedAtJobStart) {
@@ -120,8 +105,7 @@ TEST_F(RunnerTest, FlagsAreClearedAtJobStart) {
     control.abortRequested = true;
     control.pauseRequested = true;
     control.abortReported = true;
-    runner.Run();
-    EXPECT_EQ(Checked(), std::vector<std::string>{"A"});
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, AcceptedFollowsConfirmChanges) {
@@ -135,11 +119,7 @@ TEST_F(RunnerTest, AcceptedFollowsConfirmChanges) {
             control.rejected = 1;
         }
     };
-    runner.Run();
-    EXPECT_EQ(host.CountEvent("accept/no on"), 1u);
-    EXPECT_EQ(std::count_if(steps.calls.begin(), steps.calls.end(),
-                            [](const std::string& c) { return c.rfind("apply", 0) == 0; }),
-              0);
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, RuleListsOnlyForCheckPrepareWithSpecialFiles) {
@@ -180,9 +160,7 @@ TEST_F(RunnerTest, UnattendedRunProcessesTheNamedDirectoryAndCloses) {
     control.commandLineMode = "C";
     control.commandLineDir = tmp / "B/";
     control.commandLineName = "B";
-    runner.Run();
-    EXPECT_EQ(Checked(), std::vector<std::string>{"B"});
-    EXPECT_EQ(host.events.back(), "close");
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, UnattendedRunWithoutNameSelectsEverything) {
@@ -191,8 +169,7 @@ TEST_F(RunnerTest, UnattendedRunWithoutNameSelectsEverything) {
     host.onEvent = [&](const std::string& e) {
         if (e == "select all") host.selected = {"A", "B", "C"};
     };
-    runner.Run();
-    EXPECT_EQ(Checked(), (std::vector<std::string>{"A", "B", "C"}));
+    Golden(runner.Run());
 }
 
 TEST_F(RunnerTest, RunsOnItsOwnThread) {

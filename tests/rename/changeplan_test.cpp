@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,8 @@
 #include "content/integrity.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/rename/plantranscript.h"
+#include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
@@ -38,24 +41,6 @@ std::string CrcOf(const std::string& bytes) {
     return CrcText(Crc32(0, bytes.data(), bytes.size()));
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(folder, entries);
-    std::vector<std::string> names;
-    for (const auto& e : entries) names.push_back(e.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The backup data as a restore would find it.
-BackupData ReadBackup(const std::string& folder) {
-    ListedDir dir(folder);
-    dir.LoadLists();
-    BackupData data;
-    RecordingReporter quiet(1);
-    findBackupData(dir, data, false, quiet);
-    return data;
-}
 
 class ChangePlanTest : public ::testing::Test {
 protected:
@@ -88,6 +73,15 @@ protected:
     }
     int Apply(int backupTo) { return ApplyPlan(*dir, plan, backupTo, reporter); }
 
+    void Record(const std::string& title, int result) {
+        transcript += test::PlanTranscript(title, result, plan, reporter, *dir);
+    }
+    void Golden() {
+        test::ExpectGolden(
+            std::string("changeplan/") + testing::UnitTest::GetInstance()->current_test_info()->name(),
+            test::ReplaceAll(transcript, tmp.path(), "<TMP>"));
+    }
+
     const PlannedChange* ChangeOf(const std::string& original) const {
         for (const auto& c : plan.fileRenames) {
             if (c.originalName == original) return &c;
@@ -103,51 +97,26 @@ protected:
     GroupTagMap tags{{"GRP", "GRP"}};
     ChangePlan plan;
     RecordingReporter reporter{0};
+    std::string transcript;
 };
 
+// The worked example: the directory keeps 53 characters, the cut mark, then the year and tag.
+// Files are visited other files first, then MP3, SFV, M3U, NFO; records list the files in that
+// order, then the directory; the lists name the new names.
 TEST_F(ChangePlanTest, PlansEveryOverLongNameAndPointsTheListEntriesAtIt) {
     MakeRelease(kLongDir);
     Load();
-    EXPECT_EQ(Plan(), 0);
-
-    EXPECT_FALSE(plan.nothingToDo);
-    EXPECT_EQ(plan.dirOriginalName, kLongDir);
-    // The worked example: 53 characters, the cut mark, then the kept year and tag.
-    EXPECT_EQ(plan.dirNewName, kLongDir.substr(0, 53) + "___2004-GRP");
-    ASSERT_EQ(plan.fileRenames.size(), 2u);
-    // Visiting order: other files, then MP3, SFV, M3U, NFO.
-    EXPECT_EQ(plan.fileRenames[0].originalName, kLongMp3);
-    EXPECT_EQ(plan.fileRenames[1].originalName, kLongNfo);
-    for (const auto& c : plan.fileRenames) {
-        EXPECT_LE(platform::CharCount(c.newName), 64u) << c.newName;
-        EXPECT_TRUE(platform::IEndsWith(c.newName, c.originalName.substr(c.originalName.rfind('.'))));
-    }
-    EXPECT_TRUE(platform::IEndsWith(ChangeOf(kLongNfo)->newName, "2004-grp.nfo"));
-    EXPECT_EQ(plan.unchangedFiles, (std::vector<std::string>{kShortMp3, "album.sfv", "album.m3u"}));
-
-    // Records: files in visiting order, then the directory.
-    const std::string& text = plan.recordText;
-    const auto f1 = text.find("<F:.mp3;"), f2 = text.find("<F:.nfo;"), d = text.find("<D:;");
-    ASSERT_NE(d, std::string::npos);
-    EXPECT_LT(f1, f2);
-    EXPECT_LT(f2, d);
-    EXPECT_NE(text.find("><OP:1>"), std::string::npos);
-
-    const std::string newMp3 = ChangeOf(kLongMp3)->newName;
-    EXPECT_EQ(dir->sfvLists[0].EntryName(0), newMp3);
-    EXPECT_EQ(dir->m3uLists[0].EntryPath(0), newMp3);
-    EXPECT_EQ(dir->sfvLists[0].EntryName(1), kShortMp3);
+    Record("plan", Plan());
     EXPECT_FALSE(dir->integrity.listingCurrent);
-
-    const std::vector<int> expected{ChangeCode::ListingHeader, ChangeCode::DirRename, ChangeCode::FileChange,
-                                    ChangeCode::FileChange};
-    EXPECT_EQ(reporter.Codes(), expected);
-    EXPECT_EQ(reporter.reports[0].n, kLongDir);
-    EXPECT_EQ(reporter.reports[2].n, kLongMp3);
-    EXPECT_EQ(reporter.reports[2].m, newMp3);
+    // A name the backup data cannot hold is left unchanged and reported.
+    WriteFile(Path() + "/03-a_very_long_artist_name-a_song;with_a_semicolon_in_its_long_long_title-grp.mp3",
+              "odd");
+    Load();
+    Record("with an unstorable name", Plan());
+    Golden();
 }
 
-TEST_F(ChangePlanTest, AShortReleaseHasNothingToDoAndListsOnlyTheHeader) {
+TEST_F(ChangePlanTest, ShortReleasesAndEmptyDirectoriesHaveNothingToDo) {
     m_name = "Artist-Album-2004-GRP";
     WriteFile(Path() + "/01-a-b.mp3", "x");
     WriteFile(Path() + "/album.sfv", "01-a-b.mp3 " + CrcOf("x") + "\r\n");
@@ -155,172 +124,42 @@ TEST_F(ChangePlanTest, AShortReleaseHasNothingToDoAndListsOnlyTheHeader) {
     MakeDirs(Path() + "/CD1");
     MakeDirs(Path() + "/CD2");
     Load();
-    EXPECT_EQ(Plan(), 2);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(plan.fileRenames.empty());
-    EXPECT_TRUE(plan.recordText.empty());
-    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
-}
-
-TEST_F(ChangePlanTest, AnEmptyDirectoryThatFitsEndsEarlyWithoutAListing) {
+    Record("short release", Plan());
     m_name = "Short_Name";
     MakeDirs(Path() + "/Sub");
     Load();
-    EXPECT_EQ(Plan(), 1);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(reporter.reports.empty());
-
+    Record("empty directory that fits", Plan());
     // Without truncation the directory's own name still goes through the rules.
-    reporter.reports.clear();
-    EXPECT_EQ(Plan(0), 1);
-    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
+    Record("empty directory, no maximum", Plan(0));
+    Golden();
 }
 
+// Only the header and a playlist to generate are listed.
 TEST_F(ChangePlanTest, CheckOnlyListsTheHeaderAndThePlaylistButPlansNothing) {
     MakeRelease(kLongDir, true, false);
     Load();
-    EXPECT_EQ(Plan(64, kTagAndYear, true), 0);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(plan.fileRenames.empty());
-    EXPECT_FALSE(plan.HasDirRename());
-    EXPECT_EQ(reporter.Codes(), std::vector<int>{ChangeCode::ListingHeader});
-
-    // A playlist to generate is listed and is something to do.
+    Record("check only", Plan(64, kTagAndYear, true));
     RecordingReporter analysis(1);
     CheckIntegrity(*dir, IntegrityFlag::PrepareGenerateM3U, false, analysis);
     ASSERT_TRUE(dir->generatePlaylist);
-    reporter.reports.clear();
-    Plan(64, kTagAndYear, true);
-    EXPECT_FALSE(plan.nothingToDo);
-    EXPECT_EQ(reporter.Codes(), (std::vector<int>{ChangeCode::ListingHeader, ChangeCode::PlaylistGenerated}));
+    Record("check only, playlist to generate", Plan(64, kTagAndYear, true));
+    Golden();
 }
 
-TEST_F(ChangePlanTest, AnMp3InNoListAsksAndNoStopsThePlan) {
-    MakeRelease(kLongDir, false, true);
-    Load();
-    reporter.Queue(ChangeCode::NotInListAsk, {-1});
-    EXPECT_EQ(Plan(), -2);
-    const auto asked = reporter.OfCode(ChangeCode::NotInListAsk);
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].n, kLongMp3);
-    EXPECT_EQ(asked[0].m, "SFV");
-}
-
-TEST_F(ChangePlanTest, WithoutAPlaylistEveryMp3IsReportedForTheM3uKind) {
+// Every MP3 in no list of a kind is asked about, and No stops the plan; other files are only
+// noted, and list, text and image files not even that.
+TEST_F(ChangePlanTest, FilesInNoListAreReported) {
     MakeRelease(kLongDir, true, false);
     WriteFile(Path() + "/cover.dat", "picture");
     WriteFile(Path() + "/cover.jpg", "picture");
     Load();
-    Plan();
-    auto namesAndKinds = [&](int code) {
-        std::vector<std::string> out;
-        for (const auto& r : reporter.OfCode(code)) out.push_back(r.n + "/" + r.m);
-        return out;
-    };
-    EXPECT_EQ(namesAndKinds(ChangeCode::NotInListAsk),
-              (std::vector<std::string>{kLongMp3 + "/M3U", kShortMp3 + "/M3U"}));
-    // Non-MP3 files are only noted, and list, text and image files not even that.
-    EXPECT_EQ(namesAndKinds(ChangeCode::NonMp3NotInList),
-              (std::vector<std::string>{"cover.dat/SFV", "cover.dat/M3U"}));
-}
-
-TEST_F(ChangePlanTest, ANameTheBackupDataCannotHoldIsLeftUnchangedAndReported) {
-    MakeRelease(kLongDir);
-    const std::string odd =
-        "03-a_very_long_artist_name-a_song;with_a_semicolon_in_its_long_long_title-grp.mp3";
-    WriteFile(Path() + "/" + odd, "odd");
+    Record("no playlist", Plan());
+    std::filesystem::remove(Path() + "/album.sfv");
     Load();
-    Plan();
-    EXPECT_EQ(ChangeOf(odd), nullptr);
-    EXPECT_NE(std::find(plan.unchangedFiles.begin(), plan.unchangedFiles.end(), odd),
-              plan.unchangedFiles.end());
-    EXPECT_EQ(plan.recordText.find("semicolon"), std::string::npos);
-    const auto kept = reporter.OfCode(ChangeCode::LeftUnchanged);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].n, odd);
-    EXPECT_EQ(kept[0].m, KeptReasonText(KeptReason::Unstorable));
-    ASSERT_NE(ChangeOf(kLongMp3), nullptr);
+    reporter.Queue(ChangeCode::NotInListAsk, {-1});
+    Record("no SFV list, refused", Plan());
+    Golden();
 }
-
-struct StoreCase {
-    const char* title;
-    bool withSfv;
-    bool withM3u;
-    int backupTo;
-    const char* storedIn;
-    std::vector<int> failureReports;
-    bool backupFileBlocked;  // a folder where the backup file should go  // a folder where the backup file
-                             // should go
-};
-
-void PrintTo(const StoreCase& c, std::ostream* os) {
-    *os << c.title;
-}
-
-class BackupPlaceTest : public ChangePlanTest, public ::testing::WithParamInterface<StoreCase> {};
-
-TEST_P(BackupPlaceTest, StoresFirstThenWritesTheListsAndRenames) {
-    const StoreCase& c = GetParam();
-    MakeRelease(kLongDir, c.withSfv, c.withM3u);
-    Load();
-    ASSERT_EQ(Plan(), 0);
-    if (c.backupFileBlocked) MakeDirs(Path() + "/_kestrow.backup");
-    const ChangePlan planned = plan;
-    ASSERT_EQ(Apply(c.backupTo), 1);
-
-    // Failures of the first choice, the place, one "Applying", then DONE.
-    std::vector<int> applyCodes;
-    for (int code : reporter.Codes()) {
-        if (code >= 11) applyCodes.push_back(code);
-    }
-    std::vector<int> expected = c.failureReports;
-    expected.insert(expected.end(), {15, ChangeCode::ApplyingChanges, ChangeCode::Done});
-    ASSERT_EQ(applyCodes, expected);
-    EXPECT_EQ(reporter.OfCode(15)[0].n, c.storedIn);
-    EXPECT_EQ(reporter.OfCode(ChangeCode::ApplyingChanges)[0].n, Path() + "/");
-
-    const std::string renamed = tmp / planned.dirNewName;
-    EXPECT_EQ(dir->DirPath(), renamed + "/");
-    EXPECT_FALSE(test::Exists(Path()));
-    std::vector<std::string> names = Names(renamed);
-    for (const auto& change : planned.fileRenames) {
-        EXPECT_TRUE(std::binary_search(names.begin(), names.end(), change.newName)) << change.newName;
-        EXPECT_FALSE(std::binary_search(names.begin(), names.end(), change.originalName));
-    }
-    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), c.storedIn));
-
-    // Every list names the files as they are now.
-    const std::string newMp3 = planned.fileRenames[0].newName;
-    if (c.withSfv) {
-        EXPECT_NE(ReadFile(renamed + "/album.sfv").find(newMp3 + " "), std::string::npos);
-    }
-    if (c.withM3u) {
-        EXPECT_NE(ReadFile(renamed + "/album.m3u").find(newMp3 + "\r\n"), std::string::npos);
-    }
-
-    // The stored data reads back to exactly the planned changes.
-    BackupData data = ReadBackup(renamed);
-    ASSERT_FALSE(data.NoBackupData());
-    EXPECT_EQ(data.PlainText(), planned.recordText);
-    ASSERT_TRUE(data.HasDirectoryRecord());
-    EXPECT_EQ(data.DirectoryRecord().originalName, kLongDir);
-    EXPECT_EQ(data.DirectoryRecord().newName, planned.dirNewName);
-    ASSERT_EQ(data.FileRecords().size(), planned.fileRenames.size());
-    for (std::size_t i = 0; i < planned.fileRenames.size(); ++i) {
-        EXPECT_EQ(data.FileRecords()[i].originalName, planned.fileRenames[i].originalName);
-        EXPECT_EQ(data.FileRecords()[i].newName, planned.fileRenames[i].newName);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Places, BackupPlaceTest,
-    ::testing::Values(StoreCase{"Sfv", true, true, 0, "album.sfv", {}, false},
-                      StoreCase{"M3u", true, true, 1, "album.m3u", {}, false},
-                      StoreCase{"BackupFile", true, true, 2, "_kestrow.backup", {}, false},
-                      StoreCase{"M3uMissingFallsBackToSfv", true, false, 1, "album.sfv", {12}, false},
-                      StoreCase{"SfvMissingFallsBackToM3u", false, true, 0, "album.m3u", {11}, false},
-                      StoreCase{"BlockedBackupFileFallsBackToSfv", true, true, 2, "album.sfv", {13}, true}),
-    [](const auto& info) { return std::string(info.param.title); });
 
 TEST_F(ChangePlanTest, NoPlaceForTheBackupDataChangesNothing) {
     MakeRelease(kLongDir, false, false);

@@ -7,9 +7,13 @@
 
 #include "backup/backupfinder.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 #include "rename/changeplan.h"
 #include "rename/specialfilerules.h"
+#include "tests/rename/plantranscript.h"
+#include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
+#include "tests/support/releasefixture.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -81,6 +85,8 @@ TEST(RuleListsTest, NamesAreMatchedWithoutRegardToCase) {
 
 const std::string kLongDat = "a_very_long_file_name_that_certainly_does_not_fit_into_sixty_four.dat";
 
+// Each scenario's plans, applies, reports and the folder afterwards are a golden transcript under
+// tests/golden/specialfiles.
 class SpecialPlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -95,15 +101,25 @@ protected:
         dir = std::make_unique<ListedDir>(m_path);
         ASSERT_TRUE(dir->LoadLists());
     }
-    int Plan(bool withRules = true) {
-        reporter.reports.clear();
-        return PlanDirectory(*dir, plan, PlanSettings{nullptr, withRules ? rules.get() : nullptr}, 64,
-                             RenameOptions{}, false, reporter);
+    void Plan(const std::string& title, bool withRules = true, bool checkOnly = false) {
+        const int result = PlanDirectory(*dir, plan, PlanSettings{nullptr, withRules ? rules.get() : nullptr},
+                                         64, RenameOptions{}, checkOnly, reporter);
+        transcript += test::PlanTranscript(title, result, plan, reporter, *dir);
     }
-    std::vector<std::string> Listed() const {
-        std::vector<std::string> lines;
-        for (const auto& r : reporter.OfCode(ChangeCode::FileChange)) lines.push_back(r.n + " => " + r.m);
-        return lines;
+    // Applies the plan and adds the reports and the folder's files (with their text) afterwards.
+    void Apply(int backupTo) {
+        const int result = ApplyPlan(*dir, plan, backupTo, reporter);
+        transcript += "== apply: result " + std::to_string(result) + "\n" + reporter.TakeTranscript();
+        for (const auto& [path, bytes] : test::Tree(m_path)) {
+            const bool list = bytes.find("[V100") != std::string::npos;
+            transcript +=
+                "  " + path + " |" + (list ? "(holds backup data)" : platform::EscapeControls(bytes)) + "|\n";
+        }
+    }
+    void Golden() {
+        test::ExpectGolden(
+            std::string("specialfiles/") + testing::UnitTest::GetInstance()->current_test_info()->name(),
+            test::ReplaceAll(transcript, tmp.path(), "<TMP>"));
     }
 
     TempDir tmp;
@@ -112,147 +128,79 @@ protected:
     std::unique_ptr<ListedDir> dir;
     ChangePlan plan;
     RecordingReporter reporter{0};
+    std::string transcript;
 };
 
+// A delete rule whatever the case; nothing renamed, nothing stored. In check-only mode special
+// files are left alone.
 TEST_F(SpecialPlanTest, ADeleteRuleDeletesTheFileWhateverItsCase) {
     WriteFile(m_path + "/Thumbs.db", "cache");
     Load({"DEL: thumbs.db", "DEL: absent.tmp"});
-    Plan();
-    EXPECT_FALSE(plan.nothingToDo);
-    EXPECT_EQ(Listed(), std::vector<std::string>{"thumbs.db => DELETE (tempfile)"});
-    EXPECT_EQ(plan.deletions, std::vector<std::string>{"Thumbs.db"});
-    EXPECT_TRUE(plan.recordText.empty());
-    ASSERT_EQ(ApplyPlan(*dir, plan, 2, reporter), 1);
-    EXPECT_FALSE(test::Exists(m_path + "/Thumbs.db"));
-    EXPECT_FALSE(test::Exists(m_path + "/_kestrow.backup"));  // nothing renamed, nothing to store
-    EXPECT_EQ(reporter.Count(ChangeCode::ApplyingChanges), 1u);
-    EXPECT_EQ(reporter.Count(ChangeCode::Done), 1u);
+    Plan("check only", true, true);
+    Plan("prepare");
+    Apply(2);
+    Golden();
 }
 
-TEST_F(SpecialPlanTest, AnIgnoredFileIsListedAndLeftAlone) {
-    WriteFile(m_path + "/" + kLongDat, "keep");
-    Load({"IGN: " + kLongDat});
-    Plan();
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_EQ(Listed(), std::vector<std::string>{kLongDat + " => IGNORE (tempfile)"});
-    EXPECT_TRUE(plan.fileRenames.empty());
-    // A file named by a rule raises no note about the lists.
-    EXPECT_EQ(reporter.Count(ChangeCode::NonMp3NotInList), 0u);
-}
-
-TEST_F(SpecialPlanTest, RulesKeepFilesFromTheNameRulesExceptTruncate) {
+// An ignored file is listed and left alone, and raises no note about the lists; rules keep files
+// from the name rules except truncate; with the rules off both names are cut and noted.
+TEST_F(SpecialPlanTest, IgnoreDeleteAndTruncateAgainstTheNameRules) {
     WriteFile(m_path + "/" + kLongDat, "x");
     WriteFile(m_path + "/b" + kLongDat, "y");
-    Load({"DEL: " + kLongDat, "TRC: b" + kLongDat});
-    Plan();
-    ASSERT_EQ(plan.fileRenames.size(), 1u);
-    EXPECT_EQ(plan.fileRenames[0].originalName, "b" + kLongDat);
-    EXPECT_EQ(reporter.Count(ChangeCode::NonMp3NotInList), 0u);
-
-    // With the rules off (no lists handed over) both names are cut like any other, and noted.
-    Plan(false);
-    EXPECT_EQ(plan.fileRenames.size(), 2u);
-    EXPECT_TRUE(plan.deletions.empty());
-    EXPECT_EQ(reporter.Count(ChangeCode::NonMp3NotInList), 4u);
+    WriteFile(m_path + "/c" + kLongDat, "z");
+    Load({"DEL: " + kLongDat, "TRC: b" + kLongDat, "IGN: c" + kLongDat});
+    Plan("with the rules");
+    Plan("without the rules", false);
+    Golden();
 }
 
+// The target is numbered for this directory only: the next directory of the job gets it as the
+// rule gives it.
 TEST_F(SpecialPlanTest, ARenameTargetThatExistsIsNumberedForThisDirectoryOnly) {
     WriteFile(m_path + "/info.txt", "about");
     WriteFile(m_path + "/release.nfo", "already here");
     Load({"REN: info.txt -> release.nfo"});
-    Plan();
-    ASSERT_EQ(plan.fileRenames.size(), 1u);
-    EXPECT_EQ(plan.fileRenames[0], (PlannedChange{"info.txt", "release.nf1"}));
-    EXPECT_EQ(Listed(), std::vector<std::string>{"info.txt => release.nf1(tempfile)"});
-    EXPECT_EQ(plan.recordText, "<T:.nf1;release;.txt;info>");
-    EXPECT_EQ(rules->renameTargets->front(), "release.nfo");  // the job's rule is untouched
-
-    ASSERT_EQ(ApplyPlan(*dir, plan, 2, reporter), 1);
-    EXPECT_EQ(ReadFile(m_path + "/release.nf1"), "about");
-    EXPECT_EQ(ReadFile(m_path + "/release.nfo"), "already here");
-    BackupData data;
-    RecordingReporter quiet(1);
-    ListedDir after(m_path);
-    after.LoadLists();
-    findBackupData(after, data, false, quiet);
-    ASSERT_EQ(data.TempFileRecords().size(), 1u);
-    EXPECT_EQ(data.TempFileRecords()[0].originalName, "info.txt");
-    EXPECT_EQ(data.TempFileRecords()[0].newName, "release.nf1");
-
-    // The next directory of the job gets the target as the rule gives it.
-    const std::string next = tmp / "Next-2004-GRP";
-    WriteFile(next + "/info.txt", "about");
-    ListedDir nextDir(next);
-    nextDir.LoadLists();
-    ChangePlan nextPlan;
-    PlanDirectory(nextDir, nextPlan, PlanSettings{nullptr, rules.get()}, 64, RenameOptions{}, false,
-                  reporter);
-    ASSERT_EQ(nextPlan.fileRenames.size(), 1u);
-    EXPECT_EQ(nextPlan.fileRenames[0].newName, "release.nfo");
+    Plan("plan");
+    Apply(2);
+    m_path = tmp / "Next-2004-GRP";
+    WriteFile(m_path + "/info.txt", "about");
+    dir = std::make_unique<ListedDir>(m_path);
+    dir->LoadLists();
+    plan = ChangePlan();
+    Plan("next directory");
+    Golden();
 }
 
-TEST_F(SpecialPlanTest, NumbersGrowIntoTheNameAndMeetNothingPlanned) {
+// k = 10 drops two characters; a folder blocks a name as well, and the second rule meets the
+// first. A file is handled by the first rule that names it; a source the backup data cannot hold
+// stays.
+TEST_F(SpecialPlanTest, NumbersFirstRuleAndUnstorableSources) {
     WriteFile(m_path + "/info.txt", "a");
     WriteFile(m_path + "/notes.txt", "b");
     WriteFile(m_path + "/r.nfo", "taken");
     for (int k = 1; k <= 9; ++k) WriteFile(m_path + "/r.nf" + std::to_string(k), "taken");
-    MakeDirs(m_path + "/r.n10");  // a folder blocks a name as well
-    Load({"REN: info.txt -> r.nfo", "REN: notes.txt -> r.nfo"});
-    Plan();
-    ASSERT_EQ(plan.fileRenames.size(), 2u);
-    // k = 10 drops two characters; the folder makes it 11, and the second rule meets the first.
-    EXPECT_EQ(plan.fileRenames[0].newName, "r.n11");
-    EXPECT_EQ(plan.fileRenames[1].newName, "r.n12");
-}
-
-TEST_F(SpecialPlanTest, AFileIsHandledByTheFirstRuleThatNamesIt) {
+    MakeDirs(m_path + "/r.n10");
     WriteFile(m_path + "/x.tmp", "x");
-    Load({"DEL: x.tmp", "IGN: x.tmp", "REN: x.tmp -> y.tmp"});
-    Plan();
-    EXPECT_EQ(Listed(), std::vector<std::string>{"x.tmp => DELETE (tempfile)"});
-    EXPECT_TRUE(plan.fileRenames.empty());
+    WriteFile(m_path + "/odd;name.txt", "a");
+    Load({"REN: info.txt -> r.nfo", "REN: notes.txt -> r.nfo", "DEL: x.tmp", "IGN: x.tmp",
+          "REN: x.tmp -> y.tmp", "REN: odd;name.txt -> plain.txt"});
+    Plan("plan");
+    Golden();
 }
 
+// A backup file without a block stops the apply; once it is gone the rules are applied, and the
+// list that holds the backup data stays although a delete rule names it.
 TEST_F(SpecialPlanTest, TheBackupDataIsNeverDeletedOrMovedOutOfReach) {
     WriteFile(m_path + "/_kestrow.backup", "");
     WriteFile(m_path + "/info.txt", "a");
     Load({"DEL: _kestrow.backup", "DEL: album.sfv", "REN: info.txt -> info2.txt"});
-    Plan();
-    EXPECT_EQ(plan.deletions, std::vector<std::string>{"album.sfv"});
-    // A backup file without a block stops the apply; once it is gone the rules are applied.
-    ASSERT_EQ(ApplyPlan(*dir, plan, 0, reporter), -2);
-    EXPECT_EQ(reporter.Count(ChangeCode::BackupFileUnreadable), 1u);
-    EXPECT_TRUE(test::Exists(m_path + "/info.txt"));
+    Plan("with an empty backup file");
+    Apply(0);
     platform::DeleteFile(m_path + "/_kestrow.backup");
     Load({"DEL: _kestrow.backup", "DEL: album.sfv", "REN: info.txt -> info2.txt"});
-    Plan();
-    // Stored in the SFV list, which the delete rule names: the list stays.
-    ASSERT_EQ(ApplyPlan(*dir, plan, 0, reporter), 1);
-    EXPECT_TRUE(test::Exists(m_path + "/album.sfv"));
-    EXPECT_NE(ReadFile(m_path + "/album.sfv").find("[V100"), std::string::npos);
-    const auto kept = reporter.OfCode(ChangeCode::LeftUnchanged);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].n, "album.sfv");
-    EXPECT_TRUE(test::Exists(m_path + "/info2.txt"));
-}
-
-TEST_F(SpecialPlanTest, ARenameSourceTheBackupDataCannotHoldStays) {
-    WriteFile(m_path + "/odd;name.txt", "a");
-    Load({"REN: odd;name.txt -> plain.txt"});
-    Plan();
-    EXPECT_TRUE(plan.fileRenames.empty());
-    EXPECT_TRUE(plan.nothingToDo);
-    ASSERT_EQ(reporter.Count(ChangeCode::LeftUnchanged), 1u);
-    EXPECT_EQ(reporter.OfCode(ChangeCode::LeftUnchanged)[0].m, KeptReasonText(KeptReason::Unstorable));
-}
-
-TEST_F(SpecialPlanTest, SpecialFilesAreLeftAloneInCheckOnlyMode) {
-    WriteFile(m_path + "/Thumbs.db", "cache");
-    Load({"DEL: thumbs.db"});
-    PlanDirectory(*dir, plan, PlanSettings{nullptr, rules.get()}, 64, RenameOptions{}, true, reporter);
-    EXPECT_TRUE(plan.nothingToDo);
-    EXPECT_TRUE(plan.deletions.empty());
-    EXPECT_TRUE(Listed().empty());
+    Plan("without it");
+    Apply(0);
+    Golden();
 }
 
 }  // namespace

@@ -43,6 +43,16 @@ public:
     // Every report of `code` takes this answer (after any queued ones).
     void Always(int code, int answer) { m_always[code] = answer; }
 
+    // Every report in order, one line each, for a golden transcript; then forgets them.
+    std::string TakeTranscript() {
+        std::string out;
+        for (const auto& r : reports) {
+            out += "  report " + std::to_string(r.code) + " |" + r.n + "|" + r.m + "|" + r.x + "|\n";
+        }
+        reports.clear();
+        return out;
+    }
+
     std::vector<int> Codes() const {
         std::vector<int> codes;
         for (const auto& r : reports) codes.push_back(r.code);

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "tagline/mp3info.h"
 #include "tagline/tagline.h"
+#include "tests/support/golden.h"
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 #include "tests/tagline/helperpath.h"
@@ -200,69 +201,110 @@ protected:
         return out;
     }
 
+    // The reports of the last run, the release's files (taglines with their text) and the
+    // parent's markers, for a golden transcript.
+    void Record(const std::string& title) {
+        m_transcript += "== " + title + "\n";
+        for (const auto& [code, n] : m_reporter.reports)
+            m_transcript += "  report " + std::to_string(code) + " |" + n + "|\n";
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(Dir())) names.insert(e.path().filename().string());
+        for (const auto& n : names) {
+            const bool text = !fs::is_directory(InDir(n)) && !platform::IEndsWith(n, ".mp3");
+            m_transcript +=
+                "  " + n + (text ? " |" + platform::EscapeControls(ReadFile(InDir(n))) + "|" : "") + "\n";
+        }
+        for (const auto& m : Markers()) m_transcript += "  marker " + m + "\n";
+    }
+    void Golden() {
+        ExpectGolden(std::string("tagline/") + testing::UnitTest::GetInstance()->current_test_info()->name(),
+                     ReplaceAll(m_transcript, m_root.path(), "<TMP>"));
+    }
+
     TempDir m_root;
+    std::string m_transcript;
     ListedDir m_dir;
     DirContents m_parent;
     FakeReporter m_reporter;
 };
 
-// A second run renames the tagline onto the same name.
-TEST_F(WriteTaglineTest, CompleteReleaseGetsAnEmptyOkTaglineAndNoMarkers) {
+// A second run renames the tagline onto the same name; a problem tagline lists the files and
+// keeps its name; repaired, it turns OK and empty, and its marker goes.
+TEST_F(WriteTaglineTest, OkAndProblemTaglinesAcrossRuns) {
     MakeRelease(true, true, true, true);
-    std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(SizeOnDisk()) + "]-[Rock-2008-192kbps]-[KSTW]";
-    for (int run = 0; run < 2; ++run) {
-        Load(Counts(2, 2, 0, 0));
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    Record("complete");
+    Load(Counts(2, 2, 0, 0));
+    Run();
+    Record("complete again");
+    const std::vector<std::string> problems = {"Missing: 02-artist-other.mp3\r\n",
+                                               "Corrupt: 01-artist-song.mp3\r\n"};
+    for (const char* title : {"corrupt and missing", "corrupt and missing again"}) {
+        Load(Counts(2, 0, 1, 1), problems);
         Run();
-        EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
-        EXPECT_EQ(ReadFile(InDir(expected)), "");
-        EXPECT_EQ(Markers(), std::set<std::string>{});
-        EXPECT_EQ(m_reporter.reports, (std::vector<std::pair<int, std::string>>{{28, expected}}));
+        Record(title);
     }
-}
-
-TEST_F(WriteTaglineTest, ProblemTaglineListsTheFilesAndKeepsItsNameOnTheNextRun) {
-    MakeRelease(true, true, true, true);
-    std::vector<std::string> problems = {"Missing: 02-artist-other.mp3\r\n",
-                                         "Corrupt: 01-artist-song.mp3\r\n"};
-    std::uint64_t size = SizeOnDisk();
-    Load(Counts(2, 0, 1, 1), problems);
+    Load(Counts(2, 1, 0, 1), {problems[0]});
     Run();
-    std::string expected = "[KSTW]-[#CORRUPT#-1_of_2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
-    ASSERT_EQ(Taglines(), std::vector<std::string>{expected});
-    EXPECT_EQ(ReadFile(InDir(expected)), problems[0] + problems[1]);
-    EXPECT_EQ(Markers(), std::set<std::string>{"#corrupt"});
-
-    Load(Counts(2, 0, 1, 1), problems);
-    Run();
-    EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
-    EXPECT_EQ(ReadFile(InDir(expected)), problems[0] + problems[1]);
-}
-
-TEST_F(WriteTaglineTest, ProblemTaglineTurningOkIsRenamedAndEmptied) {
-    MakeRelease(true, true, true, true);
-    Load(Counts(2, 1, 0, 1), {"Missing: 02-artist-other.mp3\r\n"});
-    Run();
-    ASSERT_EQ(Taglines().size(), 1u);
-    EXPECT_NE(Taglines()[0].find("-[#INCOMPLETE#-1_of_2_Files-"), std::string::npos);
-    EXPECT_EQ(Markers(), std::set<std::string>{"#incomplete"});
-
+    Record("incomplete");
     WriteFile(InDir("02-artist-other.mp3"), Mp3Bytes(128));
-    std::uint64_t size = SizeOnDisk() - fs::file_size(InDir(Taglines()[0]));
     Load(Counts(2, 2, 0, 0));
     Run();
-    std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
-    EXPECT_EQ(Taglines(), std::vector<std::string>{expected});
-    EXPECT_EQ(fs::file_size(InDir(expected)), 0u);
-    EXPECT_EQ(Markers(), std::set<std::string>{});
+    Record("repaired");
+    Golden();
 }
 
-TEST_F(WriteTaglineTest, AnEmptyFileThatIsNoTaglineIsNeverTaken) {
-    MakeRelease(true, true, true, true);
+// Empty files, files that only look like taglines and markers of discs inside are never taken; an
+// existing tagline is preferred over another empty file.
+TEST_F(WriteTaglineTest, OnlyTaglinesAreTaken) {
+    MakeRelease(true, true, true, true, true);
     WriteFile(InDir("empty.txt"), "");
+    WriteFile(InDir("notes-[#INCOMPLETE#-draft.txt"), "my own notes\r\n");
+    WriteFile(InDir("x-[#CORRUPT#-y.nfo"), "Missing: a.mp3\r\n");
+    WriteFile(InDir("CD1#NoNFO"), "");
+    WriteFile(InDir("[KSTW]-[OK-9_Files-1KB]-[KSTW]"), "");
     Load(Counts(2, 2, 0, 0));
     Run();
-    EXPECT_TRUE(Exists(InDir("empty.txt")));
-    EXPECT_EQ(Taglines().size(), 1u);
+    Record("run");
+    Golden();
+}
+
+TEST_F(WriteTaglineTest, Mp3InformationComesFromTheRenamedFileAfterTheReload) {
+    MakeRelease(true, true, true, true);
+    Load(Counts(2, 2, 0, 0));
+    fs::rename(InDir("01-artist-song.mp3"), InDir("01-Artist-Song (cut).MP3"));
+    m_dir.integrity.listingCurrent = false;
+    Run();
+    Record("run");
+    Golden();
+}
+
+// A folder blocks both the rename of the old tagline (retried once) and the creation; a marker
+// that cannot be created is reported with its path; without an SFV only list markers are made.
+TEST_F(WriteTaglineTest, FailuresAndMissingLists) {
+    MakeRelease(true, true, true, true);
+    WriteFile(InDir("old-[OK-1_File-1KB]-old"), "");
+    MakeDirs(InDir("[KSTW]-[OK-2_Files-" + SizeOf(SizeOnDisk()) + "]-[Rock-2008-192kbps]-[KSTW]"));
+    Load(Counts(2, 2, 0, 0));
+    int asked = 0;
+    m_reporter.answer = [&asked](int code) { return code == 8 && asked++ == 0 ? 0 : code == 8 ? -1 : 0; };
+    Run();
+    Record("tagline blocked");
+    m_reporter.answer = nullptr;
+    fs::remove_all(Dir());
+    MakeRelease(true, false, true, true);
+    MakeDirs(InParent(std::string(kName) + "#NoNFO"));
+    Load(Counts(2, 2, 0, 0));
+    Run(true);
+    Record("marker blocked");
+    fs::remove_all(Dir());
+    fs::remove_all(InParent(std::string(kName) + "#NoNFO"));
+    MakeRelease(false, true, true, true);
+    Load(Counts(0, 0, 0, 0));
+    Run();
+    Record("no SFV");
+    Golden();
 }
 
 TEST(TaglineShape, NeedsTheSamePrefixAtBothEndsAndAStatus) {
@@ -276,82 +318,6 @@ TEST(TaglineShape, NeedsTheSamePrefixAtBothEndsAndAStatus) {
         {"[KSTW]-[DONE-2_Files]-[KSTW]", false},
     };
     for (const auto& [name, shaped] : cases) EXPECT_EQ(HasTaglineShape(name), shaped) << name;
-}
-
-TEST_F(WriteTaglineTest, AnExistingTaglineIsPreferredOverAnotherEmptyFile) {
-    MakeRelease(true, true, true, true);
-    WriteFile(InDir("a-empty.txt"), "");
-    WriteFile(InDir("[KSTW]-[OK-9_Files-1KB]-[KSTW]"), "");
-    Load(Counts(2, 2, 0, 0));
-    Run();
-    EXPECT_TRUE(Exists(InDir("a-empty.txt")));
-    ASSERT_EQ(Taglines().size(), 1u);
-    EXPECT_NE(Taglines()[0], "[KSTW]-[OK-9_Files-1KB]-[KSTW]");
-}
-
-TEST_F(WriteTaglineTest, FilesThatOnlyLookLikeProblemTaglinesAreNeverTaken) {
-    MakeRelease(true, true, true, true);
-    WriteFile(InDir("notes-[#INCOMPLETE#-draft.txt"), "my own notes\r\n");
-    WriteFile(InDir("x-[#CORRUPT#-y.nfo"), "Missing: a.mp3\r\n");
-    Load(Counts(2, 2, 0, 0));
-    Run();
-    EXPECT_EQ(ReadFile(InDir("notes-[#INCOMPLETE#-draft.txt")), "my own notes\r\n");
-    EXPECT_EQ(ReadFile(InDir("x-[#CORRUPT#-y.nfo")), "Missing: a.mp3\r\n");
-    EXPECT_EQ(Taglines().size(), 3u);  // the two user files and the new tagline
-}
-
-TEST_F(WriteTaglineTest, MarkersOfDiscsInsideTheReleaseAreNotTaken) {
-    MakeRelease(true, true, true, true, true);
-    WriteFile(InDir("CD1#NoNFO"), "");
-    Load(Counts(2, 2, 0, 0));
-    Run();
-    EXPECT_TRUE(Exists(InDir("CD1#NoNFO")));
-    EXPECT_EQ(Taglines().size(), 1u);
-}
-
-TEST_F(WriteTaglineTest, Mp3InformationComesFromTheRenamedFileAfterTheReload) {
-    MakeRelease(true, true, true, true);
-    Load(Counts(2, 2, 0, 0));
-    fs::rename(InDir("01-artist-song.mp3"), InDir("01-Artist-Song (cut).MP3"));
-    m_dir.integrity.listingCurrent = false;
-    Run();
-    ASSERT_EQ(Taglines().size(), 1u);
-    EXPECT_NE(Taglines()[0].find("-[Rock-2008-192kbps]-"), std::string::npos) << Taglines()[0];
-}
-
-TEST_F(WriteTaglineTest, RenameAndCreateFailuresAreReported) {
-    MakeRelease(true, true, true, true);
-    WriteFile(InDir("old-[OK-1_File-1KB]-old"), "");
-    std::uint64_t size = SizeOnDisk();
-    std::string expected = "[KSTW]-[OK-2_Files-" + SizeOf(size) + "]-[Rock-2008-192kbps]-[KSTW]";
-    MakeDirs(InDir(expected));  // blocks both the rename and the creation
-    Load(Counts(2, 2, 0, 0));
-    int asked = 0;
-    m_reporter.answer = [&asked](int code) { return code == 8 && asked++ == 0 ? 0 : code == 8 ? -1 : 0; };
-    Run();
-    std::vector<std::pair<int, std::string>> want = {
-        {8, InDir("old-[OK-1_File-1KB]-old")}, {8, InDir("old-[OK-1_File-1KB]-old")}, {27, Dir() + "/"}};
-    EXPECT_EQ(m_reporter.reports, want);
-    EXPECT_TRUE(Exists(InDir("old-[OK-1_File-1KB]-old")));
-}
-
-TEST_F(WriteTaglineTest, MarkerThatCannotBeCreatedIsReportedWithItsPath) {
-    MakeRelease(true, false, true, true);
-    MakeDirs(InParent(std::string(kName) + "#NoNFO"));
-    Load(Counts(2, 2, 0, 0));
-    Run(true);
-    EXPECT_EQ(m_reporter.reports,
-              (std::vector<std::pair<int, std::string>>{{27, InParent(std::string(kName) + "#NoNFO")}}));
-}
-
-TEST_F(WriteTaglineTest, ReleaseWithoutSfvGetsOnlyListMarkers) {
-    MakeRelease(false, true, true, true);
-    Load(Counts(0, 0, 0, 0));
-    Run();
-    EXPECT_TRUE(Taglines().empty());
-    EXPECT_EQ(Markers(), std::set<std::string>{"#NoSFV"});
-    EXPECT_EQ(m_reporter.reports,
-              (std::vector<std::pair<int, std::string>>{{28, std::string(kName) + "#NoSFV"}}));
 }
 
 const char* const kInc = "#incomplete";
