@@ -224,7 +224,7 @@ TEST_F(RestoreE2eTest, FilesRenamedByHandComeBackWithoutBackupData) {
     const CliResult off = Cli("-R Hand_Renamed-Album-2011-GRP");
     EXPECT_EQ(Diff(Tree(tmp / "lib"), renamed), "") << off.out;
 
-    m_settings["RestoreWithoutBackupData"] = "1";
+    settings["RestoreWithoutBackupData"] = "1";
     const CliResult on = Cli("-R Hand_Renamed-Album-2011-GRP");
     auto restored = Tree(tmp / "lib");
     // The retagged track is back under its name, with its new bytes (reported as corrupt).
