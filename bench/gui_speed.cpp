@@ -303,7 +303,6 @@ int main(int argc, char** argv) {
         window.host().SetQuestionHandler(
             [](const HostQuestion& q) { return platform::RefusingAnswer(q.buttons); });
         auto* list = static_cast<QTreeView*>(window.control(CKestrowDlg::Ctl::DirList));
-        RunUntil([&] { return !window.dirModel().Filling(); });
         for (int round = 0; round < 4; ++round) {
             {
                 std::FILE* null = std::fopen("/dev/null", "w");
@@ -326,6 +325,8 @@ int main(int argc, char** argv) {
                 std::fclose(null);
             }
             if (round == 0) continue;
+            // The list is filled again after every job.
+            RunUntil([&] { return !window.dirModel().Filling(); });
             list->selectAll();
             const Clock::time_point t = Clock::now();
             const double cpu = ProcessCpuMs();
