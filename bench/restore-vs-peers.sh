@@ -13,24 +13,9 @@
 # at the end); KESTROW_BENCH_RUNS the number of timed runs per command (best is kept, default 3).
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build}"
-cli="$build/bin/kestrow-cli"
-runs="${KESTROW_BENCH_RUNS:-3}"
-[[ -x "$cli" ]] || { echo "no $cli; build the kestrow-cli target first" >&2; exit 2; }
-if ! command -v rhash >/dev/null; then
-    sudo_cmd=()
-    [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get install -y rhash >/dev/null
-fi
-
-if [[ -n "${KESTROW_BENCH_DIR:-}" ]]; then
-    work="$KESTROW_BENCH_DIR"
-    mkdir -p "$work"
-else
-    work="$(mktemp -d "${TMPDIR:-/tmp}/kestrow-restore-bench-XXXXXX")"
-    trap 'rm -rf "$work"' EXIT
-fi
+BENCH_BUILD="${1:-}"
+source "$(dirname "$0")/lib.sh"
+bench_begin restore-bench rhash
 
 # Corpus: one release of 40 files of 25 MiB; 200 releases of 12 files of 200 KiB; every file
 # name too long for the 64-character limit, so that the prepare renames each of them.
@@ -93,53 +78,20 @@ if [[ ! -d "$work/prepared" ]]; then
         >/dev/null || true
 fi
 
-# Best wall and CPU time over $runs runs after one warm-up run, each after `setup`, and the peak
-# resident size (KiB).
-measure() {  # setup command
-    python3 - "$runs" "$1" "$2" "$work/time.out" <<'PY'
-import os, subprocess, sys, time
-runs, setup, cmd, out = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
-def once():
-    subprocess.run(["sh", "-c", setup], check=True)
-    t = time.perf_counter()
-    p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", out, "sh", "-c", cmd],
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    _, _, usage = os.wait4(p.pid, 0)
-    wall = time.perf_counter() - t
-    with open(out) as f:
-        peak = max(int(x) for x in f.read().split() if x.isdigit())
-    return wall, usage.ru_utime + usage.ru_stime, peak
-once()
-wall, cpu, peak = zip(*[once() for _ in range(runs)])
-print("%.4f %.4f %d" % (min(wall), min(cpu), max(peak)))
-PY
-}
-
-q() { printf '%q' "$1"; }
 fresh="rm -rf $(q "$work/run") && cp -al $(q "$work/prepared") $(q "$work/run")"
 
-row() {  # label setup command
-    local out wall cpu peak
-    out=$(measure "$2" "$3")
-    read -r wall cpu peak <<<"$out"
-    printf '%-36s %8.3f s wall %8.3f s cpu %8d KiB\n' "$1" "$wall" "$cpu" "$peak" >&2
-    echo "$wall $cpu"
-}
 
 echo "== one prepared release, 40 x 25 MiB (warm cache, best of $runs)" >&2
-t_cat=$(row "cat" true "cat $(q "$work/prepared/big/")*/*.mp3 >/dev/null")
-t_kcli=$(row "kestrow-cli -R" "$fresh" "$(q "$cli") -R --settings $(q "$work/settings.ini") --color=never $(q "$work/run/big/")*")
+t_cat=$(row "cat" "cat $(q "$work/prepared/big/")*/*.mp3 >/dev/null")
+t_kcli=$(row "kestrow-cli -R" "$(q "$cli") -R --settings $(q "$work/settings.ini") --color=never $(q "$work/run/big/")*" "$fresh")
 
 freshhand="rm -rf $(q "$work/runhand") && cp -al $(q "$work/handrenamed") $(q "$work/runhand")"
-t_hand=$(row "kestrow-cli -R (renamed by hand)" "$freshhand" "$(q "$cli") -R --settings $(q "$work/nobackup.ini") --color=never $(q "$work/runhand/")*")
+t_hand=$(row "kestrow-cli -R (renamed by hand)" "$(q "$cli") -R --settings $(q "$work/nobackup.ini") --color=never $(q "$work/runhand/")*" "$freshhand")
 
 echo "== 200 prepared releases, 12 x 200 KiB each" >&2
-s_rhash=$(row "rhash -c -r (original names)" true "cd $(q "$work/orig/small") && rhash -c -r .")
-s_kcli=$(row "kestrow-cli -R (one call)" "$fresh" "$(q "$cli") -R --settings $(q "$work/settings.ini") --color=never $(q "$work/run/small/")*")
+s_rhash=$(row "rhash -c -r (original names)" "cd $(q "$work/orig/small") && rhash -c -r .")
+s_kcli=$(row "kestrow-cli -R (one call)" "$(q "$cli") -R --settings $(q "$work/settings.ini") --color=never $(q "$work/run/small/")*" "$fresh")
 
-ratio() {
-    python3 -c "import sys; a=[float(x) for x in sys.argv[1].split()]; b=[float(x) for x in sys.argv[2].split()]; print('%.2f wall, %.2f cpu' % (a[0]/b[0], a[1]/b[1]))" "$1" "$2"
-}
 echo "== ratios" >&2
 echo "1 GiB release:  kestrow -R/cat $(ratio "$t_kcli" "$t_cat")"
 echo "1 GiB release renamed by hand, no backup data:  kestrow -R/cat $(ratio "$t_hand" "$t_cat")"

@@ -11,22 +11,11 @@
 # number of files of the one big release (default 20000).
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build}"
-cli="$build/bin/kestrow-cli"
-runs="${KESTROW_BENCH_RUNS:-3}"
+BENCH_BUILD="${1:-}"
+source "$(dirname "$0")/lib.sh"
+bench_begin scale rhash
 folder_counts="${KESTROW_BENCH_FOLDERS:-2000 8000 32000}"
 file_count="${KESTROW_BENCH_FILES:-20000}"
-[[ -x "$cli" ]] || { echo "no $cli; build the kestrow-cli target first" >&2; exit 2; }
-command -v rhash >/dev/null && [[ -x /usr/bin/time ]] || bash "$here/scripts/setup"
-
-if [[ -n "${KESTROW_BENCH_DIR:-}" ]]; then
-    work="$KESTROW_BENCH_DIR"
-    mkdir -p "$work"
-else
-    work="$(mktemp -d "${TMPDIR:-/tmp}/kestrow-scale-XXXXXX")"
-    trap 'rm -rf "$work"' EXIT
-fi
 
 # Archives: N release folders of one 1 KiB track and its SFV. One release of $file_count 4 KiB
 # tracks in one SFV, named so that a cut to 64 characters shortens every name and no two cut
@@ -72,40 +61,6 @@ TruncateMaxChars=64
 preserveGrptag=0
 SuppressAlerts=1
 INI
-
-# Best wall time and best CPU time (user + system, seconds) over $runs runs after one warm-up
-# run, and the largest peak resident size (KiB). A reset command, untimed, runs before each run.
-measure() {  # command [reset]
-    python3 - "$runs" "$1" "${2:-}" "$work/time.out" <<'PY'
-import os, subprocess, sys, time
-runs, cmd, reset, out = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
-def once():
-    if reset:
-        subprocess.run(["sh", "-c", reset], check=True)
-    t = time.perf_counter()
-    p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", out, "sh", "-c", cmd],
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    _, _, usage = os.wait4(p.pid, 0)
-    wall = time.perf_counter() - t
-    with open(out) as f:
-        peak = max(int(x) for x in f.read().split() if x.isdigit())
-    return wall, usage.ru_utime + usage.ru_stime, peak
-once()
-wall, cpu, peak = zip(*[once() for _ in range(runs)])
-print("%.4f %.4f %d" % (min(wall), min(cpu), max(peak)))
-PY
-}
-
-q() { printf '%q' "$1"; }
-
-# Prints the row on standard error and returns "wall cpu peak".
-row() {  # label command [reset]
-    local out wall cpu peak
-    out=$(measure "$2" "${3:-}")
-    read -r wall cpu peak <<<"$out"
-    printf '%-44s %8.3f s wall %8.3f s cpu %8d KiB\n' "$1" "$wall" "$cpu" "$peak" >&2
-    echo "$wall $cpu $peak"
-}
 
 kcheck() { echo "$(q "$cli") -C --settings $(q "$work/check.ini") --color=never $(q "$1")"; }
 
