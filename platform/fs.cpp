@@ -27,6 +27,7 @@ constexpr int kListRetries = 5;
 constexpr std::string_view kTempMark = ".kestrow-";
 constexpr std::size_t kTempRandomChars = 6;
 constexpr std::size_t kTempNameMaxBytes = 200;
+constexpr off_t kSequentialAdviceBytes = 256 * 1024;
 
 bool IsTempChar(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -198,9 +199,11 @@ Status InputFile::open(const std::string& path) {
         ::close(fd);
         return Status{err};
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // No other status flag was asked for, so clearing them all clears O_NONBLOCK in one call.
+    ::fcntl(fd, F_SETFL, 0);
+    // Read-ahead advice pays only beyond the kernel's default window; a check of thousands of
+    // small files would spend a call per file on it.
+    if (st.st_size > kSequentialAdviceBytes) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fd = fd;
     m_size = static_cast<std::uint64_t>(st.st_size);
     return {};
