@@ -63,8 +63,7 @@ bool WithRetry(Reporter& reporter, int code, const std::string& n, const std::st
 
 class Analysis {
 public:
-    Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter)
-        : m_dir(dir), m_records(records), m_reporter(reporter), m_plan(dir.plan) {}
+    Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter);
 
     void Run(unsigned flags);
     // Without backup data: the files no list knows matched with the entries that have no file.
@@ -75,9 +74,13 @@ private:
     OnDisk Find(const std::string& name) const;
     Crc DiskCrc(const OnDisk& file);
     void ComputeCrc(const OnDisk& file);
-    // exactOnly: an entry spelt differently in case is not taken (it may be the other name's).
-    Crc SfvCrc(const std::string& name, bool exactOnly = false) const;
+    // Whether an entry stands for the name: written exactly as it, or differing in letter case
+    // only while no file and no record bears the entry's own spelling (then it is that one's).
+    bool Names(const ListEntry& entry, const std::string& name) const;
+    Crc SfvCrc(const std::string& name) const;
 
+    template <typename List>
+    void RemoveNamed(std::vector<List>& lists, const std::string& name);
     void RemoveSfv(const std::string& name);
     void RemoveM3u(const std::string& name);
     void RenameEntries(const std::string& from, const std::string& to, bool sfvEntries);
@@ -93,7 +96,27 @@ private:
     Reporter& m_reporter;
     RestorePlan& m_plan;
     std::map<std::string, Crc> m_crcs;
+    // Every spelling a file on disk or a record bears: an entry written so is never taken for
+    // a case twin of it.
+    std::unordered_set<std::string> m_claimed;
 };
+
+Analysis::Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter)
+    : m_dir(dir), m_records(records), m_reporter(reporter), m_plan(dir.plan) {
+    for (FileClass c : kAllFilesOrder) {
+        for (const FileEntry& entry : dir.List(c)) m_claimed.insert(entry.path.FileName());
+    }
+    for (const BackupRecord& r : records) {
+        if (r.kind == BackupRecordKind::Directory) continue;
+        m_claimed.insert(r.newName);
+        m_claimed.insert(r.originalName);
+    }
+}
+
+bool Analysis::Names(const ListEntry& entry, const std::string& name) const {
+    const std::string& text = entry.Text();
+    return text == name || (platform::IEquals(text, name) && m_claimed.count(text) == 0);
+}
 
 OnDisk Analysis::Find(const std::string& name) const {
     OnDisk file;
@@ -124,43 +147,39 @@ Crc Analysis::DiskCrc(const OnDisk& file) {
     return it == m_crcs.end() ? std::nullopt : it->second;
 }
 
-Crc Analysis::SfvCrc(const std::string& name, bool exactOnly) const {
+Crc Analysis::SfvCrc(const std::string& name) const {
     for (const SfvList& list : m_dir.sfvLists) {
-        if (exactOnly) {
-            for (const ListEntry& e : list.Entries()) {
-                if (e.Text() == name) return e.Crc();
-            }
-            continue;
-        }
         const int index = list.FindEntry(name);
-        if (index >= 0) return list.EntryCrc(static_cast<std::size_t>(index));
+        if (index < 0) continue;
+        const ListEntry& found = list.Entries()[static_cast<std::size_t>(index)];
+        if (Names(found, name)) return found.Crc();
+        // The case-blind hit belongs to another name; an entry of this one may still follow.
+        for (const ListEntry& e : list.Entries()) {
+            if (Names(e, name)) return e.Crc();
+        }
     }
     return std::nullopt;
 }
 
 template <typename List>
-bool RemoveMatching(std::vector<List>& lists, const std::string& name) {
-    bool removed = false;
+void Analysis::RemoveNamed(std::vector<List>& lists, const std::string& name) {
     for (List& list : lists) {
         for (std::size_t i = list.EntryCount(); i-- > 0;) {
-            if (platform::IEquals(list.Entries()[i].Text(), name)) removed = list.RemoveEntry(i) || removed;
+            if (Names(list.Entries()[i], name) && list.RemoveEntry(i)) m_plan.listsEdited = true;
         }
     }
-    return removed;
 }
 
 void Analysis::RemoveSfv(const std::string& name) {
-    if (RemoveMatching(m_dir.sfvLists, name)) m_plan.listsEdited = true;
+    RemoveNamed(m_dir.sfvLists, name);
 }
 
 void Analysis::RemoveM3u(const std::string& name) {
-    if (RemoveMatching(m_dir.m3uLists, name)) m_plan.listsEdited = true;
+    RemoveNamed(m_dir.m3uLists, name);
 }
 
 void Analysis::RenameEntries(const std::string& from, const std::string& to, bool sfvEntries) {
-    auto named = [](const ListEntry& e, const std::string& name) {
-        return platform::IEquals(e.Text(), name);
-    };
+    auto named = [this](const ListEntry& e, const std::string& name) { return Names(e, name); };
     if (sfvEntries) {
         for (SfvList& list : m_dir.sfvLists) {
             for (std::size_t i = 0; i < list.EntryCount(); ++i) {
@@ -203,9 +222,7 @@ void Analysis::FileRecord(std::size_t index) {
         t.present && o.present && (t.name == o.name || (t.haveId && o.haveId && t.id == o.id));
     if (oneFile) o = OnDisk{};
     const Crc tDisk = DiskCrc(t), oDisk = DiskCrc(o);
-    // Names that differ in case only find each other's entries; the original's own is spelt as it.
-    const bool caseTwins = platform::IEquals(tName, oName);
-    const Crc tSfv = SfvCrc(tName), oSfv = SfvCrc(oName, caseTwins);
+    const Crc tSfv = SfvCrc(tName), oSfv = SfvCrc(oName);
     auto keep = [&] { m_plan.kept.push_back(index); };
 
     if (t.present && !o.present) {
@@ -307,14 +324,20 @@ void Analysis::TempFileRecord(std::size_t index) {
     const OnDisk t = Find(record.newName);
     OnDisk o = Find(record.originalName);
     if (t.present && o.present && (t.name == o.name || (t.haveId && o.haveId && t.id == o.id))) o = OnDisk{};
+    // The prepare pointed the lists at the new name: they follow the file back, as for a file
+    // record.
     if (t.present && o.present) {
         if (Report(m_reporter, A::TempOverwrite, record.newName, record.originalName) == 0) {
             m_plan.operations.push_back({Op::Kind::Replace, t.name, record.originalName, index});
+            // The replaced original's CRC is gone with it; the renamed file's entry stands for it.
+            if (SfvCrc(t.name)) RemoveSfv(record.originalName);
+            RenameEntries(t.name, record.originalName, true);
         } else {
             m_plan.kept.push_back(index);
         }
     } else if (t.present) {
         m_plan.operations.push_back({Op::Kind::Rename, t.name, record.originalName, index});
+        RenameEntries(t.name, record.originalName, true);
     } else if (o.present) {
         Report(m_reporter, A::TempMissing, record.newName);
     }
