@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <type_traits>
 #include <unordered_set>
 
 #include "backup/backupfinder.h"
@@ -79,11 +80,22 @@ private:
     bool Names(const ListEntry& entry, const std::string& name) const;
     Crc SfvCrc(const std::string& name) const;
 
+    bool ListNames(const ListFile& list, const std::string& name) const;
+    void RemoveNamedIn(ListFile& list, const std::string& name);
     template <typename List>
-    void RemoveNamed(std::vector<List>& lists, const std::string& name);
+    void PointAt(List& list, const std::string& from, const std::string& to);
     void RemoveSfv(const std::string& name);
-    void RemoveM3u(const std::string& name);
+    // The renamed file's entries are pointed at the original name: in every SFV list (when
+    // sfvEntries), and in each playlist that names the file, which drops the original's own
+    // entries first.
     void RenameEntries(const std::string& from, const std::string& to, bool sfvEntries);
+    // The renamed file takes the original's place: each list that names it drops the
+    // original's entries and points the renamed file's at the original name.
+    void ReplaceEntries(const std::string& from, const std::string& to);
+    // The renamed file goes and the original stands for it: a list that names the original
+    // already drops the renamed file's entries, any other list points them at the original, so
+    // that no list loses the file.
+    void HandOver(const std::string& from, const std::string& to, bool sfv, bool m3u);
     void Rename(const OnDisk& t, const std::string& o, std::size_t record, bool sfvEntries = true);
 
     void FileRecord(std::size_t index);
@@ -161,49 +173,68 @@ Crc Analysis::SfvCrc(const std::string& name) const {
     return std::nullopt;
 }
 
+bool Analysis::ListNames(const ListFile& list, const std::string& name) const {
+    return std::any_of(list.Entries().begin(), list.Entries().end(),
+                       [&](const ListEntry& e) { return Names(e, name); });
+}
+
+void Analysis::RemoveNamedIn(ListFile& list, const std::string& name) {
+    for (std::size_t i = list.EntryCount(); i-- > 0;) {
+        if (Names(list.Entries()[i], name) && list.RemoveEntry(i)) m_plan.listsEdited = true;
+    }
+}
+
 template <typename List>
-void Analysis::RemoveNamed(std::vector<List>& lists, const std::string& name) {
-    for (List& list : lists) {
-        for (std::size_t i = list.EntryCount(); i-- > 0;) {
-            if (Names(list.Entries()[i], name) && list.RemoveEntry(i)) m_plan.listsEdited = true;
+void Analysis::PointAt(List& list, const std::string& from, const std::string& to) {
+    for (std::size_t i = 0; i < list.EntryCount(); ++i) {
+        if (!Names(list.Entries()[i], from) || list.Entries()[i].Text() == to) continue;
+        if constexpr (std::is_same_v<List, SfvList>) {
+            list.SetEntry(std::string_view(to), std::nullopt, i);  // the CRC stays
+        } else {
+            list.ReplaceEntry(to, i);
         }
+        m_plan.listsEdited = true;
     }
 }
 
 void Analysis::RemoveSfv(const std::string& name) {
-    RemoveNamed(m_dir.sfvLists, name);
-}
-
-void Analysis::RemoveM3u(const std::string& name) {
-    RemoveNamed(m_dir.m3uLists, name);
+    for (SfvList& list : m_dir.sfvLists) RemoveNamedIn(list, name);
 }
 
 void Analysis::RenameEntries(const std::string& from, const std::string& to, bool sfvEntries) {
-    auto named = [this](const ListEntry& e, const std::string& name) { return Names(e, name); };
     if (sfvEntries) {
-        for (SfvList& list : m_dir.sfvLists) {
-            for (std::size_t i = 0; i < list.EntryCount(); ++i) {
-                if (!named(list.Entries()[i], from) || list.Entries()[i].Text() == to) continue;
-                list.SetEntry(std::string_view(to), std::nullopt, i);
-                m_plan.listsEdited = true;
+        for (SfvList& list : m_dir.sfvLists) PointAt(list, from, to);
+    }
+    // Each playlist on its own: one that names only the original (a list written by a restore
+    // that was stopped half-way) keeps that entry.
+    for (M3uList& list : m_dir.m3uLists) {
+        if (!ListNames(list, from)) continue;
+        if (!platform::IEquals(from, to)) RemoveNamedIn(list, to);
+        PointAt(list, from, to);
+    }
+}
+
+void Analysis::ReplaceEntries(const std::string& from, const std::string& to) {
+    for (SfvList& list : m_dir.sfvLists) {
+        if (!ListNames(list, from)) continue;
+        if (!platform::IEquals(from, to)) RemoveNamedIn(list, to);
+        PointAt(list, from, to);
+    }
+    RenameEntries(from, to, false);
+}
+
+void Analysis::HandOver(const std::string& from, const std::string& to, bool sfv, bool m3u) {
+    auto handOver = [&](auto& lists) {
+        for (auto& list : lists) {
+            if (ListNames(list, to)) {
+                RemoveNamedIn(list, from);
+            } else {
+                PointAt(list, from, to);
             }
         }
-    }
-    // A playlist that already names the original and not the new name is left as it is: a
-    // restore run again over a half-done one must not lose that entry.
-    bool playlistNamesFrom = false;
-    for (const M3uList& list : m_dir.m3uLists) {
-        for (const ListEntry& e : list.Entries()) playlistNamesFrom = playlistNamesFrom || named(e, from);
-    }
-    if (!playlistNamesFrom) return;
-    if (!platform::IEquals(from, to)) RemoveM3u(to);
-    for (M3uList& list : m_dir.m3uLists) {
-        for (std::size_t i = 0; i < list.EntryCount(); ++i) {
-            if (!named(list.Entries()[i], from) || list.Entries()[i].Text() == to) continue;
-            list.ReplaceEntry(to, i);
-            m_plan.listsEdited = true;
-        }
-    }
+    };
+    if (sfv) handOver(m_dir.sfvLists);
+    if (m3u) handOver(m_dir.m3uLists);
 }
 
 void Analysis::Rename(const OnDisk& t, const std::string& o, std::size_t record, bool sfvEntries) {
@@ -243,7 +274,7 @@ void Analysis::FileRecord(std::size_t index) {
                 Rename(t, oName, index);
             } else if (Same(oSfv, tDisk)) {
                 Report(m_reporter, A::RemovedFromSfv, tName, oName);
-                RemoveSfv(tName);
+                HandOver(tName, oName, true, false);
                 Rename(t, oName, index, false);
             } else {
                 if (Report(m_reporter, A::OriginalListedOtherCrc, tName, oName) == 0) RemoveSfv(oName);
@@ -270,8 +301,7 @@ void Analysis::FileRecord(std::size_t index) {
         if (Same(tDisk, oDisk)) {
             if (Report(m_reporter, A::IdenticalBoth, tName, oName) == 0) {
                 m_plan.operations.push_back({Op::Kind::Delete, t.name, {}, index});
-                RemoveSfv(tName);
-                RemoveM3u(tName);
+                HandOver(tName, oName, true, true);
             } else {
                 keep();
             }
@@ -279,16 +309,14 @@ void Analysis::FileRecord(std::size_t index) {
             if (Report(m_reporter, A::ReplaceBadOriginal, tName, oName) == 0) {
                 m_plan.operations.push_back({Op::Kind::Replace, t.name, oName, index});
                 // The renamed file's entry now stands for the original.
-                if (oSfv) RemoveSfv(oName);
-                RenameEntries(t.name, oName, true);
+                ReplaceEntries(t.name, oName);
             } else {
                 keep();
             }
         } else if (!tGood && oGood) {
             Report(m_reporter, A::CorruptTruncatedRemoved, tName, oName);
             m_plan.operations.push_back({Op::Kind::Delete, t.name, {}, index});
-            RemoveSfv(tName);
-            RemoveM3u(tName);
+            HandOver(tName, oName, true, true);
         } else {
             Report(m_reporter, A::BothPresentKept, tName, oName);
             keep();
@@ -302,21 +330,20 @@ void Analysis::FileRecord(std::size_t index) {
     if (Same(oDisk, oSfv)) {
         if (tSfv && Same(tSfv, oDisk)) {
             Report(m_reporter, A::TruncatedMissingListed, tName);
-            RemoveSfv(tName);
-            RemoveM3u(tName);
+            HandOver(tName, oName, true, true);
             return;
         }
         if (tSfv) {
+            // Its CRC is not the original's: the user's Yes drops the entries.
             if (Report(m_reporter, A::TruncatedMissingOtherCrc, tName) != 0) return;
             RemoveSfv(tName);
-            RemoveM3u(tName);
         }
         Report(m_reporter, A::TruncatedGoneOriginalOk, tName);
-        RemoveM3u(tName);
+        HandOver(tName, oName, false, true);
         return;
     }
     Report(m_reporter, A::TruncatedGoneOriginalBad, tName);
-    RemoveM3u(tName);
+    HandOver(tName, oName, false, true);
 }
 
 void Analysis::TempFileRecord(std::size_t index) {
@@ -330,8 +357,7 @@ void Analysis::TempFileRecord(std::size_t index) {
         if (Report(m_reporter, A::TempOverwrite, record.newName, record.originalName) == 0) {
             m_plan.operations.push_back({Op::Kind::Replace, t.name, record.originalName, index});
             // The replaced original's CRC is gone with it; the renamed file's entry stands for it.
-            if (SfvCrc(t.name)) RemoveSfv(record.originalName);
-            RenameEntries(t.name, record.originalName, true);
+            ReplaceEntries(t.name, record.originalName);
         } else {
             m_plan.kept.push_back(index);
         }
@@ -462,12 +488,12 @@ bool Analysis::RunWithoutBackup() {
         const UnbackedFile& file = files[match.file];
         const UnbackedEntry& entry = entries[match.entry];
         const OnDisk disk = Find(file.name);
-        // The entry already lists the file with its CRC: the file's own SFV entries go, as when
-        // a renamed file's original is listed with the same CRC.
+        // The entry already lists the file with its CRC: the file's own SFV entries go where it
+        // stands, as when a renamed file's original is listed with the same CRC.
         const bool listedWithCrc =
             !CrcTextsEqual(entry.crc, "0") && file.crc && CrcTextsEqual(*file.crc, entry.crc);
         if (listedWithCrc && SfvCrc(file.name)) {
-            RemoveSfv(file.name);
+            HandOver(file.name, entry.name, true, false);
             Rename(disk, entry.name, index++, false);
         } else {
             Rename(disk, entry.name, index++);
