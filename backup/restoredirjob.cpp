@@ -111,6 +111,8 @@ private:
     // Every spelling a file on disk or a record bears: an entry written so is never taken for
     // a case twin of it.
     std::unordered_set<std::string> m_claimed;
+    // The names the records bear: a file spelt so is that record's, never another's case twin.
+    std::unordered_set<std::string> m_recordNames;
 };
 
 Analysis::Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter)
@@ -120,9 +122,10 @@ Analysis::Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records,
     }
     for (const BackupRecord& r : records) {
         if (r.kind == BackupRecordKind::Directory) continue;
-        m_claimed.insert(r.newName);
-        m_claimed.insert(r.originalName);
+        m_recordNames.insert(r.newName);
+        m_recordNames.insert(r.originalName);
     }
+    m_claimed.insert(m_recordNames.begin(), m_recordNames.end());
 }
 
 bool Analysis::Names(const ListEntry& entry, const std::string& name) const {
@@ -134,6 +137,9 @@ OnDisk Analysis::Find(const std::string& name) const {
     OnDisk file;
     const FileEntry* entry = m_dir.GetFile(name);
     if (entry == nullptr) return file;
+    // Found without regard to case, under a name a record bears: that is the record's file (a
+    // case twin already given its name back, or the renamed file itself), not this name's.
+    if (entry->path.FileName() != name && m_recordNames.count(entry->path.FileName())) return file;
     file.present = true;
     file.name = entry->path.FileName();
     file.haveId = static_cast<bool>(platform::GetFileId(m_dir.DirPath() + file.name, file.id));
