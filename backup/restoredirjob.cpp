@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <type_traits>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "backup/backupfinder.h"
@@ -180,6 +181,10 @@ Crc Analysis::SfvCrc(const std::string& name) const {
 }
 
 bool Analysis::ListNames(const ListFile& list, const std::string& name) const {
+    const int at = list.FindEntry(name);
+    if (at < 0) return false;
+    if (Names(list.Entries()[static_cast<std::size_t>(at)], name)) return true;
+    // The case-blind hit belongs to another name; an entry of this one may still follow.
     return std::any_of(list.Entries().begin(), list.Entries().end(),
                        [&](const ListEntry& e) { return Names(e, name); });
 }
@@ -423,15 +428,21 @@ bool Analysis::RunWithoutBackup() {
     std::vector<platform::DirEntry> listing;
     if (!platform::ListDirectory(dirPath, listing)) return true;
     // Every name on disk, of any kind: a name taken by a link, a FIFO or a folder is taken too.
-    std::unordered_set<std::string> onDisk;
+    std::unordered_multimap<std::string, std::string> onDisk;
     std::unordered_set<std::string> notPlain;
     for (const platform::DirEntry& e : listing) {
-        onDisk.insert(platform::FoldCase(e.name));
+        onDisk.emplace(platform::FoldCase(e.name), e.name);
         if (e.symlink || e.kind != platform::EntryKind::File) notPlain.insert(e.name);
     }
+    // Case twins: a list that names both spellings means two files, and neither spelling is
+    // taken for the other.
+    auto spelt = [](const ListFile& list, const std::string& text) {
+        const int at = list.FindEntry(text);
+        return at >= 0 && list.Entries()[static_cast<std::size_t>(at)].Text() == text;
+    };
 
-    auto named = [](const auto& lists, const std::string& name) {
-        return std::any_of(lists.begin(), lists.end(), [&](const auto& l) { return l.FindEntry(name) >= 0; });
+    auto named = [this](const auto& lists, const std::string& name) {
+        return std::any_of(lists.begin(), lists.end(), [&](const auto& l) { return ListNames(l, name); });
     };
     const bool bothKinds = !m_dir.sfvLists.empty() && !m_dir.m3uLists.empty();
     std::vector<UnbackedFile> files;
@@ -454,23 +465,34 @@ bool Analysis::RunWithoutBackup() {
     }
 
     std::vector<UnbackedEntry> entries;
-    std::unordered_set<std::string> entryNames;
-    auto addEntry = [&](const ListEntry& e, std::string crc, unsigned from) {
+    std::unordered_multimap<std::string, std::string> entryNames;
+    auto addEntry = [&](const ListFile& list, const ListEntry& e, std::string crc, unsigned from) {
         const std::string& name = e.Text();
         // Only a bare, safe name of this directory, and never one of the kinds that keep their
         // names: a track must not become a playlist or a list.
-        if (e.HasDir() || !IsValidBackupName(name) || IsQuietKind(name) || m_dir.GetFile(name) != nullptr)
-            return;
+        if (e.HasDir() || !IsValidBackupName(name) || IsQuietKind(name)) return;
+        const FileEntry* file = m_dir.GetFile(name);
+        if (file != nullptr && (file->path.FileName() == name || !spelt(list, file->path.FileName()))) return;
+        // The same name in another list or another case is one entry; a twin this list also
+        // names is an entry of its own.
         std::string key = platform::FoldCase(name);
-        if (!entryNames.insert(key).second) return;
-        const bool taken = onDisk.count(key) > 0;
+        const auto [first, last] = entryNames.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            if (it->second == name || !spelt(list, it->second)) return;
+        }
+        bool taken = false;
+        const auto [diskFirst, diskLast] = onDisk.equal_range(key);
+        for (auto it = diskFirst; it != diskLast; ++it) {
+            taken = taken || it->second == name || !spelt(list, it->second);
+        }
+        entryNames.emplace(std::move(key), name);
         entries.push_back({name, std::move(crc), from, taken});
     };
     for (const SfvList& list : m_dir.sfvLists) {
-        for (const ListEntry& e : list.Entries()) addEntry(e, e.Crc(), UnbackedList::Sfv);
+        for (const ListEntry& e : list.Entries()) addEntry(list, e, e.Crc(), UnbackedList::Sfv);
     }
     for (const M3uList& list : m_dir.m3uLists) {
-        for (const ListEntry& e : list.Entries()) addEntry(e, "0", UnbackedList::M3u);
+        for (const ListEntry& e : list.Entries()) addEntry(list, e, "0", UnbackedList::M3u);
     }
     // Nothing to pair: no file is read.
     if (files.empty() || entries.empty()) return true;
@@ -489,6 +511,8 @@ bool Analysis::RunWithoutBackup() {
     for (const UnbackedPair& skip : result.skipped) {
         Report(m_reporter, A::UnbackedNameTaken, files[skip.file].name, entries[skip.entry].name);
     }
+    // The names given back are spellings of their own from now on, as a record's would be.
+    for (const UnbackedPair& match : result.matches) m_claimed.insert(entries[match.entry].name);
     std::size_t index = 0;
     for (const UnbackedPair& match : result.matches) {
         const UnbackedFile& file = files[match.file];
