@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <type_traits>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "backup/backupfinder.h"
@@ -63,8 +65,7 @@ bool WithRetry(Reporter& reporter, int code, const std::string& n, const std::st
 
 class Analysis {
 public:
-    Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter)
-        : m_dir(dir), m_records(records), m_reporter(reporter), m_plan(dir.plan) {}
+    Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter);
 
     void Run(unsigned flags);
     // Without backup data: the files no list knows matched with the entries that have no file.
@@ -75,12 +76,27 @@ private:
     OnDisk Find(const std::string& name) const;
     Crc DiskCrc(const OnDisk& file);
     void ComputeCrc(const OnDisk& file);
-    // exactOnly: an entry spelt differently in case is not taken (it may be the other name's).
-    Crc SfvCrc(const std::string& name, bool exactOnly = false) const;
+    // Whether an entry stands for the name: written exactly as it, or differing in letter case
+    // only while no file and no record bears the entry's own spelling (then it is that one's).
+    bool Names(const ListEntry& entry, const std::string& name) const;
+    Crc SfvCrc(const std::string& name) const;
 
+    bool ListNames(const ListFile& list, const std::string& name) const;
+    void RemoveNamedIn(ListFile& list, const std::string& name);
+    template <typename List>
+    void PointAt(List& list, const std::string& from, const std::string& to);
     void RemoveSfv(const std::string& name);
-    void RemoveM3u(const std::string& name);
+    // The renamed file's entries are pointed at the original name: in every SFV list (when
+    // sfvEntries), and in each playlist that names the file, which drops the original's own
+    // entries first.
     void RenameEntries(const std::string& from, const std::string& to, bool sfvEntries);
+    // The renamed file takes the original's place: each list that names it drops the
+    // original's entries and points the renamed file's at the original name.
+    void ReplaceEntries(const std::string& from, const std::string& to);
+    // The renamed file goes and the original stands for it: a list that names the original
+    // already drops the renamed file's entries, any other list points them at the original, so
+    // that no list loses the file.
+    void HandOver(const std::string& from, const std::string& to, bool sfv, bool m3u);
     void Rename(const OnDisk& t, const std::string& o, std::size_t record, bool sfvEntries = true);
 
     void FileRecord(std::size_t index);
@@ -93,12 +109,38 @@ private:
     Reporter& m_reporter;
     RestorePlan& m_plan;
     std::map<std::string, Crc> m_crcs;
+    // Every spelling a file on disk or a record bears: an entry written so is never taken for
+    // a case twin of it.
+    std::unordered_set<std::string> m_claimed;
+    // The names the records bear: a file spelt so is that record's, never another's case twin.
+    std::unordered_set<std::string> m_recordNames;
 };
+
+Analysis::Analysis(RestoreDirJob& dir, const std::vector<BackupRecord>& records, Reporter& reporter)
+    : m_dir(dir), m_records(records), m_reporter(reporter), m_plan(dir.plan) {
+    for (FileClass c : kAllFilesOrder) {
+        for (const FileEntry& entry : dir.List(c)) m_claimed.insert(entry.path.FileName());
+    }
+    for (const BackupRecord& r : records) {
+        if (r.kind == BackupRecordKind::Directory) continue;
+        m_recordNames.insert(r.newName);
+        m_recordNames.insert(r.originalName);
+    }
+    m_claimed.insert(m_recordNames.begin(), m_recordNames.end());
+}
+
+bool Analysis::Names(const ListEntry& entry, const std::string& name) const {
+    const std::string& text = entry.Text();
+    return text == name || (platform::IEquals(text, name) && m_claimed.count(text) == 0);
+}
 
 OnDisk Analysis::Find(const std::string& name) const {
     OnDisk file;
     const FileEntry* entry = m_dir.GetFile(name);
     if (entry == nullptr) return file;
+    // Found without regard to case, under a name a record bears: that is the record's file (a
+    // case twin already given its name back, or the renamed file itself), not this name's.
+    if (entry->path.FileName() != name && m_recordNames.count(entry->path.FileName())) return file;
     file.present = true;
     file.name = entry->path.FileName();
     file.haveId = static_cast<bool>(platform::GetFileId(m_dir.DirPath() + file.name, file.id));
@@ -124,67 +166,86 @@ Crc Analysis::DiskCrc(const OnDisk& file) {
     return it == m_crcs.end() ? std::nullopt : it->second;
 }
 
-Crc Analysis::SfvCrc(const std::string& name, bool exactOnly) const {
+Crc Analysis::SfvCrc(const std::string& name) const {
     for (const SfvList& list : m_dir.sfvLists) {
-        if (exactOnly) {
-            for (const ListEntry& e : list.Entries()) {
-                if (e.Text() == name) return e.Crc();
-            }
-            continue;
-        }
         const int index = list.FindEntry(name);
-        if (index >= 0) return list.EntryCrc(static_cast<std::size_t>(index));
+        if (index < 0) continue;
+        const ListEntry& found = list.Entries()[static_cast<std::size_t>(index)];
+        if (Names(found, name)) return found.Crc();
+        // The case-blind hit belongs to another name; an entry of this one may still follow.
+        for (const ListEntry& e : list.Entries()) {
+            if (Names(e, name)) return e.Crc();
+        }
     }
     return std::nullopt;
 }
 
-template <typename List>
-bool RemoveMatching(std::vector<List>& lists, const std::string& name) {
-    bool removed = false;
-    for (List& list : lists) {
-        for (std::size_t i = list.EntryCount(); i-- > 0;) {
-            if (platform::IEquals(list.Entries()[i].Text(), name)) removed = list.RemoveEntry(i) || removed;
-        }
+bool Analysis::ListNames(const ListFile& list, const std::string& name) const {
+    const int at = list.FindEntry(name);
+    if (at < 0) return false;
+    if (Names(list.Entries()[static_cast<std::size_t>(at)], name)) return true;
+    // The case-blind hit belongs to another name; an entry of this one may still follow.
+    return std::any_of(list.Entries().begin(), list.Entries().end(),
+                       [&](const ListEntry& e) { return Names(e, name); });
+}
+
+void Analysis::RemoveNamedIn(ListFile& list, const std::string& name) {
+    for (std::size_t i = list.EntryCount(); i-- > 0;) {
+        if (Names(list.Entries()[i], name) && list.RemoveEntry(i)) m_plan.listsEdited = true;
     }
-    return removed;
+}
+
+template <typename List>
+void Analysis::PointAt(List& list, const std::string& from, const std::string& to) {
+    for (std::size_t i = 0; i < list.EntryCount(); ++i) {
+        if (!Names(list.Entries()[i], from) || list.Entries()[i].Text() == to) continue;
+        if constexpr (std::is_same_v<List, SfvList>) {
+            list.SetEntry(std::string_view(to), std::nullopt, i);  // the CRC stays
+        } else {
+            list.ReplaceEntry(to, i);
+        }
+        m_plan.listsEdited = true;
+    }
 }
 
 void Analysis::RemoveSfv(const std::string& name) {
-    if (RemoveMatching(m_dir.sfvLists, name)) m_plan.listsEdited = true;
-}
-
-void Analysis::RemoveM3u(const std::string& name) {
-    if (RemoveMatching(m_dir.m3uLists, name)) m_plan.listsEdited = true;
+    for (SfvList& list : m_dir.sfvLists) RemoveNamedIn(list, name);
 }
 
 void Analysis::RenameEntries(const std::string& from, const std::string& to, bool sfvEntries) {
-    auto named = [](const ListEntry& e, const std::string& name) {
-        return platform::IEquals(e.Text(), name);
-    };
     if (sfvEntries) {
-        for (SfvList& list : m_dir.sfvLists) {
-            for (std::size_t i = 0; i < list.EntryCount(); ++i) {
-                if (!named(list.Entries()[i], from) || list.Entries()[i].Text() == to) continue;
-                list.SetEntry(std::string_view(to), std::nullopt, i);
-                m_plan.listsEdited = true;
+        for (SfvList& list : m_dir.sfvLists) PointAt(list, from, to);
+    }
+    // Each playlist on its own: one that names only the original (a list written by a restore
+    // that was stopped half-way) keeps that entry.
+    for (M3uList& list : m_dir.m3uLists) {
+        if (!ListNames(list, from)) continue;
+        if (!platform::IEquals(from, to)) RemoveNamedIn(list, to);
+        PointAt(list, from, to);
+    }
+}
+
+void Analysis::ReplaceEntries(const std::string& from, const std::string& to) {
+    for (SfvList& list : m_dir.sfvLists) {
+        if (!ListNames(list, from)) continue;
+        if (!platform::IEquals(from, to)) RemoveNamedIn(list, to);
+        PointAt(list, from, to);
+    }
+    RenameEntries(from, to, false);
+}
+
+void Analysis::HandOver(const std::string& from, const std::string& to, bool sfv, bool m3u) {
+    auto handOver = [&](auto& lists) {
+        for (auto& list : lists) {
+            if (ListNames(list, to)) {
+                RemoveNamedIn(list, from);
+            } else {
+                PointAt(list, from, to);
             }
         }
-    }
-    // A playlist that already names the original and not the new name is left as it is: a
-    // restore run again over a half-done one must not lose that entry.
-    bool playlistNamesFrom = false;
-    for (const M3uList& list : m_dir.m3uLists) {
-        for (const ListEntry& e : list.Entries()) playlistNamesFrom = playlistNamesFrom || named(e, from);
-    }
-    if (!playlistNamesFrom) return;
-    if (!platform::IEquals(from, to)) RemoveM3u(to);
-    for (M3uList& list : m_dir.m3uLists) {
-        for (std::size_t i = 0; i < list.EntryCount(); ++i) {
-            if (!named(list.Entries()[i], from) || list.Entries()[i].Text() == to) continue;
-            list.ReplaceEntry(to, i);
-            m_plan.listsEdited = true;
-        }
-    }
+    };
+    if (sfv) handOver(m_dir.sfvLists);
+    if (m3u) handOver(m_dir.m3uLists);
 }
 
 void Analysis::Rename(const OnDisk& t, const std::string& o, std::size_t record, bool sfvEntries) {
@@ -203,9 +264,7 @@ void Analysis::FileRecord(std::size_t index) {
         t.present && o.present && (t.name == o.name || (t.haveId && o.haveId && t.id == o.id));
     if (oneFile) o = OnDisk{};
     const Crc tDisk = DiskCrc(t), oDisk = DiskCrc(o);
-    // Names that differ in case only find each other's entries; the original's own is spelt as it.
-    const bool caseTwins = platform::IEquals(tName, oName);
-    const Crc tSfv = SfvCrc(tName), oSfv = SfvCrc(oName, caseTwins);
+    const Crc tSfv = SfvCrc(tName), oSfv = SfvCrc(oName);
     auto keep = [&] { m_plan.kept.push_back(index); };
 
     if (t.present && !o.present) {
@@ -226,7 +285,7 @@ void Analysis::FileRecord(std::size_t index) {
                 Rename(t, oName, index);
             } else if (Same(oSfv, tDisk)) {
                 Report(m_reporter, A::RemovedFromSfv, tName, oName);
-                RemoveSfv(tName);
+                HandOver(tName, oName, true, false);
                 Rename(t, oName, index, false);
             } else {
                 if (Report(m_reporter, A::OriginalListedOtherCrc, tName, oName) == 0) RemoveSfv(oName);
@@ -253,8 +312,7 @@ void Analysis::FileRecord(std::size_t index) {
         if (Same(tDisk, oDisk)) {
             if (Report(m_reporter, A::IdenticalBoth, tName, oName) == 0) {
                 m_plan.operations.push_back({Op::Kind::Delete, t.name, {}, index});
-                RemoveSfv(tName);
-                RemoveM3u(tName);
+                HandOver(tName, oName, true, true);
             } else {
                 keep();
             }
@@ -262,16 +320,14 @@ void Analysis::FileRecord(std::size_t index) {
             if (Report(m_reporter, A::ReplaceBadOriginal, tName, oName) == 0) {
                 m_plan.operations.push_back({Op::Kind::Replace, t.name, oName, index});
                 // The renamed file's entry now stands for the original.
-                if (oSfv) RemoveSfv(oName);
-                RenameEntries(t.name, oName, true);
+                ReplaceEntries(t.name, oName);
             } else {
                 keep();
             }
         } else if (!tGood && oGood) {
             Report(m_reporter, A::CorruptTruncatedRemoved, tName, oName);
             m_plan.operations.push_back({Op::Kind::Delete, t.name, {}, index});
-            RemoveSfv(tName);
-            RemoveM3u(tName);
+            HandOver(tName, oName, true, true);
         } else {
             Report(m_reporter, A::BothPresentKept, tName, oName);
             keep();
@@ -285,21 +341,20 @@ void Analysis::FileRecord(std::size_t index) {
     if (Same(oDisk, oSfv)) {
         if (tSfv && Same(tSfv, oDisk)) {
             Report(m_reporter, A::TruncatedMissingListed, tName);
-            RemoveSfv(tName);
-            RemoveM3u(tName);
+            HandOver(tName, oName, true, true);
             return;
         }
         if (tSfv) {
+            // Its CRC is not the original's: the user's Yes drops the entries.
             if (Report(m_reporter, A::TruncatedMissingOtherCrc, tName) != 0) return;
             RemoveSfv(tName);
-            RemoveM3u(tName);
         }
         Report(m_reporter, A::TruncatedGoneOriginalOk, tName);
-        RemoveM3u(tName);
+        HandOver(tName, oName, false, true);
         return;
     }
     Report(m_reporter, A::TruncatedGoneOriginalBad, tName);
-    RemoveM3u(tName);
+    HandOver(tName, oName, false, true);
 }
 
 void Analysis::TempFileRecord(std::size_t index) {
@@ -307,14 +362,19 @@ void Analysis::TempFileRecord(std::size_t index) {
     const OnDisk t = Find(record.newName);
     OnDisk o = Find(record.originalName);
     if (t.present && o.present && (t.name == o.name || (t.haveId && o.haveId && t.id == o.id))) o = OnDisk{};
+    // The prepare pointed the lists at the new name: they follow the file back, as for a file
+    // record.
     if (t.present && o.present) {
         if (Report(m_reporter, A::TempOverwrite, record.newName, record.originalName) == 0) {
             m_plan.operations.push_back({Op::Kind::Replace, t.name, record.originalName, index});
+            // The replaced original's CRC is gone with it; the renamed file's entry stands for it.
+            ReplaceEntries(t.name, record.originalName);
         } else {
             m_plan.kept.push_back(index);
         }
     } else if (t.present) {
         m_plan.operations.push_back({Op::Kind::Rename, t.name, record.originalName, index});
+        RenameEntries(t.name, record.originalName, true);
     } else if (o.present) {
         Report(m_reporter, A::TempMissing, record.newName);
     }
@@ -368,15 +428,21 @@ bool Analysis::RunWithoutBackup() {
     std::vector<platform::DirEntry> listing;
     if (!platform::ListDirectory(dirPath, listing)) return true;
     // Every name on disk, of any kind: a name taken by a link, a FIFO or a folder is taken too.
-    std::unordered_set<std::string> onDisk;
+    std::unordered_multimap<std::string, std::string> onDisk;
     std::unordered_set<std::string> notPlain;
     for (const platform::DirEntry& e : listing) {
-        onDisk.insert(platform::FoldCase(e.name));
+        onDisk.emplace(platform::FoldCase(e.name), e.name);
         if (e.symlink || e.kind != platform::EntryKind::File) notPlain.insert(e.name);
     }
+    // Case twins: a list that names both spellings means two files, and neither spelling is
+    // taken for the other.
+    auto spelt = [](const ListFile& list, const std::string& text) {
+        const int at = list.FindEntry(text);
+        return at >= 0 && list.Entries()[static_cast<std::size_t>(at)].Text() == text;
+    };
 
-    auto named = [](const auto& lists, const std::string& name) {
-        return std::any_of(lists.begin(), lists.end(), [&](const auto& l) { return l.FindEntry(name) >= 0; });
+    auto named = [this](const auto& lists, const std::string& name) {
+        return std::any_of(lists.begin(), lists.end(), [&](const auto& l) { return ListNames(l, name); });
     };
     const bool bothKinds = !m_dir.sfvLists.empty() && !m_dir.m3uLists.empty();
     std::vector<UnbackedFile> files;
@@ -399,23 +465,34 @@ bool Analysis::RunWithoutBackup() {
     }
 
     std::vector<UnbackedEntry> entries;
-    std::unordered_set<std::string> entryNames;
-    auto addEntry = [&](const ListEntry& e, std::string crc, unsigned from) {
+    std::unordered_multimap<std::string, std::string> entryNames;
+    auto addEntry = [&](const ListFile& list, const ListEntry& e, std::string crc, unsigned from) {
         const std::string& name = e.Text();
         // Only a bare, safe name of this directory, and never one of the kinds that keep their
         // names: a track must not become a playlist or a list.
-        if (e.HasDir() || !IsValidBackupName(name) || IsQuietKind(name) || m_dir.GetFile(name) != nullptr)
-            return;
+        if (e.HasDir() || !IsValidBackupName(name) || IsQuietKind(name)) return;
+        const FileEntry* file = m_dir.GetFile(name);
+        if (file != nullptr && (file->path.FileName() == name || !spelt(list, file->path.FileName()))) return;
+        // The same name in another list or another case is one entry; a twin this list also
+        // names is an entry of its own.
         std::string key = platform::FoldCase(name);
-        if (!entryNames.insert(key).second) return;
-        const bool taken = onDisk.count(key) > 0;
+        const auto [first, last] = entryNames.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            if (it->second == name || !spelt(list, it->second)) return;
+        }
+        bool taken = false;
+        const auto [diskFirst, diskLast] = onDisk.equal_range(key);
+        for (auto it = diskFirst; it != diskLast; ++it) {
+            taken = taken || it->second == name || !spelt(list, it->second);
+        }
+        entryNames.emplace(std::move(key), name);
         entries.push_back({name, std::move(crc), from, taken});
     };
     for (const SfvList& list : m_dir.sfvLists) {
-        for (const ListEntry& e : list.Entries()) addEntry(e, e.Crc(), UnbackedList::Sfv);
+        for (const ListEntry& e : list.Entries()) addEntry(list, e, e.Crc(), UnbackedList::Sfv);
     }
     for (const M3uList& list : m_dir.m3uLists) {
-        for (const ListEntry& e : list.Entries()) addEntry(e, "0", UnbackedList::M3u);
+        for (const ListEntry& e : list.Entries()) addEntry(list, e, "0", UnbackedList::M3u);
     }
     // Nothing to pair: no file is read.
     if (files.empty() || entries.empty()) return true;
@@ -434,17 +511,19 @@ bool Analysis::RunWithoutBackup() {
     for (const UnbackedPair& skip : result.skipped) {
         Report(m_reporter, A::UnbackedNameTaken, files[skip.file].name, entries[skip.entry].name);
     }
+    // The names given back are spellings of their own from now on, as a record's would be.
+    for (const UnbackedPair& match : result.matches) m_claimed.insert(entries[match.entry].name);
     std::size_t index = 0;
     for (const UnbackedPair& match : result.matches) {
         const UnbackedFile& file = files[match.file];
         const UnbackedEntry& entry = entries[match.entry];
         const OnDisk disk = Find(file.name);
-        // The entry already lists the file with its CRC: the file's own SFV entries go, as when
-        // a renamed file's original is listed with the same CRC.
+        // The entry already lists the file with its CRC: the file's own SFV entries go where it
+        // stands, as when a renamed file's original is listed with the same CRC.
         const bool listedWithCrc =
             !CrcTextsEqual(entry.crc, "0") && file.crc && CrcTextsEqual(*file.crc, entry.crc);
         if (listedWithCrc && SfvCrc(file.name)) {
-            RemoveSfv(file.name);
+            HandOver(file.name, entry.name, true, false);
             Rename(disk, entry.name, index++, false);
         } else {
             Rename(disk, entry.name, index++);

@@ -8,6 +8,7 @@
 #include "content/crc32.h"
 #include "content/existingtagline.h"
 #include "content/listeddir.h"
+#include "content/listentry.h"
 #include "content/reporter.h"
 #include "platform/text.h"
 
@@ -72,6 +73,8 @@ bool CrcTextsEqual(std::string_view a, std::string_view b) {
 }
 
 std::optional<std::string> FileCrcText(const DirContents& dir, std::string_view name) {
+    // A name with a folder part names a file elsewhere, as it does in the check.
+    if (ListEntry(name).HasDir()) return std::nullopt;
     std::uint32_t crc = 0;
     if (!FileCrc32(PathOnDisk(dir, name), crc)) return std::nullopt;
     return CrcText(crc);

@@ -48,7 +48,7 @@ std::string CrcText(std::uint32_t crc);
 bool CrcTextsEqual(std::string_view a, std::string_view b);
 
 // The CRC text of a file of the directory (the scan's spelling of the name when it holds the
-// file, else the name as given); nullopt when it cannot be read.
+// file, else the name as given); nullopt when it cannot be read or has a folder part.
 std::optional<std::string> FileCrcText(const DirContents& dir, std::string_view name);
 // -1 when the file cannot be read, 1 when its CRC matches the listed text, 0 when it does not.
 // The computed CRC text goes to `computed` when given.

@@ -168,6 +168,20 @@ INSTANTIATE_TEST_SUITE_P(
             {"song.mp3", "track.mp3"},
             0,
             {}},
+        // Lists that name two case twins: a twin on disk is neither the other's file nor its
+        // name, and each gets its own name back.
+        Row{"ACaseTwinOnDiskLeavesTheOtherItsName",
+            {{"04-Twin.mp3", "a"}, {"track4.mp3", "b"}},
+            {"04-Twin.mp3 a", "04-twin.mp3 b"},
+            {"04-Twin.mp3", "04-twin.mp3"},
+            0,
+            {{"04-Twin.mp3", "a"}, {"04-twin.mp3", "b"}}},
+        Row{"BothCaseTwinsRenamedComeBack",
+            {{"x1.mp3", "a"}, {"x2.mp3", "b"}},
+            {"04-Twin.mp3 a", "04-twin.mp3 b"},
+            {"04-Twin.mp3", "04-twin.mp3"},
+            0,
+            {{"04-Twin.mp3", "a"}, {"04-twin.mp3", "b"}}},
         // The cue sheet that the SFV list holds keeps its name; the retagged track gets its own.
         Row{"FileListedInOneKindTakesOnlyTheOtherKind",
             {{"release.cue", "c"}, {"01-x.mp3", "b"}},

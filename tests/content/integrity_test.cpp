@@ -223,6 +223,10 @@ TEST(VerifyFile, ComparesTheRealFile) {
     EXPECT_EQ(VerifyFile(listed, "Song.mp3", "12345678", &computed), 0);
     EXPECT_EQ(VerifyFile(listed, "later.txt", "352441C2"), 1);
     EXPECT_EQ(VerifyFile(listed, "none.mp3", "0"), -1);
+    // A name with a folder part, in either spelling, is not a file of this directory.
+    WriteFile(dir / "cd1/track.mp3", kDigits);
+    EXPECT_EQ(VerifyFile(listed, "cd1/track.mp3", "CBF43926"), -1);
+    EXPECT_EQ(VerifyFile(listed, "cd1\\track.mp3", "CBF43926"), -1);
     EXPECT_EQ(FileCrcText(listed, "later.txt"), std::optional<std::string>("352441C2"));
     EXPECT_EQ(FileCrcText(listed, "none.mp3"), std::nullopt);
 }

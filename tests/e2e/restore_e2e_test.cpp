@@ -144,7 +144,7 @@ TEST_F(RestoreE2eTest, TheDemoLibraryComesBackExactly) {
 }
 
 // A restore killed before any one of its renames, deletions or list writes, then run again, ends
-// with every original name back and no backup data left.
+// with every original name and list entry back and no backup data left.
 TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
     const std::string name = "Killed_Artist-An_Album_Whose_Long_Title_Makes_It_Too_Long-2010-GRP";
     std::vector<Track> tracks;
@@ -154,7 +154,13 @@ TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
                               std::to_string(i) + "-grp.mp3",
                           "track " + std::to_string(i)});
     }
+    // Case twins: each gets its own name back, however far the first run got.
+    tracks.push_back({"04-Killed_Artist-A_Song_Title_Far_Too_Long_To_Be_Burned_As_It_Is-grp.mp3", "upper"});
+    tracks.push_back({"04-killed_artist-a_song_title_far_too_long_to_be_burned_as_it_is-grp.mp3", "lower"});
     Release(tmp / ("lib/" + name), tracks, "album");
+    // Two lists of each kind: a kill between their writes leaves one naming the old files, one
+    // the new, and neither may lose an entry.
+    test::WriteRelease(tmp / ("lib/" + name), tracks, "second", true, true);
     WriteFile(tmp / ("lib/" + name + "/info.txt"), "about");
     settings["prepareBackupTo"] = "0";
     settings["ConfirmChanges"] = "0";
