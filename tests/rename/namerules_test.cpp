@@ -195,48 +195,30 @@ TEST_F(NameRulesTest, RecordsNameTheNewAndTheOldName) {
 }
 
 TEST_F(NameRulesTest, NumbersNamesThatMeetTheDiskThePlanOrASibling) {
-    std::vector<std::string> nine = {"abcdefghijklmno-.txt"};
-    for (int k = 1; k <= 9; ++k) nine.push_back("abcdefghijklmn" + std::to_string(k) + ".txt");
+    std::string nine = "abcdefghijklmno-.txt";
+    for (int k = 1; k <= 9; ++k) nine += " abcdefghijklmn" + std::to_string(k) + ".txt";
+    const std::string tagged = Rep("a", 54) + "___GRP-INT.nfo";
     const struct {
         const char* label;
-        std::vector<std::string> files, subdirs;  // in the release directory
+        std::string files, subdirs;  // in the release directory, split at blanks
         std::string name, ext;
         std::uint32_t bits;
         int maximum;
         std::string expected;
     } cases[] = {
-        {"existing file, other case",
-         {"ABCDEFGHIJKLMNO-.TXT"},
-         {},
-         kAz,
-         ".txt",
-         0,
-         20,
+        {"existing file, other case", "ABCDEFGHIJKLMNO-.TXT", "", kAz, ".txt", 0, 20, "abcdefghijklmn1.txt"},
+        {"number appended when it fits", "my,song.mp3", "", "my.song", ".mp3", kCommas, 64, "my,song1.mp3"},
+        {"two-digit number replaces three characters", nine, "", kAz, ".txt", 0, 20, "abcdefghijklm10.txt"},
+        {"a subdirectory holds the name", "", "abcdefghijklmno-.txt", kAz, ".txt", 0, 20,
          "abcdefghijklmn1.txt"},
-        {"number appended when it fits", {"my,song.mp3"}, {}, "my.song", ".mp3", kCommas, 64, "my,song1.mp3"},
-        {"two-digit number replaces three characters", nine, {}, kAz, ".txt", 0, 20, "abcdefghijklm10.txt"},
-        {"a subdirectory holds the name",
-         {},
-         {"abcdefghijklmno-.txt"},
-         kAz,
-         ".txt",
-         0,
-         20,
-         "abcdefghijklmn1.txt"},
-        {"kept tag stays after the number",
-         {Rep("a", 54) + "___GRP-INT.nfo"},
-         {},
-         Rep("a", 60) + "-GRP-INT",
-         ".nfo",
-         kTag,
-         68,
+        {"kept tag stays after the number", tagged, "", Rep("a", 60) + "-GRP-INT", ".nfo", kTag, 68,
          Rep("a", 54) + "_1GRP-INT.nfo"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         TempDir t;
-        for (const auto& f : c.files) WriteFile(t / f, "");
-        for (const auto& d : c.subdirs) MakeDirs(t / d);
+        for (const auto& f : test::Words(c.files)) WriteFile(t / f, "");
+        for (const auto& d : test::Words(c.subdirs)) MakeDirs(t / d);
         EXPECT_EQ(Rules(t.path(), c.bits, &m_tags).Apply(c.name, c.ext, false, c.maximum), c.expected);
     }
 }
