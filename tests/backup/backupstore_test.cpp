@@ -441,36 +441,32 @@ void StoreIn(const std::string& path, BackupSource kind, BackupData data, bool v
     ASSERT_FALSE(BackupStore(dir, data).store(kind).empty());
 }
 
-TEST(BackupFinder, TwoBlocksInOneDirectory) {
-    Release release;
-    StoreIn(release.tmp.path(), BackupSource::Sfv, DataOf({File("sfv original.mp3", "s.mp3")}));
-    StoreIn(release.tmp.path(), BackupSource::BackupFile, DataOf({File("file original.mp3", "f.mp3")}));
-    struct Case {
-        const char* label;
-        std::vector<int> answers;
-        int result;
-        std::size_t oneInstanceReports;
-    };
-    const Case cases[] = {
-        {"ignore", {1}, 1, 1}, {"abort", {-1}, -1, 1}, {"retry, then ignore", {0, 1}, 1, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        ListedDir dir = release.Load();
-        BackupData data;
-        RecordingReporter reporter(1);
-        for (int a : c.answers) reporter.Queue(15, {a});
-        EXPECT_EQ(findBackupData(dir, data, false, reporter), c.result);
-        EXPECT_EQ(reporter.Count(15), c.oneInstanceReports);
-        if (c.result != 1) continue;
-        // "_kestrow.backup" comes first in the search.
-        EXPECT_EQ(data.Source(), BackupSource::BackupFile);
-        EXPECT_EQ(data.Records(), std::vector<BackupRecord>{File("file original.mp3", "f.mp3")});
-        EXPECT_EQ(reporter.reports[0].code, 14);
-        EXPECT_EQ(reporter.reports[0].n, "_kestrow.backup");
-    }
+// What the finder reports and returns, where it found the block and the records read.
+std::string Found(ListedDir& dir, RecordingReporter& reporter, bool stopAtSyntaxErrors = false) {
+    BackupData data;
+    const int result = findBackupData(dir, data, stopAtSyntaxErrors, reporter);
+    std::string out = reporter.TakeTranscript() + "  result " + std::to_string(result) + ", source " +
+                      std::to_string(static_cast<int>(data.Source())) +
+                      (data.NoBackupData() ? ", no data" : "") + "\n";
+    for (const auto& r : data.Records()) out += "  record " + BackupRecordText(r) + "\n";
+    return out;
 }
 
-TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
+// Two blocks in one folder ask which to use ("_kestrow.backup" comes first); damaged blocks and a
+// block naming a path are reported and never used; the lists present are reported; a syntax error
+// may stop the search.
+TEST(BackupFinder, FindsReportsAndRefuses) {
+    std::string t;
+    Release two;
+    StoreIn(two.tmp.path(), BackupSource::Sfv, DataOf({File("sfv original.mp3", "s.mp3")}));
+    StoreIn(two.tmp.path(), BackupSource::BackupFile, DataOf({File("file original.mp3", "f.mp3")}));
+    for (const auto& [label, answers] : std::vector<std::pair<const char*, std::vector<int>>>{
+             {"ignore", {1}}, {"abort", {-1}}, {"retry, then ignore", {0, 1}}}) {
+        ListedDir dir = two.Load();
+        RecordingReporter reporter(1);
+        for (int a : answers) reporter.Queue(15, {a});
+        t += std::string("== two blocks: ") + label + "\n" + Found(dir, reporter);
+    }
     auto flipData = [](std::string s) {
         std::size_t at = s.find("[V100") + 40;
         s[at] = s[at] == 'a' ? 'b' : 'a';
@@ -488,58 +484,39 @@ TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
         Release release;
         StoreIn(release.tmp.path(), BackupSource::Sfv, DataOf(SomeRecords()));
         WriteFile(release.tmp / "album.sfv", damage(ReadFile(release.tmp / "album.sfv")));
-        ReadBack back(release.tmp.path());
-        EXPECT_EQ(back.result, 0) << label;
-        EXPECT_TRUE(back.data.NoBackupData()) << label;
-        EXPECT_TRUE(back.data.Records().empty()) << label;
-        EXPECT_EQ(back.reporter.Count(16), 1u) << label;
-        EXPECT_EQ(back.reporter.reports.back().n, "album.sfv") << label;
+        ListedDir dir = release.Load();
+        RecordingReporter reporter(1);
+        t += std::string("== ") + label + "\n" + Found(dir, reporter);
     }
-    // A block written elsewhere, sound in every byte, that names a path.
-    Release release;
-    BackupData evil;
-    evil.SetPlainText("<F:.mp3;x;.mp3;../../outside>");
-    StoreIn(release.tmp.path(), BackupSource::M3u, std::move(evil), false);
-    ReadBack back(release.tmp.path());
-    EXPECT_EQ(back.result, 0);
-    EXPECT_EQ(back.reporter.Count(16), 1u);
-    EXPECT_TRUE(back.data.Records().empty());
-}
-
-TEST(BackupFinder, ReportsTheListSituation) {
-    struct Case {
+    Release evil;
+    BackupData path;
+    path.SetPlainText("<F:.mp3;x;.mp3;../../outside>");
+    StoreIn(evil.tmp.path(), BackupSource::M3u, std::move(path), false);
+    ListedDir evilDir = evil.Load();
+    RecordingReporter evilReporter(1);
+    t += "== a sound block naming a path\n" + Found(evilDir, evilReporter);
+    const struct {
         const char* label;
         bool sfv, m3u, backupFile;
-        std::vector<int> codes;
-        int result;
-    };
-    const Case cases[] = {
-        {"both lists", true, true, false, {}, 1},          {"playlist only", false, true, false, {9}, 1},
-        {"SFV only", true, false, false, {10}, 1},         {"nothing", false, false, false, {11, 13}, 0},
-        {"backup file only", false, false, true, {11}, 1},
-    };
-    for (const auto& c : cases) {
+    } situations[] = {{"both lists", true, true, false},
+                      {"playlist only", false, true, false},
+                      {"SFV only", true, false, false},
+                      {"nothing", false, false, false},
+                      {"backup file only", false, false, true}};
+    for (const auto& c : situations) {
         Release release(c.sfv, c.m3u);
         if (c.backupFile) WriteFile(release.tmp / "_kestrow.backup", "; nothing here\r\n");
-        ReadBack back(release.tmp.path());
-        std::vector<int> codes = back.reporter.Codes();
-        std::erase(codes, 5);  // the syntax error of the SFV fixture
-        EXPECT_EQ(codes, c.codes) << c.label;
-        EXPECT_EQ(back.result, c.result) << c.label;
-        EXPECT_TRUE(back.data.NoBackupData()) << c.label;
+        ListedDir dir(release.tmp.path());
+        dir.LoadLists();
+        RecordingReporter reporter(1);
+        t += std::string("== ") + c.label + "\n" + Found(dir, reporter);
     }
-}
-
-TEST(BackupFinder, SyntaxErrorsAreReportedAndMayAbort) {
-    Release release;
-    ReadBack back(release.tmp.path());
-    EXPECT_EQ(back.result, 1);
-    ASSERT_EQ(back.reporter.Count(5), 1u);
-    EXPECT_EQ(back.reporter.OfCode(5)[0].n, "album.sfv");
-    EXPECT_EQ(back.reporter.OfCode(5)[0].x, "not a valid line");
+    Release syntax;
+    ListedDir dir = syntax.Load();
     RecordingReporter stop(1);
     stop.Always(5, -1);
-    EXPECT_EQ(findBackupData(back.dir, back.data, true, stop), -1);
+    t += "== syntax error, stopped\n" + Found(dir, stop, true);
+    test::ExpectGolden("backup/finder", t);
 }
 
 TEST(BackupFinder, HeaderLinesGoOnlyWhenTheyAreHeaderLines) {
