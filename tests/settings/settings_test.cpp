@@ -118,64 +118,23 @@ TEST(LoadOptions, StartingPoints) {
     EXPECT_EQ(Loaded(At(t / "missing.ini")).TaglinePrefix, "[KSTW]");
 }
 
-TEST(CSettingsFile, ReadIntTakesLeadingDecimalDigits) {
-    TempDir t;
-    CSettingsFile f = FileWith(t,
-                               "[N]\na=12\nb=-3\nc=abc\nd=12abc\ne=\nf=99999999999\ng=-99999999999\nh=+5\n"
-                               "i=0x10\nj= 7 \n");
-    const std::pair<const char*, int> cases[] = {{"a", 12}, {"b", -3},      {"c", 0},       {"d", 12},
-                                                 {"e", 0},  {"f", INT_MAX}, {"g", INT_MIN}, {"h", 5},
-                                                 {"i", 0},  {"j", 7},       {"missing", 0}};
-    for (const auto& [key, want] : cases) EXPECT_EQ(f.ReadInt(key, "N"), want) << key;
-    EXPECT_EQ(f.ReadInt("a", "NoSuchSection"), 0);
-}
-
-TEST(CSettingsFile, ValuesAreCutAt254CharactersNeverInsideOne) {
-    TempDir t;
-    std::string ascii(300, 'x');
-    std::string accented;
-    for (int i = 0; i < 300; ++i) accented += "\xC3\xA9";
-    CSettingsFile f = FileWith(t, "[S]\nascii=" + ascii + "\naccented=" + accented + "\n");
-    EXPECT_EQ(f.ReadString("ascii", "S"), std::string(254, 'x'));
-    EXPECT_EQ(f.ReadString("accented", "S"), accented.substr(0, 508));
-    // Section lines are not cut: a long group tag value stays whole.
-    EXPECT_EQ(f.ReadSectionLines("S")[0], "ascii=" + ascii);
-}
-
-TEST(CSettingsFile, QuotesAroundAValueAreDropped) {
-    TempDir t;
-    CSettingsFile f = FileWith(t, "[S]\na=\"two words\"\nb='x'\nc=\"open\nd=\"\ne=a\"b\"\n");
-    EXPECT_EQ(f.ReadString("a", "S"), "two words");
-    EXPECT_EQ(f.ReadString("b", "S"), "x");
-    EXPECT_EQ(f.ReadString("c", "S"), "\"open");
-    EXPECT_EQ(f.ReadString("d", "S"), "\"");
-    EXPECT_EQ(f.ReadString("e", "S"), "a\"b\"");
-}
-
-TEST(CSettingsFile, SectionExistsOnlyWithAKey) {
-    TempDir t;
-    CSettingsFile f = FileWith(t, "top=1\n[Empty]\n\n[Comments]\n; a=1\n[Keyed]\n; note\nk=\n[Bare]\nword\n");
-    EXPECT_FALSE(f.SectionExists("Missing"));
-    EXPECT_FALSE(f.SectionExists("Empty"));
-    EXPECT_FALSE(f.SectionExists("Comments"));
-    EXPECT_TRUE(f.SectionExists("Keyed"));
-    EXPECT_TRUE(f.SectionExists("KEYED"));
-    EXPECT_TRUE(f.SectionExists("Bare"));
-    EXPECT_EQ(f.ReadString("top", "Empty"), "");
-}
-
-TEST(CSettingsFile, SectionMapSplitsAtTheFirstEqualsSign) {
-    TempDir t;
-    CSettingsFile f = FileWith(t,
-                               "[GTAGS]\nGRP=a=b\n=skipped\nnoequals\nDUP=1\nDUP=2\ngrp=lower\n ; c=1\n"
-                               "  SP  =  v  \nEMPTY=\n[NEXT]\nOTHER=1\n");
-    EXPECT_EQ(f.ReadSectionLines("gtags"),
-              (std::vector<std::string>{"GRP=a=b", "=skipped", "noequals", "DUP=1", "DUP=2", "grp=lower",
-                                        "SP=v", "EMPTY="}));
-    std::map<std::string, std::string> want{
-        {"GRP", "a=b"}, {"DUP", "2"}, {"grp", "lower"}, {"SP", "v"}, {"EMPTY", ""}};
-    EXPECT_EQ(f.ReadSectionMap("GTAGS"), want);
-    EXPECT_TRUE(f.ReadSectionMap("NONE").empty());
+TEST(CSettingsFile, ReadsAsTheTableSays) {
+    const CSettingsFile f = Opened(test::TestDataPath("settings/reads.ini"));
+    for (const auto& row : test::TableRows("settings/reads.txt")) {
+        const std::string& kind = row[0];
+        const std::string want = test::Unescape(row[3]);
+        std::string got;
+        if (kind == "int") got = std::to_string(f.ReadInt(row[2], row[1]));
+        if (kind == "string") got = f.ReadString(row[2], row[1]);
+        if (kind == "exists") got = f.SectionExists(row[1]) ? "1" : "0";
+        if (kind == "first-line") got = f.ReadSectionLines(row[1]).at(0);
+        for (const auto& line : kind == "lines" ? f.ReadSectionLines(row[1]) : std::vector<std::string>{})
+            got += (got.empty() ? "" : " ") + line;
+        for (const auto& [key, value] :
+             kind == "map" ? f.ReadSectionMap(row[1]) : std::map<std::string, std::string>{})
+            got += (got.empty() ? "" : " ") + key + "=" + value;
+        EXPECT_EQ(got, want) << kind << " " << row[1] << " " << row[2];
+    }
 }
 
 TEST(CSettingsFile, WritingEditsInPlaceAndKeepsEverythingElse) {
