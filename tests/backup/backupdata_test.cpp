@@ -9,20 +9,15 @@
 
 #include "backup/backupdata.h"
 #include "backup/backuprecord.h"
+#include "tests/backup/records.h"
 #include "tests/support/golden.h"
 
 namespace kestrow {
 namespace {
 
-BackupRecord File(std::string original, std::string renamed) {
-    return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
-}
-BackupRecord Temp(std::string original, std::string renamed) {
-    return {BackupRecordKind::TempFile, std::move(original), std::move(renamed), 0};
-}
-BackupRecord Dir(std::string original, std::string renamed, std::int32_t op) {
-    return {BackupRecordKind::Directory, std::move(original), std::move(renamed), op};
-}
+using test::Dir;
+using test::File;
+using test::Temp;
 
 std::vector<std::uint8_t> Bytes(std::string_view s) {
     return {s.begin(), s.end()};
@@ -132,38 +127,12 @@ TEST(BackupEscape, UnescapeRejectsBadFrames) {
     }
 }
 
-std::string RandomName(std::mt19937& rng, std::size_t maxLen) {
-    std::uniform_int_distribution<int> byte(1, 255);
-    std::uniform_int_distribution<std::size_t> len(1, maxLen);
-    for (;;) {
-        std::string name;
-        std::size_t n = len(rng);
-        for (std::size_t i = 0; i < n; ++i) name += static_cast<char>(byte(rng));
-        if (IsStorableBackupName(name)) return name;
-    }
-}
-
-std::vector<BackupRecord> RandomRecords(std::mt19937& rng, std::size_t maxLen) {
-    std::vector<BackupRecord> records;
-    std::uniform_int_distribution<int> count(0, 12);
-    int files = count(rng);
-    for (int i = 0; i < files; ++i) records.push_back(File(RandomName(rng, maxLen), RandomName(rng, maxLen)));
-    if (rng() % 2) {
-        records.push_back(
-            Dir(RandomName(rng, maxLen), RandomName(rng, maxLen), static_cast<std::int32_t>(rng())));
-    }
-    int temps = count(rng) / 3;
-    for (int i = 0; i < temps; ++i) records.push_back(Temp(RandomName(rng, maxLen), RandomName(rng, maxLen)));
-    return records;
-}
-
 TEST(BackupEncode, RandomRecordSetsRoundTrip) {
     std::mt19937 rng(20080117);
     int ambiguousBlocks = 0;
     for (int round = 0; round < 200; ++round) {
-        std::vector<BackupRecord> records = RandomRecords(rng, round % 2 ? 12 : 255);
-        BackupData data;
-        for (const auto& r : records) data.AppendRecord(r);
+        std::vector<BackupRecord> records = test::RandomRecords(rng, round % 2 ? 12 : 255);
+        BackupData data = test::DataOf(records);
         ASSERT_TRUE(data.Encode());
         if (records.empty()) {
             EXPECT_TRUE(data.EncodedText().empty());

@@ -20,6 +20,7 @@
 #include "backup/showbackup.h"
 #include "content/listeddir.h"
 #include "platform/fs.h"
+#include "tests/backup/records.h"
 #include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
@@ -32,9 +33,8 @@ using test::RecordingReporter;
 using test::TempDir;
 using test::WriteFile;
 
-BackupRecord File(std::string original, std::string renamed) {
-    return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
-}
+using test::DataOf;
+using test::File;
 
 const std::string kSfv =
     "; made by a tool\r\n01-a long first track name.mp3 1A2B3C4D\r\n; between\r\nnot a valid line\r\n"
@@ -46,12 +46,6 @@ std::vector<BackupRecord> SomeRecords() {
             File("02-second.mp3", "02-s.mp3"),
             {BackupRecordKind::Directory, "Artist - A Very Long Album Name (2008)", "Artist-Album", 7},
             {BackupRecordKind::TempFile, "release.nfo", "release.nf1", 0}};
-}
-
-BackupData DataOf(const std::vector<BackupRecord>& records) {
-    BackupData data;
-    for (const auto& r : records) data.AppendRecord(r);
-    return data;
 }
 
 ListedDir Loaded(const std::string& path) {
@@ -153,27 +147,12 @@ TEST(BackupStorage, DataLinesHoldEightyCharactersAndReadBackFromEveryPlace) {
     }
 }
 
-std::string RandomName(std::mt19937& rng) {
-    std::uniform_int_distribution<int> byte(1, 255);
-    std::uniform_int_distribution<int> len(1, 70);
-    for (;;) {
-        std::string name;
-        for (int i = len(rng); i > 0; --i) name += static_cast<char>(byte(rng));
-        if (IsStorableBackupName(name)) return name;
-    }
-}
-
 TEST(BackupStorage, RandomRecordSetsRoundTripThroughEveryPlace) {
     std::mt19937 rng(1999);
     int refused = 0;
     for (int round = 0; round < 36; ++round) {
-        std::vector<BackupRecord> records;
-        for (int i = static_cast<int>(rng() % 20) + 1; i > 0; --i)
-            records.push_back(File(RandomName(rng), RandomName(rng)));
-        if (rng() % 2)
-            records.push_back(
-                {BackupRecordKind::Directory, RandomName(rng), RandomName(rng), static_cast<int>(rng())});
-        if (rng() % 2) records.push_back({BackupRecordKind::TempFile, RandomName(rng), RandomName(rng), 0});
+        const std::vector<BackupRecord> records = test::RandomRecords(rng, 70);
+        if (records.empty()) continue;
         int place = round % 3;
         Prepared p(records);
         int result = p.Store(place);
