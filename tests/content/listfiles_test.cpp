@@ -137,23 +137,6 @@ TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedLi
     EXPECT_EQ(missing.EntryCount(), 0u);
 }
 
-// Reading the process's own memory from offset 0 fails with EIO although the open succeeds.
-TEST(ListFilesReadError, AListWhoseReadFailsIsNotLoaded) {
-    const PathName failing("/proc/self/mem", false);
-    if (!platform::InputFile().open(failing.FullPath())) GTEST_SKIP() << "no /proc/self/mem";
-    std::string error;
-    SfvList sfv(failing);
-    EXPECT_FALSE(sfv.Load(&error));
-    EXPECT_FALSE(sfv.Loaded());
-    EXPECT_FALSE(error.empty());
-    M3uList m3u(failing);
-    EXPECT_FALSE(m3u.Load());
-    EXPECT_FALSE(m3u.Loaded());
-    BackupFile backup(failing);
-    EXPECT_FALSE(backup.Load());
-    EXPECT_FALSE(backup.HasContent());
-}
-
 TEST(M3uListTest, AddAndReplaceEntries) {
     M3uList list(PathName("/tmp/planned.m3u", false));
     EXPECT_FALSE(list.Loaded());

@@ -120,7 +120,9 @@ TEST(LoadOptions, StartingPoints) {
 
 TEST(CSettingsFile, ReadsAsTheTableSays) {
     const CSettingsFile f = Opened(test::TestDataPath("settings/reads.ini"));
-    for (const auto& row : test::TableRows("settings/reads.txt")) {
+    const auto rows = test::TableRows("settings/reads.txt");
+    ASSERT_EQ(rows.size(), 30u);
+    for (const auto& row : rows) {
         const std::string& kind = row[0];
         const std::string want = test::Unescape(row[3]);
         std::string got;
