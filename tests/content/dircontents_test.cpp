@@ -102,6 +102,7 @@ TEST(DirContents, ClassesOrdersAndLookUps) {
         out += std::string("look-up ") + name + ": file " + (f ? f->path.FileName() : "-") + " size " +
                std::to_string(d.FileSize(name)) + ", subdir " + (s ? s->path.LastComponent() : "-") + "\n";
         EXPECT_EQ(d.FindFile(name), f != nullptr);
+        EXPECT_TRUE(!f || d.LastFound() == f) << name;
         EXPECT_EQ(d.FindSubdir(name), s ? 0 : -1);
     }
     test::ExpectGolden("content/dircontents", out);
