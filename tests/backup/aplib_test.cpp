@@ -244,13 +244,6 @@ TEST(Pack, RefusesBadArguments) {
     EXPECT_EQ(packSafe(in.data(), 1, out.data(), work.data()), 0u);
 }
 
-TEST(Pack, SizesOfTheInterface) {
-    EXPECT_EQ(workMemorySize(), 655360u);
-    EXPECT_EQ(maxPackedSize(0), 64u);
-    EXPECT_EQ(maxPackedSize(15), 15u + 1 + 64);
-    EXPECT_EQ(maxPackedSize(80000), 80000u + 10000 + 64);
-}
-
 TEST(Pack, ProgressIsReportedAndCanStop) {
     std::mt19937 rng(7);
     Bytes in = Phrases(rng, 20000);

@@ -9,160 +9,74 @@
 
 #include "backup/backupdata.h"
 #include "backup/backuprecord.h"
+#include "tests/backup/records.h"
+#include "tests/support/golden.h"
 
 namespace kestrow {
 namespace {
 
-BackupRecord File(std::string original, std::string renamed) {
-    return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
-}
-BackupRecord Temp(std::string original, std::string renamed) {
-    return {BackupRecordKind::TempFile, std::move(original), std::move(renamed), 0};
-}
-BackupRecord Dir(std::string original, std::string renamed, std::int32_t op) {
-    return {BackupRecordKind::Directory, std::move(original), std::move(renamed), op};
-}
+using test::Dir;
+using test::File;
+using test::Temp;
 
 std::vector<std::uint8_t> Bytes(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
-struct RecordTextCase {
-    const char* label;
-    BackupRecord record;
-    const char* text;
-};
+// The rows of tests/data/backup_records.txt whose first field is `kind`, without it.
+std::vector<std::vector<std::string>> Rows(const std::string& kind) {
+    std::vector<std::vector<std::string>> rows;
+    for (auto& row : test::TableRows("backup_records.txt")) {
+        if (row[0] != kind) continue;
+        row.erase(row.begin());
+        for (auto& field : row) field = test::Unescape(field);
+        rows.push_back(row);
+    }
+    EXPECT_FALSE(rows.empty()) << kind;
+    return rows;
+}
 
-TEST(BackupRecordText, SplitsNamesAtTheLastDot) {
-    const RecordTextCase cases[] = {
-        {"file with extension", File("01-long title.mp3", "01-long.mp3"),
-         "<F:.mp3;01-long;.mp3;01-long title>"},
-        {"file without extension", File("README", "READ"), "<F:;READ;;README>"},
-        {"extension changes", File("a.b.txt", "a.b"), "<F:.b;a;.txt;a.b>"},
-        {"leading dot", File(".hidden", "h"), "<F:;h;.hidden;>"},
-        {"temp file", Temp("x.nfo", "x.nf1"), "<T:.nf1;x;.nfo;x>"},
-        {"directory without dot", Dir("Long Artist - Album", "Artist-Album", 3),
-         "<D:;Artist-Album;;Long Artist - Album><OP:3>"},
-        {"directory with dots", Dir("Artist.Album.2008", "Artist Album 2008", -12),
-         "<D:;Artist Album 2008;.2008;Artist.Album><OP:-12>"},
-        {"directory new name keeps its dot", Dir("A", "A.B", 0), "<D:;A.B;;A><OP:0>"},
-        {"lowest operation number", Dir("o", "n", INT_MIN), "<D:;n;;o><OP:-2147483648>"},
-        {"highest operation number", Dir("o", "n", INT_MAX), "<D:;n;;o><OP:2147483647>"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(BackupRecordText(c.record), c.text) << c.label;
-        BackupData data;
-        data.SetPlainText(c.text);
-        ASSERT_TRUE(data.Parse()) << c.label;
-        std::vector<BackupRecord> back = data.Records();
-        ASSERT_EQ(back.size(), 1u) << c.label;
-        EXPECT_EQ(back[0], c.record) << c.label;
+BackupData Parsed(const std::string& text, bool ok = true) {
+    BackupData data;
+    data.SetPlainText(text);
+    EXPECT_EQ(data.Parse(), ok) << text;
+    EXPECT_TRUE(ok || data.Records().empty()) << text;
+    return data;
+}
+
+TEST(BackupRecordText, SplitsNamesAtTheLastDotAndParsesBack) {
+    const std::map<std::string, BackupRecordKind> kinds = {
+        {"F", BackupRecordKind::File}, {"T", BackupRecordKind::TempFile}, {"D", BackupRecordKind::Directory}};
+    for (const auto& row : Rows("text")) {
+        const BackupRecord record{kinds.at(row[0]), row[1], row[2], std::stoi(row[3])};
+        EXPECT_EQ(BackupRecordText(record), row[4]);
+        EXPECT_EQ(Parsed(row[4]).Records(), std::vector<BackupRecord>{record});
     }
 }
 
 TEST(BackupRecordNames, ValidityAndStorability) {
-    struct Case {
-        std::string name;
-        bool valid;
-        bool storable;
-    };
-    const Case cases[] = {
-        {"01 - track.mp3", true, true},
-        {"a<b", true, true},
-        {"D:", true, true},
-        {std::string(255, 'x'), true, true},
-        {std::string(256, 'x'), false, false},
-        {"", false, false},
-        {".", false, false},
-        {"..", false, false},
-        {"...", true, true},
-        {"a/b", false, false},
-        {"a\\b", false, false},
-        {std::string("a\0b", 3), false, false},
-        {"a\rb", false, false},
-        {"a\nb", false, false},
-        {"a;b", true, false},
-        {"a>b", true, false},
-        {"x<F:y", true, false},
-        {"x<D:y", true, false},
-        {"x<T:y", true, false},
-        {"x<OP:1", true, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsValidBackupName(c.name), c.valid) << c.name;
-        EXPECT_EQ(IsStorableBackupName(c.name), c.storable) << c.name;
+    for (const auto& row : Rows("name")) {
+        EXPECT_EQ(IsValidBackupName(row[0]), row[1] == "1") << row[0];
+        EXPECT_EQ(IsStorableBackupName(row[0]), row[2] == "1") << row[0];
     }
 }
 
 TEST(BackupParse, ReadsEveryKindAndTheOperationNumber) {
-    BackupData data;
-    data.SetPlainText("<F:.mp3;a;.mp3;aaa><D:;New;;Old Dir><OP:42><T:.nf1;r;.nfo;r><F:;b;;bbb>");
-    ASSERT_TRUE(data.Parse());
-    ASSERT_EQ(data.FileRecords().size(), 2u);
-    EXPECT_EQ(data.FileRecords()[0], File("aaa.mp3", "a.mp3"));
-    EXPECT_EQ(data.FileRecords()[1], File("bbb", "b"));
+    BackupData data = Parsed("<F:.mp3;a;.mp3;aaa><D:;New;;Old Dir><OP:42><T:.nf1;r;.nfo;r><F:;b;;bbb>");
+    EXPECT_EQ(data.FileRecords(), (std::vector<BackupRecord>{File("aaa.mp3", "a.mp3"), File("bbb", "b")}));
     ASSERT_TRUE(data.HasDirectoryRecord());
     EXPECT_EQ(data.DirectoryRecord(), Dir("Old Dir", "New", 42));
-    ASSERT_EQ(data.TempFileRecords().size(), 1u);
-    EXPECT_EQ(data.TempFileRecords()[0], Temp("r.nfo", "r.nf1"));
-}
-
-TEST(BackupParse, OperationNumberIsReadAsAtoiReadsIt) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"<D:;n;;o>", 0},
-        {"<D:;n;;o><OP:>", 0},
-        {"<D:;n;;o><OP:17xyz>", 17},
-        {"<D:;n;;o><OP: -8>", -8},
-        {"<D:;n;;o><OP:abc>", 0},
-        {"<D:;n;;o><OP:2147483647>", INT_MAX},
-        {"<D:;n;;o><OP:-2147483648>", INT_MIN},
-        {"<D:;n;;o><OP:99999999999>", INT_MAX},
-    };
-    for (const auto& [text, op] : cases) {
-        BackupData data;
-        data.SetPlainText(text);
-        ASSERT_TRUE(data.Parse()) << text;
-        EXPECT_EQ(data.DirectoryRecord().operationNumber, op) << text;
-    }
-}
-
-TEST(BackupParse, OnlyTheFirstDirectoryRecordCounts) {
-    BackupData data;
-    data.SetPlainText("<D:;n1;;o1><OP:1><D:;n2;;o2><OP:2>");
-    ASSERT_TRUE(data.Parse());
-    EXPECT_EQ(data.DirectoryRecord(), Dir("o1", "n1", 1));
-    data.SetPlainText("");
-    EXPECT_TRUE(data.Parse());
-    EXPECT_FALSE(data.HasDirectoryRecord());
+    EXPECT_EQ(data.TempFileRecords(), std::vector<BackupRecord>{Temp("r.nfo", "r.nf1")});
+    for (const auto& row : Rows("op"))
+        EXPECT_EQ(Parsed(row[0]).DirectoryRecord().operationNumber, std::stoi(row[1]));
+    // Only the first directory record counts.
+    EXPECT_EQ(Parsed("<D:;n1;;o1><OP:1><D:;n2;;o2><OP:2>").DirectoryRecord(), Dir("o1", "n1", 1));
+    EXPECT_FALSE(Parsed("").HasDirectoryRecord());
 }
 
 TEST(BackupParse, InvalidOrTruncatedRecordsRejectTheWholeText) {
-    const std::string cases[] = {
-        "<F:;ok;;ok><F:;;;orig>",  // empty new name
-        "<F:;new;;>",              // empty original
-        "<F:;..;;x>",              // parent directory
-        "<F:;.;;x>",               // the directory itself
-        "<F:;a/b;;x>",             // a path
-        "<F:;a\\b;;x>",            // a Windows path
-        "<F:;a\rb;;x>",            // CR
-        "<F:;a\nb;;x>",            // LF
-        "<D:;new;;..><OP:1>",      // directory restored as ".."
-        "<T:;t;;../../etc>",       // a temp file escaping its folder
-        "<F:;new;;orig",           // missing ">"
-        "<F:.mp3;new.mp3",         // missing field ends
-        "<D:;only>",               // directory record cut short
-        std::string("<F:;a\0b;;x>", 11),
-        "<F:;" + std::string(256, 'n') + ";;x>",
-    };
-    for (const auto& text : cases) {
-        BackupData data;
-        data.SetPlainText(text);
-        EXPECT_FALSE(data.Parse()) << text;
-        EXPECT_TRUE(data.Records().empty()) << text;
-    }
-    BackupData data;
-    data.SetPlainText("<F:;" + std::string(255, 'n') + ";;x>");
-    EXPECT_TRUE(data.Parse());
+    for (const auto& row : Rows("invalid")) Parsed(row[0], false);
+    Parsed("<F:;" + std::string(255, 'n') + ";;x>");
 }
 
 TEST(BackupEscape, UnsafeBytesBecomeTokensAndEveryOtherStandsForItself) {
@@ -213,38 +127,12 @@ TEST(BackupEscape, UnescapeRejectsBadFrames) {
     }
 }
 
-std::string RandomName(std::mt19937& rng, std::size_t maxLen) {
-    std::uniform_int_distribution<int> byte(1, 255);
-    std::uniform_int_distribution<std::size_t> len(1, maxLen);
-    for (;;) {
-        std::string name;
-        std::size_t n = len(rng);
-        for (std::size_t i = 0; i < n; ++i) name += static_cast<char>(byte(rng));
-        if (IsStorableBackupName(name)) return name;
-    }
-}
-
-std::vector<BackupRecord> RandomRecords(std::mt19937& rng, std::size_t maxLen) {
-    std::vector<BackupRecord> records;
-    std::uniform_int_distribution<int> count(0, 12);
-    int files = count(rng);
-    for (int i = 0; i < files; ++i) records.push_back(File(RandomName(rng, maxLen), RandomName(rng, maxLen)));
-    if (rng() % 2) {
-        records.push_back(
-            Dir(RandomName(rng, maxLen), RandomName(rng, maxLen), static_cast<std::int32_t>(rng())));
-    }
-    int temps = count(rng) / 3;
-    for (int i = 0; i < temps; ++i) records.push_back(Temp(RandomName(rng, maxLen), RandomName(rng, maxLen)));
-    return records;
-}
-
 TEST(BackupEncode, RandomRecordSetsRoundTrip) {
     std::mt19937 rng(20080117);
     int ambiguousBlocks = 0;
     for (int round = 0; round < 200; ++round) {
-        std::vector<BackupRecord> records = RandomRecords(rng, round % 2 ? 12 : 255);
-        BackupData data;
-        for (const auto& r : records) data.AppendRecord(r);
+        std::vector<BackupRecord> records = test::RandomRecords(rng, round % 2 ? 12 : 255);
+        BackupData data = test::DataOf(records);
         ASSERT_TRUE(data.Encode());
         if (records.empty()) {
             EXPECT_TRUE(data.EncodedText().empty());

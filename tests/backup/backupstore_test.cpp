@@ -20,6 +20,8 @@
 #include "backup/showbackup.h"
 #include "content/listeddir.h"
 #include "platform/fs.h"
+#include "tests/backup/records.h"
+#include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
@@ -31,9 +33,8 @@ using test::RecordingReporter;
 using test::TempDir;
 using test::WriteFile;
 
-BackupRecord File(std::string original, std::string renamed) {
-    return {BackupRecordKind::File, std::move(original), std::move(renamed), 0};
-}
+using test::DataOf;
+using test::File;
 
 const std::string kSfv =
     "; made by a tool\r\n01-a long first track name.mp3 1A2B3C4D\r\n; between\r\nnot a valid line\r\n"
@@ -45,12 +46,6 @@ std::vector<BackupRecord> SomeRecords() {
             File("02-second.mp3", "02-s.mp3"),
             {BackupRecordKind::Directory, "Artist - A Very Long Album Name (2008)", "Artist-Album", 7},
             {BackupRecordKind::TempFile, "release.nfo", "release.nf1", 0}};
-}
-
-BackupData DataOf(const std::vector<BackupRecord>& records) {
-    BackupData data;
-    for (const auto& r : records) data.AppendRecord(r);
-    return data;
 }
 
 ListedDir Loaded(const std::string& path) {
@@ -101,16 +96,6 @@ struct ReadBack {
     int result = 0;
 };
 
-std::vector<std::string> SplitCrLf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2) {
-        lines.push_back(text.substr(start, pos - start));
-    }
-    EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
-    return lines;
-}
-
 TEST(BackupBlockLines, CutsTheEncodedTextIntoLinesOfEighty) {
     const std::pair<std::size_t, std::vector<std::size_t>> cases[] = {
         {1, {1}}, {80, {80}}, {81, {80, 1}}, {160, {80, 80}}, {161, {80, 80, 1}},
@@ -154,16 +139,6 @@ TEST(BackupStorage, DataLinesHoldEightyCharactersAndReadBackFromEveryPlace) {
             SCOPED_TRACE(testing::Message() << "length " << length << ", place " << place);
             Prepared p(records);
             ASSERT_EQ(p.Store(place), 1);
-            if (place == 0 && length) {
-                std::vector<std::string> lines = SplitCrLf(ReadFile(p.Path("album.sfv")));
-                for (int k = 0; k < 4; ++k) EXPECT_EQ(lines[k], std::string(";") + kBackupHeaderLines[k]);
-                std::size_t dataLines = (length + 79) / 80;
-                for (std::size_t i = 0; i < dataLines; ++i) {
-                    EXPECT_EQ(lines[4 + i].size(), 1 + std::min<std::size_t>(80, length - 80 * i)) << i;
-                }
-                EXPECT_EQ(lines[4 + dataLines], ";");
-                EXPECT_EQ(lines[5 + dataLines], "; made by a tool");
-            }
             ReadBack back(p.release.tmp.path());
             ASSERT_EQ(back.result, 1);
             EXPECT_FALSE(back.data.NoBackupData());
@@ -172,27 +147,12 @@ TEST(BackupStorage, DataLinesHoldEightyCharactersAndReadBackFromEveryPlace) {
     }
 }
 
-std::string RandomName(std::mt19937& rng) {
-    std::uniform_int_distribution<int> byte(1, 255);
-    std::uniform_int_distribution<int> len(1, 70);
-    for (;;) {
-        std::string name;
-        for (int i = len(rng); i > 0; --i) name += static_cast<char>(byte(rng));
-        if (IsStorableBackupName(name)) return name;
-    }
-}
-
 TEST(BackupStorage, RandomRecordSetsRoundTripThroughEveryPlace) {
     std::mt19937 rng(1999);
     int refused = 0;
     for (int round = 0; round < 36; ++round) {
-        std::vector<BackupRecord> records;
-        for (int i = static_cast<int>(rng() % 20) + 1; i > 0; --i)
-            records.push_back(File(RandomName(rng), RandomName(rng)));
-        if (rng() % 2)
-            records.push_back(
-                {BackupRecordKind::Directory, RandomName(rng), RandomName(rng), static_cast<int>(rng())});
-        if (rng() % 2) records.push_back({BackupRecordKind::TempFile, RandomName(rng), RandomName(rng), 0});
+        const std::vector<BackupRecord> records = test::RandomRecords(rng, 70);
+        if (records.empty()) continue;
         int place = round % 3;
         Prepared p(records);
         int result = p.Store(place);
@@ -215,33 +175,31 @@ TEST(BackupStorage, RandomRecordSetsRoundTripThroughEveryPlace) {
     EXPECT_LT(refused, 4);
 }
 
-TEST(ListWriter, WritesTheListBackAsItWasRead) {
-    Release release;
-    ListedDir dir = release.Load();
-    ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
-    ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
-    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
-    EXPECT_EQ(ReadFile(release.tmp / "album.m3u"), kM3u);
-}
-
-TEST(ListWriter, LineFeedListsComeBackWithCrLfAndEditedEntries) {
+// Lists come back as they were read, line-feed lists with CR LF, edited entries in place, comments
+// after as many entries as stood before them, appended entries last; and the block of a stored
+// record set: header lines, data lines of eighty characters, the closing line, the old comments.
+TEST(ListWriter, WritesListsBackAndStoresTheBlock) {
     TempDir tmp;
     WriteFile(tmp / "a.sfv", "; head\n\na.mp3 11111111\n; mid\nb.mp3\t22222222\n\n");
+    WriteFile(tmp / "p.m3u", "#EXTM3U\r\na.mp3\r\n#x\r\nb.mp3\r\n");
+    WriteFile(tmp / "album.sfv", kSfv);
     ListedDir dir = Loaded(tmp.path());
     ASSERT_TRUE(dir.sfvLists[0].SetEntry("a-new.mp3", std::nullopt, 0));
-    ASSERT_TRUE(WriteSfvList(dir.sfvLists[0]));
-    EXPECT_EQ(ReadFile(tmp / "a.sfv"), "; head\r\na-new.mp3 11111111\r\n; mid\r\nb.mp3 22222222\r\n");
-}
-
-TEST(ListWriter, CommentsKeepTheNumberOfEntriesBeforeThemAndAppendedEntriesGoLast) {
-    TempDir tmp;
-    WriteFile(tmp / "p.m3u", "#EXTM3U\r\na.mp3\r\n#x\r\nb.mp3\r\n");
-    ListedDir dir = Loaded(tmp.path());
-    M3uList& list = dir.m3uLists[0];
-    ASSERT_TRUE(list.AddEntry("c.mp3", 2));
-    ASSERT_TRUE(list.AddEntry("first.mp3", 0));
-    ASSERT_TRUE(WriteM3uList(list));
-    EXPECT_EQ(ReadFile(tmp / "p.m3u"), "#EXTM3U\r\nfirst.mp3\r\n#x\r\na.mp3\r\nb.mp3\r\nc.mp3\r\n");
+    ASSERT_TRUE(dir.m3uLists[0].AddEntry("c.mp3", 2));
+    ASSERT_TRUE(dir.m3uLists[0].AddEntry("first.mp3", 0));
+    for (const auto& list : dir.sfvLists) ASSERT_TRUE(WriteSfvList(list));
+    ASSERT_TRUE(WriteM3uList(dir.m3uLists[0]));
+    std::string transcript = "== a.sfv\n" + ReadFile(tmp / "a.sfv") + "== p.m3u\n" + ReadFile(tmp / "p.m3u");
+    Prepared p;
+    ASSERT_EQ(p.Store(0), 1);
+    EXPECT_EQ(ReadFile(p.Path("album.m3u")), kM3u);
+    transcript += "== album.sfv with a block\n" + ReadFile(p.Path("album.sfv"));
+    test::ExpectGolden("backup/list-writer", test::ReplaceAll(transcript, "\r\n", "\n"));
+    Release release;
+    ListedDir same = release.Load();
+    ASSERT_TRUE(WriteSfvList(same.sfvLists[0]) && WriteM3uList(same.m3uLists[0]));
+    EXPECT_EQ(ReadFile(release.tmp / "album.sfv"), kSfv);
+    EXPECT_EQ(ReadFile(release.tmp / "album.m3u"), kM3u);
 }
 
 TEST(ListWriter, RefusesListsItWouldDamage) {
@@ -462,36 +420,32 @@ void StoreIn(const std::string& path, BackupSource kind, BackupData data, bool v
     ASSERT_FALSE(BackupStore(dir, data).store(kind).empty());
 }
 
-TEST(BackupFinder, TwoBlocksInOneDirectory) {
-    Release release;
-    StoreIn(release.tmp.path(), BackupSource::Sfv, DataOf({File("sfv original.mp3", "s.mp3")}));
-    StoreIn(release.tmp.path(), BackupSource::BackupFile, DataOf({File("file original.mp3", "f.mp3")}));
-    struct Case {
-        const char* label;
-        std::vector<int> answers;
-        int result;
-        std::size_t oneInstanceReports;
-    };
-    const Case cases[] = {
-        {"ignore", {1}, 1, 1}, {"abort", {-1}, -1, 1}, {"retry, then ignore", {0, 1}, 1, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        ListedDir dir = release.Load();
-        BackupData data;
-        RecordingReporter reporter(1);
-        for (int a : c.answers) reporter.Queue(15, {a});
-        EXPECT_EQ(findBackupData(dir, data, false, reporter), c.result);
-        EXPECT_EQ(reporter.Count(15), c.oneInstanceReports);
-        if (c.result != 1) continue;
-        // "_kestrow.backup" comes first in the search.
-        EXPECT_EQ(data.Source(), BackupSource::BackupFile);
-        EXPECT_EQ(data.Records(), std::vector<BackupRecord>{File("file original.mp3", "f.mp3")});
-        EXPECT_EQ(reporter.reports[0].code, 14);
-        EXPECT_EQ(reporter.reports[0].n, "_kestrow.backup");
-    }
+// What the finder reports and returns, where it found the block and the records read.
+std::string Found(ListedDir& dir, RecordingReporter& reporter, bool stopAtSyntaxErrors = false) {
+    BackupData data;
+    const int result = findBackupData(dir, data, stopAtSyntaxErrors, reporter);
+    std::string out = reporter.TakeTranscript() + "  result " + std::to_string(result) + ", source " +
+                      std::to_string(static_cast<int>(data.Source())) +
+                      (data.NoBackupData() ? ", no data" : "") + "\n";
+    for (const auto& r : data.Records()) out += "  record " + BackupRecordText(r) + "\n";
+    return out;
 }
 
-TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
+// Two blocks in one folder ask which to use ("_kestrow.backup" comes first); damaged blocks and a
+// block naming a path are reported and never used; the lists present are reported; a syntax error
+// may stop the search.
+TEST(BackupFinder, FindsReportsAndRefuses) {
+    std::string t;
+    Release two;
+    StoreIn(two.tmp.path(), BackupSource::Sfv, DataOf({File("sfv original.mp3", "s.mp3")}));
+    StoreIn(two.tmp.path(), BackupSource::BackupFile, DataOf({File("file original.mp3", "f.mp3")}));
+    for (const auto& [label, answers] : std::vector<std::pair<const char*, std::vector<int>>>{
+             {"ignore", {1}}, {"abort", {-1}}, {"retry, then ignore", {0, 1}}}) {
+        ListedDir dir = two.Load();
+        RecordingReporter reporter(1);
+        for (int a : answers) reporter.Queue(15, {a});
+        t += std::string("== two blocks: ") + label + "\n" + Found(dir, reporter);
+    }
     auto flipData = [](std::string s) {
         std::size_t at = s.find("[V100") + 40;
         s[at] = s[at] == 'a' ? 'b' : 'a';
@@ -509,58 +463,39 @@ TEST(BackupFinder, CorruptBlocksAreReportedAndNotUsed) {
         Release release;
         StoreIn(release.tmp.path(), BackupSource::Sfv, DataOf(SomeRecords()));
         WriteFile(release.tmp / "album.sfv", damage(ReadFile(release.tmp / "album.sfv")));
-        ReadBack back(release.tmp.path());
-        EXPECT_EQ(back.result, 0) << label;
-        EXPECT_TRUE(back.data.NoBackupData()) << label;
-        EXPECT_TRUE(back.data.Records().empty()) << label;
-        EXPECT_EQ(back.reporter.Count(16), 1u) << label;
-        EXPECT_EQ(back.reporter.reports.back().n, "album.sfv") << label;
+        ListedDir dir = release.Load();
+        RecordingReporter reporter(1);
+        t += std::string("== ") + label + "\n" + Found(dir, reporter);
     }
-    // A block written elsewhere, sound in every byte, that names a path.
-    Release release;
-    BackupData evil;
-    evil.SetPlainText("<F:.mp3;x;.mp3;../../outside>");
-    StoreIn(release.tmp.path(), BackupSource::M3u, std::move(evil), false);
-    ReadBack back(release.tmp.path());
-    EXPECT_EQ(back.result, 0);
-    EXPECT_EQ(back.reporter.Count(16), 1u);
-    EXPECT_TRUE(back.data.Records().empty());
-}
-
-TEST(BackupFinder, ReportsTheListSituation) {
-    struct Case {
+    Release evil;
+    BackupData path;
+    path.SetPlainText("<F:.mp3;x;.mp3;../../outside>");
+    StoreIn(evil.tmp.path(), BackupSource::M3u, std::move(path), false);
+    ListedDir evilDir = evil.Load();
+    RecordingReporter evilReporter(1);
+    t += "== a sound block naming a path\n" + Found(evilDir, evilReporter);
+    const struct {
         const char* label;
         bool sfv, m3u, backupFile;
-        std::vector<int> codes;
-        int result;
-    };
-    const Case cases[] = {
-        {"both lists", true, true, false, {}, 1},          {"playlist only", false, true, false, {9}, 1},
-        {"SFV only", true, false, false, {10}, 1},         {"nothing", false, false, false, {11, 13}, 0},
-        {"backup file only", false, false, true, {11}, 1},
-    };
-    for (const auto& c : cases) {
+    } situations[] = {{"both lists", true, true, false},
+                      {"playlist only", false, true, false},
+                      {"SFV only", true, false, false},
+                      {"nothing", false, false, false},
+                      {"backup file only", false, false, true}};
+    for (const auto& c : situations) {
         Release release(c.sfv, c.m3u);
         if (c.backupFile) WriteFile(release.tmp / "_kestrow.backup", "; nothing here\r\n");
-        ReadBack back(release.tmp.path());
-        std::vector<int> codes = back.reporter.Codes();
-        std::erase(codes, 5);  // the syntax error of the SFV fixture
-        EXPECT_EQ(codes, c.codes) << c.label;
-        EXPECT_EQ(back.result, c.result) << c.label;
-        EXPECT_TRUE(back.data.NoBackupData()) << c.label;
+        ListedDir dir(release.tmp.path());
+        dir.LoadLists();
+        RecordingReporter reporter(1);
+        t += std::string("== ") + c.label + "\n" + Found(dir, reporter);
     }
-}
-
-TEST(BackupFinder, SyntaxErrorsAreReportedAndMayAbort) {
-    Release release;
-    ReadBack back(release.tmp.path());
-    EXPECT_EQ(back.result, 1);
-    ASSERT_EQ(back.reporter.Count(5), 1u);
-    EXPECT_EQ(back.reporter.OfCode(5)[0].n, "album.sfv");
-    EXPECT_EQ(back.reporter.OfCode(5)[0].x, "not a valid line");
+    Release syntax;
+    ListedDir dir = syntax.Load();
     RecordingReporter stop(1);
     stop.Always(5, -1);
-    EXPECT_EQ(findBackupData(back.dir, back.data, true, stop), -1);
+    t += "== syntax error, stopped\n" + Found(dir, stop, true);
+    test::ExpectGolden("backup/finder", t);
 }
 
 TEST(BackupFinder, HeaderLinesGoOnlyWhenTheyAreHeaderLines) {
@@ -609,30 +544,29 @@ TEST(BackupStorage, RebasedListsAreWrittenInTheRenamedFolder) {
     EXPECT_FALSE(test::Exists(tmp / "old"));
 }
 
+// Records as a restore would undo them, or why there are none; control bytes in names are shown
+// escaped, never sent to the terminal.
 TEST(ShowBackup, PrintsRecordsOrWhyThereAreNone) {
     Release release;
     std::vector<BackupRecord> records = SomeRecords();
     records.push_back(File("esc\x1b[2Jape.mp3", "e.mp3"));
     StoreIn(release.tmp.path(), BackupSource::M3u, DataOf(records));
-    std::string text;
-    EXPECT_EQ(ShowBackup(release.tmp.path(), text), 0);
-    for (const char* part :
-         {"\"album.m3u\" (M3U playlist)", "\"Artist-Album\" <- \"Artist - A Very Long Album Name (2008)\"",
-          "operation number 7", "Files (3)", "\"01-a long.mp3\" <- \"01-a long first track name.mp3\"",
-          "Temp files (1)", "\"release.nf1\" <- \"release.nfo\"", "\"esc\\x1B[2Jape.mp3\""}) {
-        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
-    }
-    EXPECT_EQ(text.find('\x1b'), std::string::npos);
-
+    std::string text, transcript;
+    auto show = [&](const std::string& title, const std::string& path, int result) {
+        EXPECT_EQ(ShowBackup(path, text), result) << title;
+        EXPECT_EQ(text.find('\x1b'), std::string::npos);
+        transcript += "== " + title + "\n" + text + "\n";
+    };
+    show("stored", release.tmp.path(), 0);
     Release plain;
-    EXPECT_EQ(ShowBackup(plain.tmp.path(), text), 1);
-    EXPECT_NE(text.find("No backup data"), std::string::npos);
+    show("no block", plain.tmp.path(), 1);
     EXPECT_EQ(ShowBackup(plain.tmp / "missing", text), 2);
-
     std::string m3u = ReadFile(release.tmp / "album.m3u");
     WriteFile(release.tmp / "album.m3u", m3u.replace(m3u.find("!eE~]"), 5, "!eE~)"));
-    EXPECT_EQ(ShowBackup(release.tmp.path(), text), 1);
-    EXPECT_NE(text.find("cannot be read"), std::string::npos);
+    show("damaged", release.tmp.path(), 1);
+    test::ExpectGolden("backup/show-backup",
+                       test::ReplaceAll(test::ReplaceAll(transcript, release.tmp.path(), "<TMP>"),
+                                        plain.tmp.path(), "<TMP>"));
 }
 
 TEST(BackupFinder, HoldsBackupDataSeesAStoredBlock) {

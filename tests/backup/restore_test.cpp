@@ -18,6 +18,7 @@
 #include "content/crc32.h"
 #include "content/integrity.h"
 #include "platform/fs.h"
+#include "tests/support/golden.h"
 #include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
@@ -30,9 +31,6 @@ using test::TempDir;
 using test::WriteFile;
 using Entries = std::vector<std::string>;
 using Disk = std::map<std::string, std::string>;
-
-const std::string T = "t.mp3";
-const std::string O = "o.mp3";
 
 std::uint32_t CrcOfBytes(const std::string& b) {
     return Crc32(0, b.data(), b.size());
@@ -113,29 +111,35 @@ std::unique_ptr<RestoreDirJob> Analysed(const std::string& dir, Reporter& report
     return job;
 }
 
+// What a row leaves: the files by content key, the SFV entries as "name key", the playlist, and
+// the number of records still stored.
 struct After {
-    Disk disk;    // name -> content key
-    Entries sfv;  // "name key"
-    Entries m3u;
-    std::size_t left;  // records still stored
-};
-
-struct Row {
-    const char* title;
     Disk disk;
-    Entries sfv;
-    Entries m3u;
-    BackupRecordKind kind;
-    std::vector<int> yesReports;  // the restore reports, with every question answered Yes
-    After yes;
-    std::vector<int> noReports = std::vector<int>();  // empty: as with Yes
-    std::optional<After> no = std::nullopt;
-    std::string t = T;
-    std::string o = O;
+    Entries sfv, m3u;
+    std::size_t left = 0;
+    std::vector<int> reports;  // those of the analysis that state the row
 };
 
-void PrintTo(const Row& row, std::ostream* os) {
-    *os << row.title;
+std::string Mp3(const std::string& name) {
+    return name + ".mp3";
+}
+
+// Disk, SFV and playlist columns as written in tests/data/restore_rows.txt.
+void ReadLists(After& into, const std::string& disk, const std::string& sfv, const std::string& m3u) {
+    for (const auto& w : test::Words(disk))
+        into.disk[Mp3(w.substr(0, w.find('=')))] = w.substr(w.find('=') + 1);
+    for (const auto& w : test::Words(sfv))
+        into.sfv.push_back(Mp3(w.substr(0, w.find('='))) + " " + w.substr(w.find('=') + 1));
+    for (const auto& w : test::Words(m3u)) into.m3u.push_back(Mp3(w));
+}
+
+// The outcome columns from `at`: reports, disk, SFV, playlist, records left.
+After AfterFrom(const std::vector<std::string>& row, std::size_t at) {
+    After after;
+    for (const auto& w : test::Words(row[at])) after.reports.push_back(std::stoi(w));
+    ReadLists(after, row[at + 1], row[at + 2], row[at + 3]);
+    after.left = std::stoul(row[at + 4]);
+    return after;
 }
 
 // The analysis reports that state a row (CRC progress and the listing left out).
@@ -147,208 +151,63 @@ std::vector<int> RowReports(const RecordingReporter& r) {
     return out;
 }
 
-class RestoreTableTest : public ::testing::TestWithParam<Row> {
-protected:
-    void Build(const Row& row) {
-        dir = tmp / "Release";
-        BuildRelease(dir, row.disk, row.sfv, row.m3u, {{row.kind, row.o, row.t, 0}});
-    }
-
-    void Run(const Row& row, bool yes, const std::vector<int>& reports, const After& after) {
-        SCOPED_TRACE(yes ? "Yes" : "No");
-        Build(row);
-        DirContents scanned(dir);
-        ASSERT_TRUE(scanned.Scan());
-        RestoreDirJob job(scanned);
-        ASSERT_TRUE(job.LoadLists());
-        RecordingReporter analysis(1);
-        for (int code : {25, 26, 28, 29, 33, 36}) analysis.Always(code, yes ? 0 : -1);
-        ASSERT_EQ(job.FindBackupData(false, analysis), 1);
-        EXPECT_EQ(job.RestoreAnalysis(RestoreFlag::RestoreTruncated, analysis), 0);
-        EXPECT_EQ(RowReports(analysis), reports);
-
-        RecordingReporter change(0);
-        EXPECT_EQ(job.RestoreApply(2, RestoreApplyFlag::RestoreCRCCheck, change), 1);
-        EXPECT_EQ(job.recordsLeft, after.left);
-
-        Disk disk;
-        std::vector<platform::DirEntry> entries;
-        platform::ListDirectory(dir, entries);
-        for (const auto& e : entries) {
-            if (e.name == "album.sfv" || e.name == "album.m3u" || e.name == "_kestrow.backup") continue;
-            for (const char* key : {"a", "b", "c", "2"}) {
-                if (ReadFile(dir + "/" + e.name) == Bytes(key)) disk[e.name] = key;
-            }
-        }
-        EXPECT_EQ(disk, after.disk);
-        ListedDir listed(dir);
-        ASSERT_TRUE(listed.LoadLists());
-        Entries sfv, m3u;
-        for (const ListEntry& e : listed.sfvLists.at(0).Entries()) {
-            for (const char* key : {"a", "b", "c", "2"}) {
-                if (CrcTextsEqual(e.Crc(), CrcOf(key))) sfv.push_back(e.Text() + " " + key);
-            }
-        }
-        for (const ListEntry& e : listed.m3uLists.at(0).Entries()) m3u.push_back(e.Text());
-        EXPECT_EQ(sfv, after.sfv);
-        EXPECT_EQ(m3u, after.m3u);
-        // The block goes with its last record; a kept record stays stored.
-        EXPECT_EQ(test::Exists(dir + "/_kestrow.backup"), after.left > 0);
-    }
-
+// Builds the row's situation, analyses it with every question answered `yes`, applies it and
+// compares disk, lists and stored records with `want`.
+void RunRow(const std::vector<std::string>& row, bool yes, const After& want) {
+    SCOPED_TRACE(row[0] + (yes ? " Yes" : " No"));
     TempDir tmp;
-    std::string dir;
-};
+    const std::string dir = tmp / "Release";
+    const std::vector<std::string> record = test::Words(row[1]);
+    After before;
+    ReadLists(before, row[2], row[3], row[4]);
+    BuildRelease(dir, before.disk, before.sfv, before.m3u,
+                 {{record[0] == "T" ? BackupRecordKind::TempFile : BackupRecordKind::File, Mp3(record[2]),
+                   Mp3(record[1]), 0}});
+    DirContents scanned(dir);
+    ASSERT_TRUE(scanned.Scan());
+    RestoreDirJob job(scanned);
+    ASSERT_TRUE(job.LoadLists());
+    RecordingReporter analysis(1);
+    for (int code : {25, 26, 28, 29, 33, 36}) analysis.Always(code, yes ? 0 : -1);
+    ASSERT_EQ(job.FindBackupData(false, analysis), 1);
+    EXPECT_EQ(job.RestoreAnalysis(RestoreFlag::RestoreTruncated, analysis), 0);
+    EXPECT_EQ(RowReports(analysis), want.reports);
 
-TEST_P(RestoreTableTest, ReportsQuestionAndOutcome) {
-    const Row& row = GetParam();
-    Run(row, true, row.yesReports, row.yes);
-    std::filesystem::remove_all(dir);
-    Run(row, false, row.noReports.empty() ? row.yesReports : row.noReports, row.no ? *row.no : row.yes);
+    RecordingReporter change(0);
+    EXPECT_EQ(job.RestoreApply(2, RestoreApplyFlag::RestoreCRCCheck, change), 1);
+    EXPECT_EQ(job.recordsLeft, want.left);
+    After got;
+    std::vector<platform::DirEntry> entries;
+    platform::ListDirectory(dir, entries);
+    for (const auto& e : entries) {
+        for (const char* key : {"a", "b", "c", "2"}) {
+            if (ReadFile(dir + "/" + e.name) == Bytes(key)) got.disk[e.name] = key;
+        }
+    }
+    ListedDir listed(dir);
+    ASSERT_TRUE(listed.LoadLists());
+    for (const ListEntry& e : listed.sfvLists.at(0).Entries()) {
+        for (const char* key : {"a", "b", "c", "2"}) {
+            if (CrcTextsEqual(e.Crc(), CrcOf(key))) got.sfv.push_back(e.Text() + " " + key);
+        }
+    }
+    for (const ListEntry& e : listed.m3uLists.at(0).Entries()) got.m3u.push_back(e.Text());
+    EXPECT_EQ(got.disk, want.disk);
+    EXPECT_EQ(got.sfv, want.sfv);
+    EXPECT_EQ(got.m3u, want.m3u);
+    // The block goes with its last record; a kept record stays stored.
+    EXPECT_EQ(test::Exists(dir + "/_kestrow.backup"), want.left > 0);
 }
 
-constexpr auto F = BackupRecordKind::File;
-constexpr auto Tmp = BackupRecordKind::TempFile;
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, RestoreTableTest,
-    ::testing::Values(
-        Row{"R1_RenamedFileRestored", {{T, "a"}}, {T + " a"}, {T}, F, {23}, {{{O, "a"}}, {O + " a"}, {O}, 0}},
-        Row{"R2_OriginalListedWithSameCrc",
-            {{T, "a"}},
-            {T + " a", O + " a"},
-            {T},
-            F,
-            {23, 24},
-            {{{O, "a"}}, {O + " a"}, {O}, 0}},
-        Row{"R3_OriginalListedWithOtherCrc",
-            {{T, "a"}},
-            {T + " a", O + " b"},
-            {T},
-            F,
-            {23, 25},
-            {{{O, "a"}}, {O + " a"}, {O}, 0},
-            {},
-            After{{{O, "a"}}, {O + " a", O + " b"}, {O}, 0}},
-        Row{"R4_CorruptRestoredAnyway",
-            {{T, "b"}},
-            {T + " a"},
-            {T},
-            F,
-            {26},
-            {{{O, "b"}}, {O + " a"}, {O}, 0},
-            {},
-            After{{{T, "b"}}, {T + " a"}, {T}, 1}},
-        Row{"R4a_CorruptWithOriginalListed",
-            {{T, "b"}},
-            {T + " a", O + " a"},
-            {T},
-            F,
-            {},
-            {{{T, "b"}}, {T + " a", O + " a"}, {T}, 0}},
-        Row{"R5_NoCrcForRenamedFile", {{T, "a"}}, {}, {T}, F, {27}, {{{O, "a"}}, {}, {O}, 0}},
-        Row{"R5_NoCrcOriginalListedOtherCrc",
-            {{T, "a"}},
-            {O + " b"},
-            {T},
-            F,
-            {27, 25},
-            {{{O, "a"}}, {}, {O}, 0},
-            {},
-            After{{{O, "a"}}, {O + " b"}, {O}, 0}},
-        Row{"R5a_BothOnDiskRenamedUnlisted",
-            {{T, "a"}, {O, "b"}},
-            {},
-            {T},
-            F,
-            {},
-            {{{T, "a"}, {O, "b"}}, {}, {T}, 0}},
-        // A list that does not name the original yet points the renamed file's entry at it.
-        Row{"R6_Identical",
-            {{T, "a"}, {O, "a"}},
-            {T + " a"},
-            {T, O},
-            F,
-            {28},
-            {{{O, "a"}}, {O + " a"}, {O}, 0},
-            {},
-            After{{{T, "a"}, {O, "a"}}, {T + " a"}, {T, O}, 1}},
-        Row{"R7_BadOriginalReplacedInOneRename",
-            {{T, "a"}, {O, "b"}},
-            {T + " a"},
-            {T},
-            F,
-            {29},
-            {{{O, "a"}}, {O + " a"}, {O}, 0},
-            {},
-            After{{{T, "a"}, {O, "b"}}, {T + " a"}, {T}, 1}},
-        Row{"R8_CorruptRenamedFileDeleted",
-            {{T, "b"}, {O, "a"}},
-            {T + " a", O + " a"},
-            {T, O},
-            F,
-            {30},
-            {{{O, "a"}}, {O + " a"}, {O}, 0}},
-        Row{"R6to8_NoneFitsKeepsBoth",
-            {{T, "b"}, {O, "c"}},
-            {T + " a"},
-            {T},
-            F,
-            {47},
-            {{{T, "b"}, {O, "c"}}, {T + " a"}, {T}, 1}},
-        Row{"R9_NeitherOnDisk", {}, {T + " a"}, {T}, F, {}, {{}, {T + " a"}, {T}, 0}},
-        Row{"R10_OriginalOnlyUnlisted", {{O, "a"}}, {}, {O}, F, {31}, {{{O, "a"}}, {}, {O}, 0}},
-        Row{"R11_RenamedListedWithOriginalsCrc",
-            {{O, "a"}},
-            {T + " a", O + " a"},
-            {T},
-            F,
-            {31, 32},
-            {{{O, "a"}}, {O + " a"}, {O}, 0}},
-        Row{"R12_RenamedListedWithOtherCrc",
-            {{O, "a"}},
-            {T + " b", O + " a"},
-            {T, O},
-            F,
-            {31, 33, 34},
-            {{{O, "a"}}, {O + " a"}, {O}, 0},
-            {31, 33},
-            After{{{O, "a"}}, {T + " b", O + " a"}, {T, O}, 0}},
-        Row{"R13_OriginalGood",
-            {{O, "a"}},
-            {O + " a"},
-            {T, O},
-            F,
-            {31, 34},
-            {{{O, "a"}}, {O + " a"}, {O}, 0}},
-        Row{"R14_OriginalBad", {{O, "b"}}, {O + " a"}, {T, O}, F, {31, 35}, {{{O, "b"}}, {O + " a"}, {O}, 0}},
-        // The lists follow a special rename back, as they follow a file record.
-        Row{"Temp_BothOverwrite",
-            {{T, "a"}, {O, "b"}},
-            {T + " a", O + " b"},
-            {T, O},
-            Tmp,
-            {36},
-            {{{O, "a"}}, {O + " a"}, {O}, 0},
-            {},
-            After{{{T, "a"}, {O, "b"}}, {T + " a", O + " b"}, {T, O}, 1}},
-        Row{"Temp_RenamedMissing", {{O, "b"}}, {O + " b"}, {O}, Tmp, {37}, {{{O, "b"}}, {O + " b"}, {O}, 0}},
-        Row{"Temp_RenamedOnly", {{T, "a"}}, {T + " a"}, {T}, Tmp, {}, {{{O, "a"}}, {O + " a"}, {O}, 0}},
-        Row{"Temp_Neither", {}, {}, {}, Tmp, {}, {{}, {}, {}, 0}},
-        Row{"AbsentCrcIsNotCrcTwo", {{T, "2"}}, {T + " 2"}, {T}, F, {23}, {{{O, "2"}}, {O + " 2"}, {O}, 0}},
-        // One file found under both names is the renamed file alone: a case-only rename.
-        Row{"SameFileUnderBothNames",
-            {{"Song.mp3", "a"}},
-            {"Song.mp3 a"},
-            {"Song.mp3"},
-            F,
-            {23},
-            {{{"song.mp3", "a"}}, {"song.mp3 a"}, {"song.mp3"}, 0},
-            {},
-            std::nullopt,
-            "Song.mp3",
-            "song.mp3"}),
-    [](const auto& info) { return std::string(info.param.title); });
+TEST(RestoreTable, EveryRowAnsweredYesAndNo) {
+    const auto rows = test::TableRows("restore_rows.txt");
+    ASSERT_EQ(rows.size(), 24u);
+    for (const auto& row : rows) {
+        ASSERT_TRUE(row.size() == 10 || row.size() == 15) << row[0];
+        RunRow(row, true, AfterFrom(row, 5));
+        RunRow(row, false, AfterFrom(row, row.size() == 15 ? 10 : 5));
+    }
+}
 
 class RestoreApplyTest : public ::testing::Test {
 protected:

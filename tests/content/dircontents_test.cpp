@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <cstdio>
 
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -14,13 +15,6 @@ namespace {
 
 using test::TempDir;
 using test::WriteFile;
-
-std::vector<std::string> Names(const DirContents& d, FileClass c) {
-    std::vector<std::string> names;
-    for (const auto& e : d.List(c))
-        names.push_back(c == FileClass::Subdir ? e.path.LastComponent() : e.path.FileName());
-    return names;
-}
 
 TEST(PathName, SplitsFilesAndDirectories) {
     struct Case {
@@ -69,31 +63,49 @@ TEST(DirContents, EmptyDirectoryScansWithNothingPresentAndAMissingOneFails) {
     EXPECT_FALSE(DirContents().Scan());
 }
 
-TEST(DirContents, SortsEntriesIntoClassesByExtension) {
+// One folder of every kind of entry: its classes with their entries, the walking orders and the
+// look-ups of names in other cases, as a golden transcript.
+TEST(DirContents, ClassesOrdersAndLookUps) {
     TempDir t;
-    for (const char* name : {"album.Mp3", "ALBUM.MP3", "album.mp3.txt", "README", ".nfo", "list.sfv",
-                             "play.M3U", "cover.JPG", "empty-tagline"}) {
-        WriteFile(t / name, "");
-    }
-    WriteFile(t / "b.mp3", "1234567");
+    const std::pair<const char*, const char*> files[] = {
+        {"album.Mp3", ""},    {"ALBUM.MP3", ""},   {"album.mp3.txt", ""}, {"README", ""},
+        {".nfo", ""},         {"list.sfv", ""},    {"play.M3U", ""},      {"cover.JPG", "22"},
+        {"b.mp3", "1234567"}, {"Same.txt", "333"}, {"same.txt", "4444"},  {"x.nfo.bak", "55555"},
+        {"caf\xE9.mp3", "x"}};
+    for (const auto& [name, bytes] : files) WriteFile(t / name, bytes);
     test::MakeDirs(t / "CD2");
     test::MakeDirs(t / "cd1");
     ASSERT_EQ(::mkfifo((t / "fifo.mp3").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("b.mp3", (t / "link.mp3").c_str()), 0);
-
     DirContents d(t.path());
     ASSERT_TRUE(d.Scan());
-    EXPECT_EQ(Names(d, FileClass::Mp3),
-              (std::vector<std::string>{"ALBUM.MP3", "album.Mp3", "b.mp3", "link.mp3"}));
-    EXPECT_EQ(Names(d, FileClass::Nfo), (std::vector<std::string>{".nfo"}));
-    EXPECT_EQ(Names(d, FileClass::Sfv), (std::vector<std::string>{"list.sfv"}));
-    EXPECT_EQ(Names(d, FileClass::M3u), (std::vector<std::string>{"play.M3U"}));
-    EXPECT_EQ(Names(d, FileClass::Other),
-              (std::vector<std::string>{"album.mp3.txt", "cover.JPG", "empty-tagline", "README"}));
-    EXPECT_EQ(Names(d, FileClass::Subdir), (std::vector<std::string>{"cd1", "CD2"}));
-    EXPECT_EQ(d.TotalSize(), 14u);  // b.mp3 and the link to it
-    EXPECT_EQ(d.List(FileClass::Subdir)[0].path.title, "");
-    EXPECT_EQ(d.List(FileClass::Nfo)[0].path.title, "");
+    std::string out;
+    const char* classes[] = {"subdirs", "mp3", "m3u", "nfo", "sfv", "other"};
+    for (int c = 0; c < kFileClassCount; ++c) {
+        out += std::string(classes[c]) + ":";
+        for (const auto& e : d.List(static_cast<FileClass>(c)))
+            out += " " + (c == 0 ? e.path.LastComponent() : e.path.FileName()) + "|" + e.path.title + "|";
+        out += "\n";
+    }
+    out += "total size " + std::to_string(d.TotalSize()) + "\nall files:";
+    for (bool more = d.FirstFile(); more; more = d.NextFile()) out += " " + d.CurrentFileName();
+    out += "\nother files:";
+    for (bool more = d.FirstFile(); more; more = d.NextFile(false)) out += " " + d.CurrentFileName();
+    out += "\nsubdirs:";
+    for (bool more = d.First(FileClass::Subdir); more; more = d.Next(FileClass::Subdir))
+        out += " " + d.CurrentTitle(FileClass::Subdir);
+    out += "\nsubdir 1 " + d.SubdirName(1) + ", subdir 2 |" + d.SubdirName(2) + "|\n";
+    for (const char* name : {"ALBUM.mp3", "album.MP3", "COVER.jpg", "same.txt", "Same.txt", "SAME.TXT",
+                             "X.NFO.BAK", "CAF\xC9.MP3", "missing.mp3", "cd1", "CD1", "CD2"}) {
+        const FileEntry* f = d.GetFile(name);
+        const FileEntry* s = d.GetSubdir(name);
+        out += std::string("look-up ") + name + ": file " + (f ? f->path.FileName() : "-") + " size " +
+               std::to_string(d.FileSize(name)) + ", subdir " + (s ? s->path.LastComponent() : "-") + "\n";
+        EXPECT_EQ(d.FindFile(name), f != nullptr);
+        EXPECT_TRUE(!f || d.LastFound() == f) << name;
+        EXPECT_EQ(d.FindSubdir(name), s ? 0 : -1);
+    }
+    test::ExpectGolden("content/dircontents", out);
 }
 
 TEST(DirContents, LargeFilesKeepTheirFullSize) {
@@ -106,59 +118,6 @@ TEST(DirContents, LargeFilesKeepTheirFullSize) {
     ASSERT_TRUE(d.Scan());
     EXPECT_EQ(d.FileSize("big.mp3"), fiveGiB);
     EXPECT_EQ(d.TotalSize(), fiveGiB);
-}
-
-TEST(DirContents, IterationOrders) {
-    TempDir t;
-    for (const char* name : {"b.nfo", "a.m3u", "z.sfv", "x.mp3", "w.mp3", "other.txt", "cover.jpg"})
-        WriteFile(t / name, "");
-    test::MakeDirs(t / "CD1");
-    test::MakeDirs(t / "CD2");
-    DirContents d(t.path());
-    ASSERT_TRUE(d.Scan());
-
-    std::vector<std::string> all;
-    for (bool more = d.FirstFile(); more; more = d.NextFile()) all.push_back(d.CurrentFileName());
-    EXPECT_EQ(all, (std::vector<std::string>{"cover.jpg", "other.txt", "w.mp3", "x.mp3", "z.sfv", "a.m3u",
-                                             "b.nfo"}));
-
-    std::vector<std::string> others;
-    for (bool more = d.FirstFile(); more; more = d.NextFile(false)) others.push_back(d.CurrentFileName());
-    EXPECT_EQ(others, (std::vector<std::string>{"cover.jpg", "other.txt"}));
-
-    std::vector<std::string> subdirs;
-    for (bool more = d.First(FileClass::Subdir); more; more = d.Next(FileClass::Subdir))
-        subdirs.push_back(d.CurrentTitle(FileClass::Subdir));
-    EXPECT_EQ(subdirs, (std::vector<std::string>{"CD1", "CD2"}));
-    EXPECT_EQ(d.SubdirName(1), "CD2");
-    EXPECT_EQ(d.SubdirName(2), "");
-}
-
-TEST(DirContents, LookupsPreferTheExactNameThenIgnoreCase) {
-    TempDir t;
-    WriteFile(t / "track01.mp3", "1");
-    WriteFile(t / "cover.JPG", "22");
-    WriteFile(t / "Same.txt", "333");
-    WriteFile(t / "same.txt", "4444");
-    WriteFile(t / "x.nfo.bak", "55555");
-    test::MakeDirs(t / "CD1");
-    DirContents d(t.path());
-    ASSERT_TRUE(d.Scan());
-
-    EXPECT_TRUE(d.FindFile("TRACK01.MP3"));
-    EXPECT_EQ(d.LastFound()->path.FileName(), "track01.mp3");
-    EXPECT_EQ(d.FileSize("cover.jpg"), 2u);
-    EXPECT_EQ(d.FileSize("same.txt"), 4u);
-    EXPECT_EQ(d.FileSize("Same.txt"), 3u);
-    EXPECT_EQ(d.FileSize("SAME.TXT"), 3u);  // first in order when no exact match
-    EXPECT_EQ(d.GetFile("missing.mp3"), nullptr);
-    EXPECT_FALSE(d.FindFile("missing.mp3"));
-    EXPECT_EQ(d.FileSize("missing.mp3"), 0u);
-    EXPECT_EQ(d.FileSize("X.NFO.BAK"), 5u);
-    EXPECT_EQ(d.FindSubdir("cd1"), 0);
-    EXPECT_EQ(d.GetSubdir("cd1")->path.LastComponent(), "CD1");
-    EXPECT_EQ(d.FindSubdir("CD2"), -1);
-    EXPECT_EQ(d.GetFile("CD1"), nullptr);
 }
 
 // The look-up index: twins and names that fold alike (Latin-1 letters in UTF-8 and as single
@@ -217,17 +176,6 @@ TEST(DirContents, CopyKeepsEntriesAndResetsCursors) {
     EXPECT_EQ(copy.Current(FileClass::Mp3).path.FileName(), "a.mp3");
     EXPECT_EQ(copy.TotalSize(), 3u);
     EXPECT_EQ(copy.DirPath(), d.DirPath());
-}
-
-TEST(DirContents, NamesThatAreNotUtf8AreListedAsTheyAre) {
-    TempDir t;
-    const std::string legacy = "caf\xE9.mp3";
-    WriteFile(t / legacy, "x");
-    DirContents d(t.path());
-    ASSERT_TRUE(d.Scan());
-    ASSERT_EQ(d.Count(FileClass::Mp3), 1u);
-    EXPECT_EQ(d.List(FileClass::Mp3)[0].path.FileName(), legacy);
-    EXPECT_TRUE(d.FindFile("CAF\xC9.MP3"));
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "content/backupfile.h"
+#include "content/m3ulist.h"
+#include "content/sfvlist.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -184,6 +187,15 @@ TEST(LineReaderFile, ReadErrorIsToldApartFromTheEnd) {
     EXPECT_FALSE(ReadSignificantLines(kFailingRead, &error, nullptr,
                                       [](unsigned, std::string_view, const std::string&) {}));
     EXPECT_FALSE(error.empty());
+    // No list takes a file it could not read to the end for an empty one.
+    const PathName failing(kFailingRead, false);
+    SfvList sfv(failing);
+    error.clear();
+    EXPECT_FALSE(sfv.Load(&error) || sfv.Loaded() || error.empty());
+    M3uList m3u(failing);
+    EXPECT_FALSE(m3u.Load() || m3u.Loaded());
+    BackupFile backup(failing);
+    EXPECT_FALSE(backup.Load() || backup.HasContent());
 
     TempDir dir;
     WriteFile(dir / "a.txt", "one\r\n");

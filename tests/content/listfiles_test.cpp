@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "content/listentry.h"
 #include "content/m3ulist.h"
 #include "content/sfvlist.h"
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -20,29 +22,62 @@ using test::TempDir;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
 
-TEST(SfvDataLine, SplitsIntoNameAndCrcOrIsInvalid) {
-    using Entry = std::optional<std::pair<std::string, std::string>>;  // name, CRC text; none = invalid
-    const std::pair<const char*, Entry> cases[] = {
-        {"01-intro.mp3 1a2b3c4d", {{"01-intro.mp3", "1a2b3c4d"}}},
-        {"01 - my song.mp3   0000ABCD", {{"01 - my song.mp3", "0000ABCD"}}},
-        {"a.mp3\tDEADBEEF", {{"a.mp3", "DEADBEEF"}}},
-        {"a.mp3 \t DEADBEEF", {{"a.mp3", "DEADBEEF"}}},
-        {"a.mp3 DEAD BEEF", {{"a.mp3 DEAD", "BEEF"}}},
-        {"x 1", {{"x", "1"}}},
-        {"ten.mp3 12345678AB", {{"ten.mp3", "12345678AB"}}},
-        {"cd1\\track.mp3 ABCD1234", {{"cd1\\track.mp3", "ABCD1234"}}},
-        {"track.mp3", std::nullopt},
-        {"track.mp3 1a2b3c4g", std::nullopt},
-        {"track.mp3 0x1234", std::nullopt},
-        {"name.mp3 DEADBEEF!", std::nullopt},
-    };
-    for (const auto& [line, entry] : cases) {
-        const auto parsed = SfvList::ParseDataLine(line);
-        ASSERT_EQ(parsed.has_value(), entry.has_value()) << line;
-        if (parsed) {
-            EXPECT_EQ(std::make_pair(parsed->Text(), parsed->Crc()), *entry) << line;
+std::string Quoted(std::string_view text) {
+    return "|" + std::string(text) + "|";
+}
+
+// Comments, invalid lines and entries of every list under tests/data/lists as the lists read
+// them, entries split into their parts, and what the accessors give one past the end.
+TEST(ListFiles, ReadAsTheTranscriptShows) {
+    std::string t;
+    for (const char* name : {"comments-entries-invalid.sfv", "only-comments.sfv", "byte-order-mark.sfv",
+                             "windows-paths.sfv", "extended.m3u", "_kestrow.backup"}) {
+        const PathName path(test::TestDataPath(std::string("lists/") + name), false);
+        std::vector<std::string> comments;
+        std::vector<ListEntry> entries;
+        t += std::string("== ") + name + "\n";
+        if (path.ext == "sfv") {
+            SfvList list(path);
+            ASSERT_TRUE(list.Load());
+            comments = list.Comments();
+            entries = list.Entries();
+            for (const auto& line : list.InvalidLines()) t += "invalid " + Quoted(line) + "\n";
+            const std::size_t n = list.EntryCount();
+            t += "beyond: " + Quoted(list.EntryName(n)) + Quoted(list.EntryCrc(n)) +
+                 Quoted(list.Comment(list.CommentCount())) +
+                 Quoted(list.InvalidLine(list.InvalidLineCount())) + "\n";
+            for (std::size_t i = 0; i < list.CommentCount(); ++i)
+                t += "comment text " + Quoted(list.Comment(i)) + "\n";
+        } else if (path.ext == "m3u") {
+            M3uList list(path);
+            ASSERT_TRUE(list.Load());
+            comments = list.Comments();
+            entries = list.Entries();
+            t += "beyond: " + Quoted(list.EntryPath(list.EntryCount())) + "\n";
+        } else {
+            BackupFile backup(path);
+            ASSERT_TRUE(backup.Load());
+            EXPECT_TRUE(backup.HasContent());
+            comments = backup.Comments();
+            t += "beyond: " + Quoted(backup.Comment(comments.size())) + "\n";
+        }
+        for (const auto& c : comments) t += "comment " + Quoted(c) + "\n";
+        for (const auto& e : entries) {
+            t += "entry " + Quoted(e.Text()) + " crc " + Quoted(e.Crc()) + " dir " + Quoted(e.DirPart()) +
+                 " file " + Quoted(e.FileName()) + " disk " + Quoted(e.DiskPath()) + " components";
+            for (const auto& c : e.Components()) t += " " + Quoted(c);
+            t += "\n";
         }
     }
+    // One line at a time: name and checksum, or not an entry.
+    t += "== data lines\n";
+    std::istringstream lines(test::ReadFile(test::TestDataPath("lists/data-lines.sfv")));
+    for (std::string line; std::getline(lines, line);) {
+        const auto parsed = SfvList::ParseDataLine(line);
+        t += Quoted(line) + " -> " +
+             (parsed ? Quoted(parsed->Text()) + " " + Quoted(parsed->Crc()) : "invalid") + "\n";
+    }
+    test::ExpectGolden("lists/read", t);
 }
 
 class SfvListTest : public ::testing::Test {
@@ -56,60 +91,6 @@ protected:
     }
     TempDir m_dir;
 };
-
-TEST_F(SfvListTest, CommentsEntriesAndInvalidLinesKeepTheirOrderNumbers) {
-    const std::string content =
-        "; made by a tool  \r\n"     // <0>, trailing blanks kept
-        "\r\n"                       // blank: skipped, not counted
-        "x\r\n"                      // one character: skipped, not counted
-        "01-intro.mp3 1a2b3c4d\r\n"  // entry, number 1
-        "bad line here\r\n"          // <2> invalid
-        ";\x0b"
-        "data\x0b\r\n"        // <3> comment ending in byte 11
-        "  \t;indented\r\n"   // <4>
-        "last.mp3 00000000";  // entry, no break at the end
-    SfvList list = Load(content);
-    EXPECT_EQ(list.Comments(), (Strings{"<0> made by a tool  ",
-                                        "<3>\x0b"
-                                        "data\x0b",
-                                        "<4>indented"}));
-    EXPECT_EQ(list.Comment(0), " made by a tool  ");
-    EXPECT_EQ(list.Comment(1),
-              "\x0b"
-              "data\x0b");
-    EXPECT_EQ(list.InvalidLines(), (Strings{"<2>bad line here"}));
-    EXPECT_EQ(list.InvalidLine(0), "<2>bad line here");
-    ASSERT_EQ(list.EntryCount(), 2u);
-    EXPECT_EQ(list.EntryName(0), "01-intro.mp3");
-    EXPECT_EQ(list.EntryCrc(0), "1a2b3c4d");
-    EXPECT_EQ(list.EntryName(1), "last.mp3");
-    EXPECT_EQ(list.EntryCrc(1), "00000000");
-    EXPECT_EQ(list.EntryName(2), "");
-    EXPECT_EQ(list.EntryCrc(2), "");
-    EXPECT_EQ(list.Comment(3), "");
-    EXPECT_EQ(list.InvalidLine(1), "");
-}
-
-TEST_F(SfvListTest, OnlyCommentsGiveNoEntriesAndAByteOrderMarkIsNoText) {
-    SfvList list = Load(";one\n;two\n;three\n");
-    EXPECT_EQ(list.EntryCount(), 0u);
-    EXPECT_EQ(list.Comments(), (Strings{"<0>one", "<1>two", "<2>three"}));
-    list = Load(
-        "\xEF\xBB\xBF"
-        "a.mp3 1234ABCD\r\n");
-    ASSERT_EQ(list.EntryCount(), 1u);
-    EXPECT_EQ(list.EntryName(0), "a.mp3");
-}
-
-TEST_F(SfvListTest, WindowsPathsStayAsWritten) {
-    SfvList list = Load("cd1\\Track 01.mp3 ABCD1234\r\n..\\x/y.mp3 1\r\n");
-    ASSERT_EQ(list.EntryCount(), 2u);
-    EXPECT_EQ(list.EntryName(0), "cd1\\Track 01.mp3");
-    EXPECT_EQ(list.Entries()[0].DirPart(), "cd1\\");
-    EXPECT_EQ(list.Entries()[0].FileName(), "Track 01.mp3");
-    EXPECT_EQ(list.Entries()[0].DiskPath(), "cd1/Track 01.mp3");
-    EXPECT_EQ(list.Entries()[1].Components(), (Strings{"..", "x"}));
-}
 
 TEST_F(SfvListTest, FindAndSetEntries) {
     SfvList list = Load("Track.mp3 11111111\r\ntrack.MP3 22222222\r\nother.mp3 33333333\r\n");
@@ -156,46 +137,6 @@ TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedLi
     EXPECT_EQ(missing.EntryCount(), 0u);
 }
 
-// Reading the process's own memory from offset 0 fails with EIO although the open succeeds.
-TEST(ListFilesReadError, AListWhoseReadFailsIsNotLoaded) {
-    const PathName failing("/proc/self/mem", false);
-    if (!platform::InputFile().open(failing.FullPath())) GTEST_SKIP() << "no /proc/self/mem";
-    std::string error;
-    SfvList sfv(failing);
-    EXPECT_FALSE(sfv.Load(&error));
-    EXPECT_FALSE(sfv.Loaded());
-    EXPECT_FALSE(error.empty());
-    M3uList m3u(failing);
-    EXPECT_FALSE(m3u.Load());
-    EXPECT_FALSE(m3u.Loaded());
-    BackupFile backup(failing);
-    EXPECT_FALSE(backup.Load());
-    EXPECT_FALSE(backup.HasContent());
-}
-
-TEST(M3uListTest, EntriesAndCommentsIncludingExtendedLines) {
-    TempDir dir;
-    WriteFile(dir / "a.m3u",
-              "#EXTM3U\r\n"
-              "#EXTINF:123,Artist - Title \r\n"
-              "01-track.mp3\r\n"
-              "\r\n"
-              "..\\other\\track.mp3\r\n"
-              "  sub/Track 2.mp3  \n");
-    M3uList list(PathName(dir / "a.m3u", false));
-    ASSERT_TRUE(list.Load());
-    EXPECT_EQ(list.Comments(), (Strings{"<0>EXTM3U", "<1>EXTINF:123,Artist - Title "}));
-    EXPECT_EQ(list.Comment(1), "EXTINF:123,Artist - Title ");
-    ASSERT_EQ(list.EntryCount(), 3u);
-    EXPECT_EQ(list.EntryPath(0), "01-track.mp3");
-    EXPECT_EQ(list.EntryPath(1), "..\\other\\track.mp3");
-    EXPECT_EQ(list.Entries()[1].DirPart(), "..\\other\\");
-    EXPECT_EQ(list.EntryPath(2), "sub/Track 2.mp3");
-    EXPECT_EQ(list.EntryPath(3), "");
-    EXPECT_EQ(list.FindEntry("SUB/track 2.MP3"), 2);
-    EXPECT_EQ(list.FindEntry("missing.mp3"), -1);
-}
-
 TEST(M3uListTest, AddAndReplaceEntries) {
     M3uList list(PathName("/tmp/planned.m3u", false));
     EXPECT_FALSE(list.Loaded());
@@ -214,21 +155,11 @@ TEST(M3uListTest, AddAndReplaceEntries) {
     EXPECT_EQ(list.FindEntry("B2.mp3"), 2);
     EXPECT_EQ(list.FindEntry("B2.MP3"), 0);
     EXPECT_EQ(list.FindEntry("d.Mp3"), 4);
-}
-
-TEST(BackupFileTest, KeepsSemicolonLinesUntrimmed) {
-    TempDir dir;
-    WriteFile(dir / "_kestrow.backup", ";data1 \r\nplain text\r\n; [V100xyz\x0b\r\n");
-    BackupFile backup(PathName(dir / "_kestrow.backup", false));
-    ASSERT_TRUE(backup.Load());
-    EXPECT_TRUE(backup.HasContent());
-    EXPECT_EQ(backup.Comments(), (Strings{"data1 ", " [V100xyz\x0b"}));
-    EXPECT_EQ(backup.Comment(1), " [V100xyz\x0b");
-    EXPECT_EQ(backup.Comment(2), "");
-
-    BackupFile missing(PathName(dir / "nothing.backup", false));
-    EXPECT_FALSE(missing.Load());
-    EXPECT_FALSE(missing.HasContent());
+    M3uList read(PathName(test::TestDataPath("lists/extended.m3u"), false));
+    ASSERT_TRUE(read.Load());
+    EXPECT_EQ(read.FindEntry("SUB/track 2.MP3"), 2);
+    EXPECT_EQ(read.FindEntry("missing.mp3"), -1);
+    EXPECT_FALSE(BackupFile(PathName(test::TestDataPath("lists/none.backup"), false)).Load());
 }
 
 TEST(ListPrefixTest, ReadsTheNumberBack) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow::platform {
@@ -42,32 +43,8 @@ TEST(ChildPath, JoinsWithOneSlashAndEndsWithOne) {
 }
 
 // A desktop machine with a container's leftovers: what a user browses, and the rest.
-constexpr const char* kMountInfo =
-    "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
-    "23 22 0:21 / /proc rw,nosuid - proc proc rw\n"
-    "24 22 0:22 / /sys rw,nosuid - sysfs sysfs rw\n"
-    "25 24 0:23 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
-    "26 22 0:24 / /run rw - tmpfs tmpfs rw\n"
-    "27 22 0:5 / /dev rw - devtmpfs udev rw\n"
-    "28 27 0:25 / /dev/shm rw - tmpfs tmpfs rw\n"
-    "29 22 0:26 / /tmp rw - tmpfs tmpfs rw\n"
-    "30 22 8:3 / /home rw shared:2 - ext4 /dev/sda3 rw\n"
-    "31 22 8:17 / /media/bob/USB\\040STICK rw - vfat /dev/sdb1 rw\n"
-    "32 22 11:0 / /mnt/cd ro - iso9660 /dev/sr0 ro\n"
-    "33 22 0:40 / /mnt/nas rw - cifs //NAS/music rw\n"
-    "34 22 0:41 / /mnt/audio rw - nfs4 server:/export/audio rw\n"
-    "35 22 7:1 / /snap/core/1 ro - squashfs /dev/loop1 ro\n"
-    "36 22 8:3 /bob/music /srv/music rw - ext4 /dev/sda3 rw\n"
-    "37 22 8:3 / /mnt/again rw - ext4 /dev/sda3 rw\n"
-    "38 22 8:2 /var/lib/docker/hosts /etc/hosts rw - ext4 /dev/sda2 rw\n"
-    "39 22 8:33 / /mnt/Big\\040Disk rw - ext4 /dev/sdc1 rw\n"
-    "40 22 8:49 /files /mnt/hostfile rw - ext4 /dev/sdd1 rw\n"
-    "41 22 0:42 / /mnt/box rw - fuse.sshfs bob@box.local:/home/bob rw\n"
-    "42 26 0:43 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
-    "broken line\n"
-    "43 22 8:50 / /mnt/fresh rw - ext4 /dev/sdd2 rw\n"
-    "44 22 8:51 / /mnt/fresh rw - xfs /dev/sdd3 rw\n"
-    "45 22 0:44 / /mnt/ntfs rw - fuse.ntfs-3g /dev/sde1 rw\n";
+// tests/data/mountinfo.txt: the mount table of that machine, with a broken line among its lines.
+const std::string kMountInfo = test::ReadFile(test::TestDataPath("mountinfo.txt"));
 
 DriveProbe FakeProbe() {
     DriveProbe p;

@@ -22,11 +22,13 @@
 #include "settings/csettingsfile.h"
 #include "settings/options.h"
 #include "settings/settingslocation.h"
+#include "tests/support/golden.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
 namespace {
 
+using test::ExpectGolden;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -67,101 +69,74 @@ std::size_t EntryCount(const std::string& dir) {
     return entries.size();
 }
 
+// Every option as a saved file shows it, with the group tags after it: one text to compare.
+std::string Dump(const ProcessOptions& o) {
+    TempDir t;
+    EXPECT_TRUE(SaveOptions(At(t / "dump.ini"), o));
+    std::string text = ReadFile(t / "dump.ini") + "[group tags in memory]\n";
+    for (const auto& [tag, value] : o.groupTags) text += tag + "=" + value + "\n";
+    return text;
+}
+
 // Files saved by hand on Windows and on Linux, all meaning the same options.
 TEST(LoadOptions, EveryDialectOfTheFileLoadsTheSameOptions) {
-    const std::pair<const char*, std::string> dialects[] = {
-        {"plain",
-         "[GENERAL]\nTruncate=1\nTruncateMaxChars=64\nlastProcessOption=1\n"
-         "lastDir=/music/New Releases/\nTaglinePrefix=[ABC]\nTempFile1=DEL: thumbs.db\n"
-         "TempFile2=IGN: cover.jpg\n[GTAGS]\nGRP=Group\nTAG=x=y\n"},
-        {"crlf bom comments",
-         "\xEF\xBB\xBF; saved by hand\r\n[GENERAL]\r\n;Truncate=0\r\nTruncate=1\r\n"
-         "TruncateMaxChars=64\r\nlastProcessOption=1\r\nlastDir=/music/New Releases/\r\n"
-         "TaglinePrefix=[ABC]\r\nTempFile1=IGN: cover.jpg\r\nTempFile2=DEL: thumbs.db\r\n"
-         "\r\n[GTAGS]\r\n; tags\r\nGRP=Group\r\nTAG=x=y\r\n"},
-        {"odd spacing and case",
-         "  [ general ]  \n\ttruncate = 1\nTRUNCATEMAXCHARS\t=\t64 \n lastprocessoption= 1\n"
-         "LastDir =   /music/New Releases/   \ntaglineprefix = \"[ABC]\"\n"
-         "tempfile1 = DEL: thumbs.db\nTEMPFILE2=IGN: cover.jpg\n\n\n[gtags]\n"
-         "GRP = Group\n  TAG =x=y"},
-        {"keys first seen twice",
-         "[GENERAL]\nTruncate=1\nTruncate=0\nTruncateMaxChars=64\n"
-         "lastProcessOption=1\nlastDir=/music/New Releases/\nTaglinePrefix=[ABC]\n"
-         "TempFile1=DEL: thumbs.db\nTempFile2=IGN: cover.jpg\n[GTAGS]\nGRP=Old\n"
-         "GRP=Group\nTAG=x=y\n"}};
-    for (const auto& [what, text] : dialects) {
-        SCOPED_TRACE(what);
-        TempDir t;
-        WriteFile(t / "kestrow.ini", text);
-        ProcessOptions o = Loaded(At(t / "kestrow.ini"));
-        EXPECT_EQ(o.Truncate, 1);
-        EXPECT_EQ(o.TruncateMaxChars, 64);
-        EXPECT_EQ(o.lastProcessOption, 1);
-        EXPECT_EQ(o.lastDir, "/music/New Releases/");
-        EXPECT_EQ(o.TaglinePrefix, "[ABC]");
-        EXPECT_EQ(o.specialFileLines, (std::vector<std::string>{"DEL: thumbs.db", "IGN: cover.jpg"}));
-        EXPECT_EQ(o.groupTags, (GroupTagMap{{"GRP", "Group"}, {"TAG", "x=y"}}));
+    const auto dialect = [](const std::string& name) {
+        return Dump(Loaded(At(test::TestDataPath("settings/dialect-" + name + ".ini"))));
+    };
+    ExpectGolden("settings/dialects", dialect("plain"));
+    for (const char* name : {"crlf-bom-comments", "odd-spacing", "keys-twice"})
+        EXPECT_EQ(dialect(name), dialect("plain")) << name;
+}
+
+// What a start reads: no file at all, a GENERAL section with one key, a user file without GENERAL
+// beside defaults, the shipped defaults alone.
+TEST(LoadOptions, StartingPoints) {
+    TempDir t;
+    WriteFile(t / "one-key.ini", "[GENERAL]\nTruncate=1\n[GTAGS]\n; only a comment\n");
+    WriteFile(t / "defaults.ini", "[GENERAL]\nTruncateMaxChars=64\n");
+    WriteFile(t / "user.ini", "[Other]\nx=1\n");
+    SettingsPlaces shipped;
+    shipped.explicitFile = "/nonexistent/kestrow.ini";
+    shipped.defaultsCandidates = {KESTROW_SOURCE_DIR "/share/kestrow/kestrow.ini"};
+    const std::pair<const char*, SettingsLocation> cases[] = {
+        {"no-file", At(t / "missing.ini")},
+        {"one-key", At(t / "one-key.ini")},
+        {"user-file-without-general", At(t / "user.ini", t / "defaults.ini")},
+        {"shipped-defaults", LocateSettings(shipped)},
+    };
+    for (const auto& [name, where] : cases) {
+        ProcessOptions o;
+        o.Truncate = 1;  // a load starts from nothing
+        o.groupTags["X"] = "1";
+        ASSERT_TRUE(LoadOptions(where, o));
+        ExpectGolden(std::string("settings/load-") + name, Dump(o));
+        for (const auto& [tag, value] : o.groupTags)
+            EXPECT_EQ(tag, platform::AsciiUpper(tag)) << "only upper-case keys can ever match";
     }
+    // Saved as it stands, the empty prefix of a first start becomes "[KSTW]" at the next.
+    ASSERT_TRUE(SaveOptions(At(t / "missing.ini"), Loaded(At(t / "missing.ini"))));
+    EXPECT_EQ(Loaded(At(t / "missing.ini")).TaglinePrefix, "[KSTW]");
 }
 
-TEST(CSettingsFile, ReadIntTakesLeadingDecimalDigits) {
-    TempDir t;
-    CSettingsFile f = FileWith(t,
-                               "[N]\na=12\nb=-3\nc=abc\nd=12abc\ne=\nf=99999999999\ng=-99999999999\nh=+5\n"
-                               "i=0x10\nj= 7 \n");
-    const std::pair<const char*, int> cases[] = {{"a", 12}, {"b", -3},      {"c", 0},       {"d", 12},
-                                                 {"e", 0},  {"f", INT_MAX}, {"g", INT_MIN}, {"h", 5},
-                                                 {"i", 0},  {"j", 7},       {"missing", 0}};
-    for (const auto& [key, want] : cases) EXPECT_EQ(f.ReadInt(key, "N"), want) << key;
-    EXPECT_EQ(f.ReadInt("a", "NoSuchSection"), 0);
-}
-
-TEST(CSettingsFile, ValuesAreCutAt254CharactersNeverInsideOne) {
-    TempDir t;
-    std::string ascii(300, 'x');
-    std::string accented;
-    for (int i = 0; i < 300; ++i) accented += "\xC3\xA9";
-    CSettingsFile f = FileWith(t, "[S]\nascii=" + ascii + "\naccented=" + accented + "\n");
-    EXPECT_EQ(f.ReadString("ascii", "S"), std::string(254, 'x'));
-    EXPECT_EQ(f.ReadString("accented", "S"), accented.substr(0, 508));
-    // Section lines are not cut: a long group tag value stays whole.
-    EXPECT_EQ(f.ReadSectionLines("S")[0], "ascii=" + ascii);
-}
-
-TEST(CSettingsFile, QuotesAroundAValueAreDropped) {
-    TempDir t;
-    CSettingsFile f = FileWith(t, "[S]\na=\"two words\"\nb='x'\nc=\"open\nd=\"\ne=a\"b\"\n");
-    EXPECT_EQ(f.ReadString("a", "S"), "two words");
-    EXPECT_EQ(f.ReadString("b", "S"), "x");
-    EXPECT_EQ(f.ReadString("c", "S"), "\"open");
-    EXPECT_EQ(f.ReadString("d", "S"), "\"");
-    EXPECT_EQ(f.ReadString("e", "S"), "a\"b\"");
-}
-
-TEST(CSettingsFile, SectionExistsOnlyWithAKey) {
-    TempDir t;
-    CSettingsFile f = FileWith(t, "top=1\n[Empty]\n\n[Comments]\n; a=1\n[Keyed]\n; note\nk=\n[Bare]\nword\n");
-    EXPECT_FALSE(f.SectionExists("Missing"));
-    EXPECT_FALSE(f.SectionExists("Empty"));
-    EXPECT_FALSE(f.SectionExists("Comments"));
-    EXPECT_TRUE(f.SectionExists("Keyed"));
-    EXPECT_TRUE(f.SectionExists("KEYED"));
-    EXPECT_TRUE(f.SectionExists("Bare"));
-    EXPECT_EQ(f.ReadString("top", "Empty"), "");
-}
-
-TEST(CSettingsFile, SectionMapSplitsAtTheFirstEqualsSign) {
-    TempDir t;
-    CSettingsFile f = FileWith(t,
-                               "[GTAGS]\nGRP=a=b\n=skipped\nnoequals\nDUP=1\nDUP=2\ngrp=lower\n ; c=1\n"
-                               "  SP  =  v  \nEMPTY=\n[NEXT]\nOTHER=1\n");
-    EXPECT_EQ(f.ReadSectionLines("gtags"),
-              (std::vector<std::string>{"GRP=a=b", "=skipped", "noequals", "DUP=1", "DUP=2", "grp=lower",
-                                        "SP=v", "EMPTY="}));
-    std::map<std::string, std::string> want{
-        {"GRP", "a=b"}, {"DUP", "2"}, {"grp", "lower"}, {"SP", "v"}, {"EMPTY", ""}};
-    EXPECT_EQ(f.ReadSectionMap("GTAGS"), want);
-    EXPECT_TRUE(f.ReadSectionMap("NONE").empty());
+TEST(CSettingsFile, ReadsAsTheTableSays) {
+    const CSettingsFile f = Opened(test::TestDataPath("settings/reads.ini"));
+    const auto rows = test::TableRows("settings/reads.txt");
+    ASSERT_EQ(rows.size(), 30u);
+    for (const auto& row : rows) {
+        const std::string& kind = row[0];
+        const std::string want = test::Unescape(row[3]);
+        std::string got;
+        if (kind == "int") got = std::to_string(f.ReadInt(row[2], row[1]));
+        if (kind == "string") got = f.ReadString(row[2], row[1]);
+        if (kind == "exists") got = f.SectionExists(row[1]) ? "1" : "0";
+        if (kind == "first-line") got = f.ReadSectionLines(row[1]).at(0);
+        for (const auto& line : kind == "lines" ? f.ReadSectionLines(row[1]) : std::vector<std::string>{})
+            got += (got.empty() ? "" : " ") + line;
+        for (const auto& [key, value] :
+             kind == "map" ? f.ReadSectionMap(row[1]) : std::map<std::string, std::string>{})
+            got += (got.empty() ? "" : " ") + key + "=" + value;
+        EXPECT_EQ(got, want) << kind << " " << row[1] << " " << row[2];
+    }
 }
 
 TEST(CSettingsFile, WritingEditsInPlaceAndKeepsEverythingElse) {
@@ -214,52 +189,6 @@ TEST(CSettingsFile, AFileThatCouldNotBeReadIsNeverOverwritten) {
     EXPECT_EQ(ReadFile(t / "kestrow.ini").size(), huge.size());
     EXPECT_EQ(SaveOptions(At(t / "kestrow.ini"), ProcessOptions()).error, EFBIG);
     EXPECT_EQ(ReadFile(t / "kestrow.ini").size(), huge.size());
-}
-
-// Every key of section GENERAL, as the file spells it, in the order it is written.
-const std::vector<std::string> kAllKeys = [] {
-    std::vector<std::string> keys;
-    std::istringstream in(
-        "lastDir lastProcessOption preserveRlsyear preserveGrptag preserveVAtag prepareBackupTo "
-        "preserveVAtagException1 StripVAtagDirs StripTHEtagDirs StripTHEtagDirsMove "
-        "StripTHEtagDirsMoveAddBrackets Truncate RestoreTruncated RestoreCRCCheck PrepareCRCCheck "
-        "DeleteTempFiles PrepareGenerateM3U ConfirmChanges TruncateMaxChars ReplaceDots RemoveDotsInDirs "
-        "RemoveDotsInDirsFrontOnly GeneratePrepareTagline GenerateRestoreTagline TaglinePrefix "
-        "PrepareTaglineTrustExisting RestoreTaglineTrustExisting SuppressAlerts RestoreWithoutBackupData");
-    for (std::string key; in >> key;) keys.push_back(key);
-    return keys;
-}();
-
-TEST(LoadOptions, NoFileGivesTheInitialValues) {
-    TempDir t;
-    ProcessOptions o;
-    o.Truncate = 1;
-    o.groupTags["X"] = "1";
-    ASSERT_TRUE(LoadOptions(At(t / "missing.ini"), o));
-    EXPECT_EQ(o.lastProcessOption, 2);
-    EXPECT_EQ(o.preserveRlsyear, 1);
-    EXPECT_EQ(o.prepareBackupTo, 2);
-    EXPECT_EQ(o.Truncate, 0);
-    EXPECT_EQ(o.TruncateMaxChars, 0);
-    EXPECT_EQ(o.TaglinePrefix, "");
-    EXPECT_TRUE(o.groupTags.empty());
-    // Saved as it stands, the empty prefix becomes "[KSTW]" at the next start.
-    ASSERT_TRUE(SaveOptions(At(t / "missing.ini"), o));
-    o = Loaded(At(t / "missing.ini"));
-    EXPECT_EQ(o.TaglinePrefix, "[KSTW]");
-    EXPECT_EQ(o.lastProcessOption, 2);
-}
-
-TEST(LoadOptions, AGeneralSectionWithOneKeyZeroesTheOthers) {
-    TempDir t;
-    WriteFile(t / "k.ini", "[GENERAL]\nTruncate=1\n[GTAGS]\n; only a comment\n");
-    ProcessOptions o = Loaded(At(t / "k.ini"));
-    EXPECT_TRUE(o.groupTags.empty());
-    EXPECT_EQ(o.Truncate, 1);
-    EXPECT_EQ(o.lastProcessOption, 0);
-    EXPECT_EQ(o.preserveRlsyear, 0);
-    EXPECT_EQ(o.prepareBackupTo, 0);
-    EXPECT_EQ(o.TaglinePrefix, "[KSTW]");
 }
 
 int Field(const ProcessOptions& o, std::string_view key) {
@@ -322,48 +251,14 @@ TEST(SaveOptions, StaleTempFileKeysAreBlankedNotRemoved) {
     EXPECT_EQ(Loaded(At(t / "k.ini")).specialFileLines.size(), 2u);
 }
 
+// Every flag on and every other key away from its initial value: all are written, in their
+// order, and loading and saving again changes nothing.
 TEST(SaveOptions, WritesEveryKeyAndReadsBackTheSameOptions) {
     TempDir t;
-    // Every flag on, every other key away from its initial value.
-    const std::map<std::string, std::string> values = {{"lastDir", "/music/Incoming/"},
-                                                       {"preserveRlsyear", "0"},
-                                                       {"TruncateMaxChars", "100"},
-                                                       {"TaglinePrefix", "[MINE]"}};
-    std::string text = "[GENERAL]\nTempFile1=DEL: a\nTempFile2=IGN: b\n";
-    for (const std::string& key : kAllKeys)
-        text += key + "=" + (values.count(key) ? values.at(key) : "1") + "\n";
-    WriteFile(t / "k.ini", text);
-    ProcessOptions o = Loaded(At(t / "k.ini"));
-    std::remove((t / "k.ini").c_str());
-    ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
-
-    std::vector<std::string> written = Opened(t / "k.ini").ReadSectionLines("GENERAL");
-    ASSERT_GE(written.size(), kAllKeys.size());
-    const std::set<std::string> notFlags = {"lastDir",         "TaglinePrefix",   "lastProcessOption",
-                                            "preserveRlsyear", "prepareBackupTo", "TruncateMaxChars"};
-    for (std::size_t k = 0; k < written.size(); ++k) {
-        const std::string key = written[k].substr(0, written[k].find('='));
-        if (k < kAllKeys.size()) {
-            EXPECT_EQ(key, kAllKeys[k]) << "keys are written in table order";
-        }
-        if (!notFlags.count(key) && !key.starts_with("TempFile")) {
-            EXPECT_EQ(written[k], key + "=1");
-        }
-    }
-
-    ProcessOptions back = Loaded(At(t / "k.ini"));
-    const std::string first = ReadFile(t / "k.ini");
-    ASSERT_TRUE(SaveOptions(At(t / "k.ini"), back));
-    EXPECT_EQ(ReadFile(t / "k.ini"), first) << "loading and saving again changes nothing";
-    EXPECT_EQ(back.lastDir, "/music/Incoming/");
-    EXPECT_EQ(back.lastProcessOption, 1);
-    EXPECT_EQ(back.preserveRlsyear, 0);
-    EXPECT_EQ(back.prepareBackupTo, 1);
-    EXPECT_EQ(back.TruncateMaxChars, 100);
-    EXPECT_EQ(back.TaglinePrefix, "[MINE]");
-    EXPECT_EQ(back.specialFileLines, (std::vector<std::string>{"DEL: a", "IGN: b"}));
-    EXPECT_EQ(back.ConfirmChanges, 1);
-    EXPECT_EQ(back.RestoreWithoutBackupData, 1);
+    const std::string first = Dump(Loaded(At(test::TestDataPath("settings/every-key.ini"))));
+    ExpectGolden("settings/every-key", first);
+    ASSERT_TRUE(SaveOptions(At(t / "k.ini"), Loaded(At(test::TestDataPath("settings/every-key.ini")))));
+    EXPECT_EQ(Dump(Loaded(At(t / "k.ini"))), first);
 }
 
 TEST(SaveOptions, KeepsForeignLinesAndNeverWritesGroupTags) {
@@ -460,35 +355,6 @@ TEST(SaveOptions, AFirstSaveCreatesTheFolderAndKeepsTheShippedGroupTags) {
     EXPECT_EQ(again.TruncateMaxChars, 80);
     EXPECT_EQ(again.groupTags, (GroupTagMap{{"GRP", "Group"}}));
     EXPECT_TRUE(ReadFile(t / "config/kestrow/kestrow.ini").starts_with("; shipped\n"));
-}
-
-TEST(LoadOptions, AnExistingUserFileIsReadEvenWithoutGeneral) {
-    TempDir t;
-    WriteFile(t / "defaults.ini", "[GENERAL]\nTruncateMaxChars=64\n");
-    WriteFile(t / "user.ini", "[Other]\nx=1\n");
-    ProcessOptions o = Loaded(At(t / "user.ini", t / "defaults.ini"));
-    EXPECT_EQ(o.TruncateMaxChars, 0);
-    EXPECT_EQ(o.lastProcessOption, 2);
-}
-
-TEST(LoadOptions, TheShippedDefaultsSuitAFirstRun) {
-    SettingsPlaces places;
-    places.explicitFile = "/nonexistent/kestrow.ini";
-    places.defaultsCandidates = {KESTROW_SOURCE_DIR "/share/kestrow/kestrow.ini"};
-    SettingsLocation where = LocateSettings(places);
-    ASSERT_FALSE(where.defaultsFile.empty());
-    ProcessOptions o = Loaded(where);
-    EXPECT_EQ(o.TruncateMaxChars, 64);
-    EXPECT_EQ(o.lastProcessOption, 2);
-    EXPECT_EQ(o.PrepareCRCCheck, 1);
-    EXPECT_EQ(o.GeneratePrepareTagline, 1);
-    EXPECT_EQ(o.prepareBackupTo, 2);
-    EXPECT_EQ(o.ConfirmChanges, 1);
-    EXPECT_EQ(o.TaglinePrefix, "[KSTW]");
-    ASSERT_GE(o.groupTags.size(), 3u);
-    for (const auto& [tag, value] : o.groupTags) {
-        EXPECT_EQ(tag, platform::AsciiUpper(tag)) << "only upper-case keys can ever match";
-    }
 }
 
 TEST(LocateSettings, TheProgramFindsTheDefaultsFromItsOwnFolder) {

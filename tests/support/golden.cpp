@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -81,6 +82,55 @@ void ExpectGolden(const std::string& name, const std::string& raw) {
             << "  actual:   " << (k < got.size() ? got[k] : "<end>") << "\n";
     }
     ADD_FAILURE() << msg.str();
+}
+
+std::string TestDataPath(const std::string& name) {
+    return std::string(KESTROW_TEST_DATA_DIR) + "/" + name;
+}
+
+std::vector<std::vector<std::string>> TableRows(const std::string& name) {
+    const std::string path = TestDataPath(name);
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : Lines(ReadFile(path))) {
+        if (line.find_first_not_of(' ') == std::string::npos || line[0] == '#') continue;
+        std::vector<std::string>& row = rows.emplace_back();
+        for (std::size_t start = 0;;) {
+            const std::size_t bar = line.find('|', start);
+            std::string field = line.substr(start, bar == std::string::npos ? bar : bar - start);
+            field.erase(0, field.find_first_not_of(' '));
+            field.erase(field.find_last_not_of(' ') + 1);
+            row.push_back(field);
+            if (bar == std::string::npos) break;
+            start = bar + 1;
+        }
+    }
+    return rows;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\\x") == 0) {
+            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else if (text[i] == '<' && text.find('*', i) < std::min(text.find('>', i), text.find('<', i + 1))) {
+            const std::size_t star = text.find('*', i), end = text.find('>', i);
+            const std::string piece = Unescape(text.substr(i + 1, star - i - 1));
+            for (int n = std::stoi(text.substr(star + 1, end - star - 1)); n > 0; --n) out += piece;
+            i = end;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {

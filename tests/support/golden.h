@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrow::test {
 
@@ -10,6 +11,19 @@ namespace kestrow::test {
 // differ. Control characters other than the line break, and bytes that are not UTF-8, are
 // compared as "\xHH". With KESTROW_UPDATE_GOLDEN=1 in the environment the file is written instead.
 void ExpectGolden(const std::string& name, const std::string& actual);
+
+// The path of tests/data/<name>: input files and tables kept beside the goldens.
+std::string TestDataPath(const std::string& name);
+
+// The rows of the data table tests/data/<name>: one row a line, fields split at "|" and trimmed;
+// blank lines and lines starting with "#" are skipped.
+std::vector<std::vector<std::string>> TableRows(const std::string& name);
+
+// A table field as written: "<x*60>" stands for x written 60 times, "\xHH" for that byte.
+std::string Unescape(const std::string& text);
+
+// `text` split at blanks (runs of blanks count once).
+std::vector<std::string> Words(const std::string& text);
 
 // `text` with every `from` replaced by `to` (temporary paths made stable for a transcript).
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);

@@ -50,50 +50,47 @@ Mp3Info Info(const char* genre = "Hip-Hop", const char* year = "2008", int bitra
     return info;
 }
 
-constexpr std::uint64_t k85_3MB = 89443533;  // 85.3 * 1024 * 1024, rounded up
-constexpr std::uint64_t k70_1MB = 73505178;
+// The rows of tests/data/tagline_rows.txt of one kind, without the kind, escapes and quotes
+// resolved.
+std::vector<std::vector<std::string>> Rows(const std::string& kind) {
+    std::vector<std::vector<std::string>> rows;
+    for (auto& row : TableRows("tagline_rows.txt")) {
+        if (row[0] != kind) continue;
+        row.erase(row.begin());
+        for (auto& field : row) {
+            field = Unescape(field);
+            if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+                field = field.substr(1, field.size() - 2);
+        }
+        rows.push_back(row);
+    }
+    EXPECT_FALSE(rows.empty()) << kind;
+    return rows;
+}
+
+IntegrityResult CountsOf(const std::string& text) {
+    const auto n = Words(text);
+    return Counts(std::stoul(n[0]), std::stoul(n[1]), std::stoul(n[2]), std::stoul(n[3]));
+}
+
+std::set<std::string> SetOf(const std::string& text) {
+    const auto words = Words(text);
+    return {words.begin(), words.end()};
+}
 
 TEST(TaglineName, Builds) {
-    const struct {
-        const char* label;
-        std::string prefix;
-        IntegrityResult counts;
-        std::uint64_t size;
+    for (const auto& row : Rows("name")) {
         std::optional<Mp3Info> mp3;
-        std::string expected;
-    } rows[] = {
-        {"AllOk", "[KSTW]", Counts(12, 12, 0, 0), k85_3MB, Info(),
-         "[KSTW]-[OK-12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
-        {"Incomplete", "[KSTW]", Counts(12, 10, 0, 2), k70_1MB, Info(),
-         "[KSTW]-[#INCOMPLETE#-10_of_12_Files-70,1MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
-        {"CorruptBeforeMissing", "[KSTW]", Counts(12, 10, 1, 1), k85_3MB, Info(),
-         "[KSTW]-[#CORRUPT#-1_of_12_Files-85,3MB]-[Hip-Hop-2008-192kbps]-[KSTW]"},
-        {"UncheckedFilesAreIncomplete", "[KSTW]", Counts(5, 3, 0, 0), 716800, std::nullopt,
-         "[KSTW]-[#INCOMPLETE#-3_of_5_Files-700KB]-[KSTW]"},
-        {"OneFileNoMp3", "[KSTW]", Counts(1, 1, 0, 0), 716800, std::nullopt,
-         "[KSTW]-[OK-1_File-700KB]-[KSTW]"},
-        {"Vbr", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("Hip-Hop", "2008", 128000, 201000),
-         "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-VBR]-[KSTW]"},
-        {"Cbr128", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("Hip-Hop", "2008", 128000),
-         "[KSTW]-[OK-2_Files-700KB]-[Hip-Hop-2008-128kbps]-[KSTW]"},
-        {"UnreadableMp3", "[KSTW]", Counts(2, 2, 0, 0), 716800, Mp3Info(),
-         "[KSTW]-[OK-2_Files-700KB]-[--0kbps]-[KSTW]"},
-        {"PrefixWithBlanks", "My Tag ", Counts(2, 2, 0, 0), 716800, std::nullopt,
-         "My Tag -[OK-2_Files-700KB]-My Tag "},
-        {"EmptyPrefixIsDefault", "", Counts(2, 2, 0, 0), 716800, std::nullopt,
-         "[KSTW]-[OK-2_Files-700KB]-[KSTW]"},
-        {"PrefixUnsafeChars", "a/b\\c", Counts(2, 2, 0, 0), 716800, std::nullopt,
-         "a_b_c-[OK-2_Files-700KB]-a_b_c"},
-        {"GenreBlanksBecomeUnderscores", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("Classic Rock"),
-         "[KSTW]-[OK-2_Files-700KB]-[Classic_Rock-2008-192kbps]-[KSTW]"},
-        {"GenreAndYearUnsafeChars", "[KSTW]", Counts(2, 2, 0, 0), 716800, Info("AC/DC: *Live*?", "20\t08|"),
-         "[KSTW]-[OK-2_Files-700KB]-[AC_DC___Live__-20_08_-192kbps]-[KSTW]"},
-        {"GenreCappedAt32", "[KSTW]", Counts(2, 2, 0, 0), 716800,
-         Info("abcdefghijklmnopqrstuvwxyz0123456789ABCD"),
-         "[KSTW]-[OK-2_Files-700KB]-[abcdefghijklmnopqrstuvwxyz012345-2008-192kbps]-[KSTW]"},
-    };
-    for (const auto& c : rows)
-        EXPECT_EQ(TaglineName(c.prefix, c.counts, c.size, c.mp3 ? &*c.mp3 : nullptr), c.expected) << c.label;
+        if (row[4] == "unreadable") mp3 = Mp3Info();
+        if (row[4].find(';') != std::string::npos) {
+            std::vector<std::string> f;
+            for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
+                f.push_back(row[4].substr(start, (end = row[4].find(';', start)) - start));
+            mp3 = Info(f[0].c_str(), f[1].c_str(), std::stoi(f[2]), std::stoi(f[3]));
+        }
+        EXPECT_EQ(TaglineName(row[1], CountsOf(row[2]), std::stoull(row[3]), mp3 ? &*mp3 : nullptr), row[5])
+            << row[0];
+    }
 }
 
 TEST(TaglineName, StaysWithin255BytesAndWholeCharacters) {
@@ -320,108 +317,46 @@ TEST(TaglineShape, NeedsTheSamePrefixAtBothEndsAndAStatus) {
     for (const auto& [name, shaped] : cases) EXPECT_EQ(HasTaglineShape(name), shaped) << name;
 }
 
-const char* const kInc = "#incomplete";
-const char* const kCor = "#corrupt";
-
-struct StatusCase {
-    const char* label;
-    std::set<std::string> before;
-    IntegrityResult counts;
-    bool nfo;
-    bool noCheck;
-    std::set<std::string> after;
-};
-
-void PrintTo(const StatusCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
-class StatusMarkerTest : public WriteTaglineTest, public ::testing::WithParamInterface<StatusCase> {};
-
-TEST_P(StatusMarkerTest, FollowsTheCheck) {
-    const StatusCase& c = GetParam();
-    MakeRelease(true, c.nfo, true, true);
-    for (const std::string& suffix : c.before) WriteFile(InParent(kName + suffix), "");
-    Load(c.counts);
-    Run(c.noCheck);
-    std::set<std::string> status;
-    for (const std::string& m : Markers()) {
-        if (m == kCor || m == kInc) status.insert(m);
+// Status markers in the parent follow the check: written, kept or deleted.
+TEST_F(WriteTaglineTest, StatusMarkersFollowTheCheck) {
+    for (const auto& row : Rows("status")) {
+        SCOPED_TRACE(row[0]);
+        fs::remove_all(Dir());
+        for (const auto& m : Markers()) fs::remove(InParent(kName + m));
+        MakeRelease(true, row[3] == "1", true, true);
+        for (const std::string& suffix : SetOf(row[1])) WriteFile(InParent(kName + suffix), "");
+        Load(CountsOf(row[2]));
+        Run(row[4] == "1");
+        std::set<std::string> status;
+        for (const std::string& m : Markers()) {
+            if (m == "#corrupt" || m == "#incomplete") status.insert(m);
+        }
+        EXPECT_EQ(status, SetOf(row[5]));
     }
-    EXPECT_EQ(status, c.after);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, StatusMarkerTest,
-    ::testing::Values(
-        StatusCase{"AllOk", {}, Counts(2, 2, 0, 0), true, false, {}},
-        StatusCase{"MissingMakesIncomplete", {}, Counts(2, 1, 0, 1), true, false, {kInc}},
-        StatusCase{"UncheckedMakesIncomplete", {}, Counts(2, 1, 0, 0), true, false, {kInc}},
-        StatusCase{"CorruptOnly", {}, Counts(2, 1, 1, 0), true, false, {kCor}},
-        StatusCase{"CorruptAndMissing", {}, Counts(3, 1, 1, 1), true, false, {kCor}},
-        StatusCase{"FixedWithNfoDeletesCorrupt", {kCor}, Counts(2, 2, 0, 0), true, false, {}},
-        StatusCase{"FixedWithoutNfoKeepsCorrupt", {kCor}, Counts(2, 2, 0, 0), false, false, {kCor}},
-        StatusCase{"CorruptTurnedMissing", {kCor}, Counts(2, 1, 0, 1), true, false, {kInc}},
-        StatusCase{"CompleteDeletesIncomplete", {kInc}, Counts(2, 2, 0, 0), true, false, {}},
-        StatusCase{"StillIncomplete", {kInc}, Counts(2, 1, 0, 1), true, false, {kInc}},
-        StatusCase{"CorruptKeepsIncomplete", {kInc}, Counts(2, 1, 1, 0), true, false, {kInc, kCor}},
-        StatusCase{"NoCheckTouchesNeither", {kInc, kCor}, Counts(2, 2, 0, 0), true, true, {kInc, kCor}},
-        StatusCase{"NothingListedTouchesNeither", {kInc}, Counts(0, 0, 0, 0), true, false, {kInc}}),
-    [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.label); });
-
-struct ListCase {
-    const char* label;
-    bool sfv, nfo, m3u, mp3, subdir, mismatch;
-    std::set<std::string> before;
-    std::set<std::string> after;
-};
-
-void PrintTo(const ListCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
-class ListMarkerTest : public WriteTaglineTest, public ::testing::WithParamInterface<ListCase> {};
-
-TEST_P(ListMarkerTest, FollowsTheLists) {
-    const ListCase& c = GetParam();
-    MakeRelease(c.sfv, c.nfo, c.m3u, c.mp3, c.subdir);
-    for (const std::string& suffix : c.before) WriteFile(InParent(kName + suffix), "");
-    IntegrityResult counts;
-    counts.mismatch = c.mismatch;
-    Load(counts);
-    Run(true);
-    EXPECT_EQ(Markers(), c.after);
-    std::set<std::string> reported;
-    for (const auto& [code, text] : m_reporter.reports) {
-        if (code == 28) reported.insert(text.substr(std::string(kName).size()));
+// List markers follow the lists present and their agreement, and each one made is reported.
+TEST_F(WriteTaglineTest, ListMarkersFollowTheLists) {
+    for (const auto& row : Rows("lists")) {
+        SCOPED_TRACE(row[0]);
+        fs::remove_all(Dir());
+        for (const auto& m : Markers()) fs::remove(InParent(kName + m));
+        const std::set<std::string> present = SetOf(row[1]);
+        MakeRelease(present.count("sfv"), present.count("nfo"), present.count("m3u"), present.count("mp3"),
+                    present.count("CD1"));
+        for (const std::string& suffix : SetOf(row[3])) WriteFile(InParent(kName + suffix), "");
+        IntegrityResult counts;
+        counts.mismatch = row[2] == "1";
+        Load(counts);
+        Run(true);
+        EXPECT_EQ(Markers(), SetOf(row[4]));
+        std::set<std::string> reported;
+        for (const auto& [code, text] : m_reporter.reports) {
+            if (code == 28) reported.insert(text.substr(std::string(kName).size()));
+        }
+        EXPECT_EQ(reported, SetOf(row[4]));
     }
-    EXPECT_EQ(reported, c.after);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ListMarkerTest,
-    ::testing::Values(
-        ListCase{"Complete", true, true, true, true, false, false, {}, {}},
-        ListCase{"NoSfv", false, true, true, true, false, false, {}, {"#NoSFV"}},
-        ListCase{"NoNfo", true, false, true, true, false, false, {}, {"#NoNFO"}},
-        ListCase{"NoM3u", true, true, false, true, false, false, {}, {"#NoM3U"}},
-        ListCase{"NoM3uNeedsAnMp3", true, true, false, false, false, false, {}, {}},
-        ListCase{"NoM3uNeedsAnNfo", true, false, false, true, false, false, {}, {"#NoNFO"}},
-        ListCase{"OnlyMp3", false, false, false, true, false, false, {}, {"#NoSFV", "#NoNFO"}},
-        ListCase{"DiscFolderNeedsNone", false, false, false, true, true, false, {}, {}},
-        ListCase{"Mismatch", true, true, true, true, false, true, {}, {"#SFVvsM3U-mismatch"}},
-        ListCase{"MismatchNeedsAnM3u", true, true, false, true, false, true, {}, {"#NoM3U"}},
-        ListCase{"StaleMarkersDeleted",
-                 true,
-                 true,
-                 true,
-                 true,
-                 false,
-                 false,
-                 {"#NoSFV", "#NoNFO", "#NoM3U", "#SFVvsM3U-mismatch"},
-                 {}},
-        ListCase{"StillTrueMarkerStays", true, false, true, true, false, false, {"#NoNFO"}, {"#NoNFO"}}),
-    [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace kestrow::test

@@ -16,6 +16,7 @@
 #include "tests/support/tempdir.h"
 #include "ui/cdirtree.h"
 #include "ui/ckestrowdlg.h"
+#include "ui/cmdclist.h"
 #include "ui/dirlistmodel.h"
 
 namespace kestrow {
@@ -262,6 +263,11 @@ private slots:
         list->setFocus();
         QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(list->selectionModel()->selectedRows().size(), 3);
+        list->clearSelection();
+        QCOMPARE(static_cast<QAbstractButton*>(w.control(Ctl::SelectAll))->shortcut(),
+                 QKeySequence(QStringLiteral("Alt+A")));
+        static_cast<QAbstractButton*>(w.control(Ctl::SelectAll))->click();
+        QCOMPARE(list->selectionModel()->selectedRows().size(), 3);
 
         test::MakeDirs(lib + "d_four");
         QTest::keyClick(list, Qt::Key_F5);
@@ -285,6 +291,12 @@ private slots:
             }
             return false;
         };
+        // The log reaches the window: each directory's line and its check's result.
+        QStringList log;
+        for (int i = 0; i < w.log().model()->rowCount(); ++i)
+            log << w.log().model()->index(i, 0).data().toString();
+        QVERIFY(log.contains(QStringLiteral("Processing ") + QString::fromStdString(lib + "c_three/")));
+        QVERIFY(log.contains(QStringLiteral(" ===> *BAD* CRC  <---*WARNING*!!")));
         QVERIFY(tagged("a_one"));
         QVERIFY(!tagged("b_two"));
         QVERIFY(tagged("c_three"));
