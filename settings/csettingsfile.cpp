@@ -93,7 +93,9 @@ void CSettingsFile::Load(std::string_view text) {
     while (!text.empty()) {
         std::size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // Every CR before the break goes: one kept would be read as part of the line end after
+        // the next rewrite, so each save would change the file again.
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         m_lines.emplace_back(line);
         if (nl == npos) break;
         text.remove_prefix(nl + 1);
