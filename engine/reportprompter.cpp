@@ -15,7 +15,6 @@ platform::Answer DefaultAnswerOf(platform::Buttons buttons) {
         case platform::Buttons::YesNoDefaultNo:
             return platform::Answer::No;
         case platform::Buttons::RetryCancel:
-            return platform::Answer::Retry;
         case platform::Buttons::AbortRetryIgnore:
             return platform::Answer::Retry;
     }
