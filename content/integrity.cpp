@@ -9,6 +9,7 @@
 #include "content/existingtagline.h"
 #include "content/listeddir.h"
 #include "content/reporter.h"
+#include "content/taglineformat.h"
 #include "platform/text.h"
 
 namespace kestrow {
@@ -172,7 +173,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             if (!file) {
                 ++result.missingCount;
                 ++listMissing;
-                dir.problemLines.push_back("Missing: " + name + "\r\n");
+                dir.problemLines.push_back(std::string(kMissingLine) + name + "\r\n");
                 reporter.Report(ListedFileMissing, listName, listedCrc, name);
                 continue;
             }
@@ -207,7 +208,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
                 reporter.Report(CrcOk, listName, listedCrc, name);
             } else {
                 ++result.corruptCount;
-                dir.problemLines.push_back("Corrupt: " + name + "\r\n");
+                dir.problemLines.push_back(std::string(kCorruptLine) + name + "\r\n");
                 reporter.Report(BadCrc, listName, listedCrc, name);
             }
         }

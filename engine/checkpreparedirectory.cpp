@@ -6,6 +6,7 @@
 
 #include "engine/passframe.h"
 #include "engine/passoptions.h"
+#include "rename/renameoptions.h"
 
 namespace kestrow {
 
@@ -57,7 +58,7 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
 
     const int maxLength = MaxLengthFor(options);
     const int checkFlags = CheckFlagsFor(options);
-    const unsigned renameOptions = RenameOptionBitsFor(options);
+    const unsigned renameOptions = RenameOptions::FromSettings(options).Bits();
     const std::string path = job.DirPath();
 
     m_frame.Enter(path);

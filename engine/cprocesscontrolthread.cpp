@@ -9,20 +9,10 @@
 #include "content/dircontents.h"
 #include "engine/cprocessthread.h"
 #include "engine/crestorethread.h"
+#include "engine/passframe.h"
 #include "engine/preparedirjob.h"
 
 namespace kestrow {
-
-void CProcessControlThread::CouldNotLocate(const std::string& name) {
-    JobHost& host = m_context->host;
-    std::string text = "Could not locate selected dir " + name + ", Directory skipped!";
-    host.LogColouredLine(LogColour::White, LogColour::Red, text);
-    m_context->control.sawUnreadableDir = true;
-    if (!m_context->control.shuttingDown) {
-        host.Ask(HostQuestion{text, "WARNING", platform::Buttons::Ok, platform::Icon::Exclamation,
-                              platform::Answer::Ok});
-    }
-}
 
 int CProcessControlThread::Run() {
     if (!m_context) return -1;
@@ -82,13 +72,13 @@ int CProcessControlThread::Run() {
             }
             const FileEntry* subdir = folder.GetSubdir(name);
             if (!subdir) {
-                CouldNotLocate(name);
+                ReportMissingDirectory(*m_context, name);
                 continue;
             }
             // The name as it stands on disk: a selection may differ from it in case only.
             working.SetPath(folder.DirPath() + subdir->path.LastComponent());
             if (!ctx.steps.Scan(working)) {
-                CouldNotLocate(name);
+                ReportMissingDirectory(*m_context, name);
                 continue;
             }
             if (options.lastProcessOption == 1 || options.lastProcessOption == 2) {

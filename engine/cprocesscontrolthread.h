@@ -29,8 +29,6 @@ public:
     bool Running() const { return m_thread.joinable(); }
 
 private:
-    void CouldNotLocate(const std::string& name);
-
     const PassContext* m_context = nullptr;
     std::thread m_thread;
 };

@@ -250,15 +250,15 @@ TEST(PassOptionsTest, RenameOptionBits) {
     for (const Row& row : rows) {
         ProcessOptions o;
         o.*row.field = 1;
-        EXPECT_EQ(RenameOptionBitsFor(o), row.needsTruncate ? 0u : 1u << row.bit) << row.bit;
+        EXPECT_EQ(RenameOptions::FromSettings(o).Bits(), row.needsTruncate ? 0u : 1u << row.bit) << row.bit;
         o.Truncate = 1;
-        EXPECT_EQ(RenameOptionBitsFor(o), 1u << row.bit) << row.bit;
+        EXPECT_EQ(RenameOptions::FromSettings(o).Bits(), 1u << row.bit) << row.bit;
     }
     ProcessOptions o;
     o.preserveRlsyear = 0;
-    EXPECT_EQ(RenameOptionBitsFor(o), 0u);
+    EXPECT_EQ(RenameOptions::FromSettings(o).Bits(), 0u);
     o.Truncate = 1;
-    EXPECT_EQ(RenameOptionBitsFor(o), 2u);
+    EXPECT_EQ(RenameOptions::FromSettings(o).Bits(), 2u);
     EXPECT_EQ(MaxLengthFor(o), 0);
     o.TruncateMaxChars = 64;
     EXPECT_EQ(MaxLengthFor(o), 64);
