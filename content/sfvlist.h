@@ -36,6 +36,9 @@ public:
     std::size_t InvalidLineCount() const { return m_invalidLines.size(); }
     std::string InvalidLine(std::size_t index) const;
 
+    // The file's text as it is written back: comments and invalid lines in their places.
+    std::string Text() const;
+
     // Splits one trimmed data line into name and CRC text; nullopt when its syntax is invalid.
     static std::optional<ListEntry> ParseDataLine(std::string_view trimmed);
 

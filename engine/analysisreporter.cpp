@@ -270,15 +270,13 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                        "*WARNING* Backed-up TRUNCATED TEMPfile '" + n + "' was not found on disk");
             return 0;
         case 38:
-            p.Blank();
-            p.OnColour(LogColour::Olive, "Listing PLANNED MODIFICATIONS in dir " + n + ":");
-            p.Separator();
+            p.PlannedHeader(LogColour::Olive, n);
             return kGoOn;
         case 39:
-            p.OnColour(LogColour::Olive, "== DIR:  " + n + ", ===> " + x);
+            p.PlannedDir(LogColour::Olive, n, x);
             return kGoOn;
         case 40:
-            p.OnColour(LogColour::Olive, "== FILE: " + n + ", ===> " + x);
+            p.PlannedFile(LogColour::Olive, n, x);
             return kGoOn;
         case 47:
             p.OnColour(LogColour::Red, "*Warning* TRUNCATED file " + n + " and ORIGINAL file " + x +

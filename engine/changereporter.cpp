@@ -28,15 +28,13 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
     const ReportPrompter& p = m_prompt;
     switch (code) {
         case 1:
-            p.Blank();
-            p.OnColour(LogColour::Green, "Listing PLANNED MODIFICATIONS in dir " + n + ":");
-            p.Separator();
+            p.PlannedHeader(LogColour::Green, n);
             return kGoOn;
         case 2:
-            p.OnColour(LogColour::Green, "== DIR:  " + n + ", ===> " + m);
+            p.PlannedDir(LogColour::Green, n, m);
             return kGoOn;
         case 3:
-            p.OnColour(LogColour::Green, "== FILE: " + n + ", ===> " + m);
+            p.PlannedFile(LogColour::Green, n, m);
             return kGoOn;
         case 4: {
             p.OnColour(LogColour::Red, "*CAUTION* the file " + n + " was not found in any " + m +

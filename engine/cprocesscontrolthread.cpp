@@ -8,7 +8,6 @@
 #include "backup/restoredirjob.h"
 #include "content/dircontents.h"
 #include "engine/cprocessthread.h"
-#include "engine/crestorethread.h"
 #include "engine/passframe.h"
 #include "engine/preparedirjob.h"
 
@@ -106,7 +105,7 @@ int CProcessControlThread::Run() {
                 control.rejected = 0;
                 control.accepted = options.ConfirmChanges ? 0 : 1;
                 control.restoreJob = job.get();
-                CRestoreThread worker;
+                CProcessThread worker;
                 worker.Attach(ctx);
                 worker.Start();
                 // Joining the worker is the settling: nothing of the pass is still running.

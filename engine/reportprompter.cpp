@@ -46,6 +46,20 @@ void ReportPrompter::Separator() const {
     m_host.LogLine(std::string(kSeparator));
 }
 
+void ReportPrompter::PlannedHeader(LogColour colour, const std::string& dir) const {
+    Blank();
+    OnColour(colour, "Listing PLANNED MODIFICATIONS in dir " + dir + ":");
+    Separator();
+}
+
+void ReportPrompter::PlannedDir(LogColour colour, const std::string& from, const std::string& to) const {
+    OnColour(colour, "== DIR:  " + from + ", ===> " + to);
+}
+
+void ReportPrompter::PlannedFile(LogColour colour, const std::string& from, const std::string& to) const {
+    OnColour(colour, "== FILE: " + from + ", ===> " + to);
+}
+
 void ReportPrompter::NoteProblemFiles() const {
     if (m_control) m_control->sawProblemFiles = true;
 }

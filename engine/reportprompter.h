@@ -37,6 +37,11 @@ public:
     }
     void Blank() const { m_host.LogLine(" "); }
     void Separator() const;
+    // The listing of planned modifications, in the pass's colour: its header, then one line per
+    // directory or file name and the name it will get.
+    void PlannedHeader(LogColour colour, const std::string& dir) const;
+    void PlannedDir(LogColour colour, const std::string& from, const std::string& to) const;
+    void PlannedFile(LogColour colour, const std::string& from, const std::string& to) const;
 
     void NoteProblemFiles() const;
     void NoteFailure() const;
