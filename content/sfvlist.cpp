@@ -82,8 +82,4 @@ std::string SfvList::Text() const {
     return ListFileText(';', Comments(), &InvalidLines(), entries);
 }
 
-std::string SfvList::InvalidLine(std::size_t index) const {
-    return index < m_invalidLines.size() ? m_invalidLines[index] : std::string();
-}
-
 }  // namespace kestrow

@@ -104,7 +104,7 @@ TEST(DirContents, LargeFilesKeepTheirFullSize) {
         GTEST_SKIP() << "no sparse files";
     DirContents d(t.path());
     ASSERT_TRUE(d.Scan());
-    EXPECT_EQ(d.FileSize("big.mp3"), fiveGiB);
+    EXPECT_EQ(d.GetFile("big.mp3")->size, fiveGiB);
     EXPECT_EQ(d.TotalSize(), fiveGiB);
 }
 
@@ -145,16 +145,13 @@ TEST(DirContents, LookupsPreferTheExactNameThenIgnoreCase) {
     DirContents d(t.path());
     ASSERT_TRUE(d.Scan());
 
-    EXPECT_TRUE(d.FindFile("TRACK01.MP3"));
-    EXPECT_EQ(d.LastFound()->path.FileName(), "track01.mp3");
-    EXPECT_EQ(d.FileSize("cover.jpg"), 2u);
-    EXPECT_EQ(d.FileSize("same.txt"), 4u);
-    EXPECT_EQ(d.FileSize("Same.txt"), 3u);
-    EXPECT_EQ(d.FileSize("SAME.TXT"), 3u);  // first in order when no exact match
+    EXPECT_EQ(d.GetFile("TRACK01.MP3")->path.FileName(), "track01.mp3");
+    EXPECT_EQ(d.GetFile("cover.jpg")->size, 2u);
+    EXPECT_EQ(d.GetFile("same.txt")->size, 4u);
+    EXPECT_EQ(d.GetFile("Same.txt")->size, 3u);
+    EXPECT_EQ(d.GetFile("SAME.TXT")->size, 3u);  // first in order when no exact match
     EXPECT_EQ(d.GetFile("missing.mp3"), nullptr);
-    EXPECT_FALSE(d.FindFile("missing.mp3"));
-    EXPECT_EQ(d.FileSize("missing.mp3"), 0u);
-    EXPECT_EQ(d.FileSize("X.NFO.BAK"), 5u);
+    EXPECT_EQ(d.GetFile("X.NFO.BAK")->size, 5u);
     EXPECT_EQ(d.FindSubdir("cd1"), 0);
     EXPECT_EQ(d.GetSubdir("cd1")->path.LastComponent(), "CD1");
     EXPECT_EQ(d.FindSubdir("CD2"), -1);
@@ -227,7 +224,7 @@ TEST(DirContents, NamesThatAreNotUtf8AreListedAsTheyAre) {
     ASSERT_TRUE(d.Scan());
     ASSERT_EQ(d.Count(FileClass::Mp3), 1u);
     EXPECT_EQ(d.List(FileClass::Mp3)[0].path.FileName(), legacy);
-    EXPECT_TRUE(d.FindFile("CAF\xC9.MP3"));
+    EXPECT_NE(d.GetFile("CAF\xC9.MP3"), nullptr);
 }
 
 }  // namespace

@@ -78,7 +78,6 @@ TEST_F(SfvListTest, CommentsEntriesAndInvalidLinesKeepTheirOrderNumbers) {
               "\x0b"
               "data\x0b");
     EXPECT_EQ(list.InvalidLines(), (Strings{"<2>bad line here"}));
-    EXPECT_EQ(list.InvalidLine(0), "<2>bad line here");
     ASSERT_EQ(list.EntryCount(), 2u);
     EXPECT_EQ(list.EntryName(0), "01-intro.mp3");
     EXPECT_EQ(list.EntryCrc(0), "1a2b3c4d");
@@ -87,7 +86,6 @@ TEST_F(SfvListTest, CommentsEntriesAndInvalidLinesKeepTheirOrderNumbers) {
     EXPECT_EQ(list.EntryName(2), "");
     EXPECT_EQ(list.EntryCrc(2), "");
     EXPECT_EQ(list.Comment(3), "");
-    EXPECT_EQ(list.InvalidLine(1), "");
 }
 
 TEST_F(SfvListTest, OnlyCommentsGiveNoEntriesAndAByteOrderMarkIsNoText) {
@@ -146,7 +144,7 @@ TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedLi
     ASSERT_TRUE(list.Load());
     EXPECT_EQ(list.EntryCount(), 1u);
     EXPECT_EQ(list.CommentCount(), 1u);
-    EXPECT_EQ(list.InvalidLineCount(), 1u);
+    EXPECT_EQ(list.InvalidLines().size(), 1u);
 
     SfvList missing(PathName(m_dir / "gone.sfv", false));
     std::string error;
