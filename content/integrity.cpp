@@ -137,7 +137,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
     // A directory of discs needs no NFO of its own; one without subdirectories is asked about.
     if (!dir.Has(FileClass::Nfo)) {
         if (!dir.Has(FileClass::Subdir)) {
-            if (reporter.Report(NoNfoAsk, dirPath) == -1) return -1;
+            if (reporter.Report(NoNfoAsk, dirPath) == AnswerValue(AnalysisAnswer::Stop)) return -1;
         } else {
             reporter.Report(NoNfo, dirPath);
         }
@@ -196,7 +196,8 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             const std::optional<std::uint32_t> knownCrc = known ? (*known)(path) : std::nullopt;
             if (knownCrc) crc = *knownCrc;
             while (!knownCrc && !FileCrc32(path, crc)) {
-                if (reporter.Report(OpenError, listName, listedCrc, name) != 0) {
+                if (reporter.Report(OpenError, listName, listedCrc, name) !=
+                    AnswerValue(AnalysisAnswer::Retry)) {
                     gaveUp = true;
                     break;
                 }
@@ -215,7 +216,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         sfvMissing += listMissing;
         if (listMissing > 0) {
             dir.generatePlaylist = false;
-            if (reporter.Report(FilesMissingAsk, listName) == -1) return -1;
+            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop)) return -1;
         }
     }
 
@@ -241,12 +242,13 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             const std::string path = dirPath + file->path.FileName();
             platform::InputFile in;
             while (!in.open(path)) {
-                if (reporter.Report(OpenError, listName, {}, name) != 0) break;
+                if (reporter.Report(OpenError, listName, {}, name) != AnswerValue(AnalysisAnswer::Retry))
+                    break;
             }
         }
         m3uMissing += listMissing;
         if (listMissing > 0) {
-            if (reporter.Report(FilesMissingAsk, listName) == -1) return -1;
+            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop)) return -1;
         } else {
             reporter.Report(IntegrityOk, listName);
         }

@@ -1,6 +1,8 @@
 // The silence rule and the question plumbing of the reporters.
 #include "engine/reportprompter.h"
 
+#include <algorithm>
+
 #include "engine/jobcontrol.h"
 #include "engine/logtexts.h"
 
@@ -58,6 +60,42 @@ void ReportPrompter::PlannedDir(LogColour colour, const std::string& from, const
 
 void ReportPrompter::PlannedFile(LogColour colour, const std::string& from, const std::string& to) const {
     OnColour(colour, "== FILE: " + from + ", ===> " + to);
+}
+
+bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const std::string& n,
+                            const std::string& m, const std::string& x, int& answer) const {
+    const auto row =
+        std::find_if(table.begin(), table.end(), [code](const ReportLine& r) { return r.code == code; });
+    if (row == table.end()) return false;
+    // The fields go in as they are: a name holding "{N}" is not expanded again.
+    std::string text;
+    for (std::size_t i = 0; i < row->text.size(); ++i) {
+        const std::string_view rest = row->text.substr(i);
+        if (rest.size() >= 3 && rest[0] == '{' && rest[2] == '}' &&
+            (rest[1] == 'N' || rest[1] == 'M' || rest[1] == 'X')) {
+            text += rest[1] == 'N' ? n : rest[1] == 'M' ? m : x;
+            i += 2;
+        } else {
+            text += rest[0];
+        }
+    }
+    if (row->background)
+        OnColour(*row->background, text);
+    else
+        Plain(text);
+    switch (row->then) {
+        case ReportLine::Then::Nothing:
+            break;
+        case ReportLine::Then::Blank:
+            Blank();
+            break;
+        case ReportLine::Then::Separator:
+            Separator();
+            break;
+    }
+    if (row->problemFile) NoteProblemFiles();
+    answer = row->answer;
+    return true;
 }
 
 void ReportPrompter::NoteProblemFiles() const {

@@ -1,7 +1,10 @@
 // What the two reporters share: the silence rule, question boxes and the log calls they make.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "engine/jobhost.h"
 
@@ -14,6 +17,20 @@ enum class Silence {
     Suppress,      // "Suppress alert popups" alone
     SuppressPlus,  // also when no renaming option is on
     Never,         // the question is always asked
+};
+
+// A report that logs one line and answers at once, as one row of a reporter's table: the line's
+// background (none: a plain line), its text, in which {N}, {M} and {X} stand for the report's
+// texts, what follows the line, whether it counts a problem file, and the answer.
+struct ReportLine {
+    enum class Then { Nothing, Blank, Separator };
+
+    int code;
+    std::optional<LogColour> background;
+    std::string_view text;
+    int answer;
+    Then then = Then::Nothing;
+    bool problemFile = false;
 };
 
 class ReportPrompter {
@@ -42,6 +59,10 @@ public:
     void PlannedHeader(LogColour colour, const std::string& dir) const;
     void PlannedDir(LogColour colour, const std::string& from, const std::string& to) const;
     void PlannedFile(LogColour colour, const std::string& from, const std::string& to) const;
+
+    // Logs the row of `table` for the code; false when the table has none.
+    bool LogRow(std::span<const ReportLine> table, int code, const std::string& n, const std::string& m,
+                const std::string& x, int& answer) const;
 
     void NoteProblemFiles() const;
     void NoteFailure() const;

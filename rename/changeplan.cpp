@@ -150,7 +150,8 @@ bool Planner::LookUp(Lists& lists, std::vector<bool>& changed, std::string_view 
                      const std::string* newName) {
     if (RenameIn(lists, changed, name, newName)) return true;
     if (IsMp3(name)) {
-        return m_reporter.Report(ChangeCode::NotInListAsk, name, std::string(kind)) != -1;
+        return m_reporter.Report(ChangeCode::NotInListAsk, name, std::string(kind)) !=
+               AnswerValue(ChangeAnswer::Stop);
     }
     if (!IsQuietKind(name) && !(m_rules && m_rules->NamesFile(name))) {
         m_reporter.Report(ChangeCode::NonMp3NotInList, name, std::string(kind));
@@ -289,11 +290,11 @@ void Planner::SpecialFiles() {
 
 // Asks Retry/Cancel until the operation succeeds or is given up; true on success.
 template <typename Operation>
-bool WithRetry(Reporter& reporter, int code, const std::string& n, const std::string& m,
+bool WithRetry(Reporter& reporter, ChangeCode::Code code, const std::string& n, const std::string& m,
                Operation operation) {
     for (;;) {
         if (operation()) return true;
-        if (reporter.Report(code, n, m) != 0) return false;
+        if (reporter.Report(code, n, m) != AnswerValue(ChangeAnswer::Retry)) return false;
     }
 }
 

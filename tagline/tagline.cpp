@@ -133,7 +133,8 @@ void TaglineWriter::WriteOwnTagline(const std::string& prefix, TaglinePieces pie
                 placed = true;
                 break;
             }
-            if (m_reporter.Report(ChangeCode::CouldNotRenameFile, oldPath) == -1) break;
+            if (m_reporter.Report(ChangeCode::CouldNotRenameFile, oldPath) == AnswerValue(ChangeAnswer::Stop))
+                break;
         }
     }
     bool problem = r.corruptCount > 0 || r.missingCount > 0 || r.okCount < r.listedCount;
@@ -161,7 +162,8 @@ void TaglineWriter::DeleteWithRetry(const std::string& path) {
     for (;;) {
         platform::Status st = platform::DeleteFile(path);
         if (st || st.error == ENOENT) return;
-        if (m_reporter.Report(ChangeCode::CouldNotDeleteFile, path) == -1) return;
+        if (m_reporter.Report(ChangeCode::CouldNotDeleteFile, path) == AnswerValue(ChangeAnswer::Stop))
+            return;
     }
 }
 
