@@ -119,7 +119,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         reporter.Report(NoLists, dirPath);
         if (!hasBackupFile) {
             reporter.Report(NoBackupData, dirPath);
-            return 0;
+            return kNothingToCheck;
         }
     }
 
@@ -137,7 +137,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
     // A directory of discs needs no NFO of its own; one without subdirectories is asked about.
     if (!dir.Has(FileClass::Nfo)) {
         if (!dir.Has(FileClass::Subdir)) {
-            if (reporter.Report(NoNfoAsk, dirPath) == AnswerValue(AnalysisAnswer::Stop)) return -1;
+            if (reporter.Report(NoNfoAsk, dirPath) == AnswerValue(AnalysisAnswer::Stop)) return kCheckStopped;
         } else {
             reporter.Report(NoNfo, dirPath);
         }
@@ -216,7 +216,8 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         sfvMissing += listMissing;
         if (listMissing > 0) {
             dir.generatePlaylist = false;
-            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop)) return -1;
+            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop))
+                return kCheckStopped;
         }
     }
 
@@ -248,7 +249,8 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         }
         m3uMissing += listMissing;
         if (listMissing > 0) {
-            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop)) return -1;
+            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop))
+                return kCheckStopped;
         } else {
             reporter.Report(IntegrityOk, listName);
         }
@@ -267,7 +269,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         result.listingCurrent = false;
     }
 
-    return backupDataPresent || unreadableList ? -1 : 1;
+    return backupDataPresent || unreadableList ? kCheckStopped : kChecked;
 }
 
 }  // namespace kestrow

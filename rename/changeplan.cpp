@@ -566,8 +566,8 @@ int Applier::Run(int prepareBackupTo) {
     if (!m_plan.recordText.empty()) {
         BackupStore store(m_dir, m_data);
         const int stored = store.chooseAndStore(prepareBackupTo, m_reporter);
-        if (stored == -2) return -2;
-        if (stored != 1) return -1;
+        if (stored == -2) return kApplyNotStored;
+        if (stored != 1) return kApplyNoBackupData;
         m_storedIn = store.StoredIn();
     }
     if (!WriteChangedLists()) return StoppedBeforeRenames(kApplyListsUnwritable);
@@ -575,7 +575,7 @@ int Applier::Run(int prepareBackupTo) {
 
     if (!RenameDirectory() || !RenameFiles() || !DeleteFiles()) return Settle();
     if (m_attempted) m_reporter.Report(ChangeCode::Done);
-    return 1;
+    return kApplied;
 }
 
 }  // namespace
@@ -723,7 +723,7 @@ int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings
     }
 
     Planner planner(dir, plan, settings, reporter);
-    if (!planner.ListChanges(checkOnly)) return -2;
+    if (!planner.ListChanges(checkOnly)) return kPlanRefused;
     return subdirs;
 }
 
