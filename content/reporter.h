@@ -87,6 +87,15 @@ constexpr int AnswerValue(ChangeAnswer a) {
     return static_cast<int>(a);
 }
 
+// One channel's answers as the ints Report returns, for a reporter's switch arms.
+template <class Answer>
+struct ChannelAnswers {
+    static constexpr int kGoOn = static_cast<int>(Answer::GoOn);
+    static constexpr int kRetry = static_cast<int>(Answer::Retry);
+    static constexpr int kAgreed = static_cast<int>(Answer::Agreed);
+    static constexpr int kStop = static_cast<int>(Answer::Stop);
+};
+
 // Codes of the restore pass. The analysis reporter renders the analysis codes (N: the name the
 // prepare pass gave, X: the original name), the change reporter the apply and post-analysis codes.
 enum class RestoreAnalysisCode : int {

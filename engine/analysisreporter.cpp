@@ -9,26 +9,23 @@ using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
 
-constexpr int kGoOn = AnswerValue(AnalysisAnswer::GoOn);
-constexpr int kRetry = AnswerValue(AnalysisAnswer::Retry);
-constexpr int kAgreed = AnswerValue(AnalysisAnswer::Agreed);
-constexpr int kStop = AnswerValue(AnalysisAnswer::Stop);
+using A = ChannelAnswers<AnalysisAnswer>;
 
 using Then = ReportLine::Then;
 
 // The reports that log one line and answer at once.
 constexpr ReportLine kLines[] = {
     {AnalysisCode::ListedFileMissing, LogColour::Red,
-     "== Listed file {X} was NOT found on disk! <---*WARNING*!!", kGoOn, Then::Nothing, true},
-    {AnalysisCode::AnalyzingContents, {}, "ANALYZING CONTENTS IN {N}", kGoOn, Then::Separator},
-    {AnalysisCode::NoSfv, LogColour::Purple, "No SFV file(s) found!", kGoOn, Then::Blank},
-    {AnalysisCode::NoM3u, LogColour::Purple, "No M3U file(s) found!", kGoOn, Then::Blank},
-    {AnalysisCode::NoNfo, LogColour::Purple, "No NFO file(s) found!", kGoOn, Then::Blank},
-    {AnalysisCode::NoLists, LogColour::Red, "No SFV or M3U files found! ", kStop},
-    {AnalysisCode::IntegrityOk, {}, "Integrity OK! ", kStop},
-    {AnalysisCode::NoBackupData, {}, "This directory does not contain any backup data! ", kStop},
-    {AnalysisCode::BackupFoundIn, {}, "Backup data found in: {N}", kGoOn},
-    {CodeValue(RestoreAnalysisCode::CrcOkFor), {}, "{X}: CRC OK", kGoOn},
+     "== Listed file {X} was NOT found on disk! <---*WARNING*!!", A::kGoOn, Then::Nothing, true},
+    {AnalysisCode::AnalyzingContents, {}, "ANALYZING CONTENTS IN {N}", A::kGoOn, Then::Separator},
+    {AnalysisCode::NoSfv, LogColour::Purple, "No SFV file(s) found!", A::kGoOn, Then::Blank},
+    {AnalysisCode::NoM3u, LogColour::Purple, "No M3U file(s) found!", A::kGoOn, Then::Blank},
+    {AnalysisCode::NoNfo, LogColour::Purple, "No NFO file(s) found!", A::kGoOn, Then::Blank},
+    {AnalysisCode::NoLists, LogColour::Red, "No SFV or M3U files found! ", A::kStop},
+    {AnalysisCode::IntegrityOk, {}, "Integrity OK! ", A::kStop},
+    {AnalysisCode::NoBackupData, {}, "This directory does not contain any backup data! ", A::kStop},
+    {AnalysisCode::BackupFoundIn, {}, "Backup data found in: {N}", A::kGoOn},
+    {CodeValue(RestoreAnalysisCode::CrcOkFor), {}, "{X}: CRC OK", A::kGoOn},
 };
 
 }  // namespace
@@ -39,7 +36,7 @@ void AnalysisReporter::AppendToRemembered(const std::string& text) {
 
 int AnalysisReporter::Report(int code, const std::string& n, const std::string& m, const std::string& x) {
     const ReportPrompter& p = m_prompt;
-    if (int answer = kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
+    if (int answer = A::kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
     JobHost& host = p.host();
     switch (code) {
         case AnalysisCode::BackupDataPresent:
@@ -52,36 +49,36 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                         "changes can be made",
                     "Error", Buttons::Ok, Icon::Information);
             }
-            return kStop;
+            return A::kStop;
         case AnalysisCode::CrcOk:
             AppendToRemembered(" ===> CRC OK");
             host.FileCheckFinished(true);
-            return kGoOn;
+            return A::kGoOn;
         case AnalysisCode::BadCrc: {
             p.OnColour(LogColour::Red, " ===> *BAD* CRC  <---*WARNING*!!");
             p.NoteProblemFiles();
             host.FileCheckFinished(true);
-            if (p.Silenced(Silence::SuppressPlus)) return kStop;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kStop;
             Answer a =
                 p.Ask(n + " is corrupt (Bad CRC), continue anyway?", "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kGoOn : kStop;
+            return a == Answer::Yes ? A::kGoOn : A::kStop;
         }
         case AnalysisCode::SyntaxError: {
             p.OnColour(LogColour::Red, "== Syntax ERROR found: <---*WARNING*!!" + x);
-            if (p.Silenced(Silence::Suppress)) return kStop;
+            if (p.Silenced(Silence::Suppress)) return A::kStop;
             Answer a = p.Ask(n + " contains a line with invalid syntax: " + x + "  continue Anyway ?",
                              "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kGoOn : kStop;
+            return a == Answer::Yes ? A::kGoOn : A::kStop;
         }
         case AnalysisCode::OpenError: {
             p.OnColour(LogColour::Red, "== An *ERROR* occured while opening the file! <---*WARNING*!! " + x);
-            int answer = kStop;
+            int answer = A::kStop;
             if (!p.Silenced(Silence::SuppressPlus)) {
                 Answer a =
                     p.Ask("Could not open " + x + " For reading", "WARNING", Buttons::AbortRetryIgnore);
-                answer = a == Answer::Retry ? kRetry : a == Answer::Ignore ? kGoOn : kStop;
+                answer = a == Answer::Retry ? A::kRetry : a == Answer::Ignore ? A::kGoOn : A::kStop;
             }
-            if (answer != kRetry) {
+            if (answer != A::kRetry) {
                 // The file is given up and counts as missing.
                 p.NoteProblemFiles();
                 host.FileCheckFinished(false);
@@ -91,7 +88,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
         case AnalysisCode::CrcChecking:
             Remember(p.Plain("== CRC checking: " + x));
             host.FileCheckStarted(x);
-            return kGoOn;
+            return A::kGoOn;
         case AnalysisCode::BackupInMoreThanOne: {
             p.Plain(
                 "== Backup data was found in more than one file. Kestrow supports only one backup instance.");
@@ -101,7 +98,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                 "make sure you have not manually copied backup data into this dir, then try again",
                 "ERROR", Buttons::AbortRetryIgnore);
             if (a == Answer::Abort) p.NoteFailure();
-            return a == Answer::Retry ? kRetry : a == Answer::Ignore ? kGoOn : kStop;
+            return a == Answer::Retry ? A::kRetry : a == Answer::Ignore ? A::kGoOn : A::kStop;
         }
         case AnalysisCode::BackupCorrupt: {
             std::string text =
@@ -109,14 +106,14 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
             p.OnColour(LogColour::Red, "== " + text);
             p.NoteFailure();
             p.Ask(text, "FATAL ERROR", Buttons::Ok);
-            return kStop;
+            return A::kStop;
         }
         case CodeValue(RestoreAnalysisCode::CalculatingCrc):
             Remember(p.Plain("== Calculating CRC-sum for " + n));
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::CrcCalculated):
             AppendToRemembered(" ===> DONE");
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::RemovedFromSfv):
             p.OnColour(LogColour::Olive, "Removing " + n + " from SFV file(s)");
             if (!p.Silenced(Silence::Suppress)) {
@@ -125,18 +122,19 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                           "is also present, with identical CRC",
                       "DUBLICATE FILES IN SFV", Buttons::Ok);
             }
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::OriginalListedOtherCrc): {
-            int answer = kAgreed;
+            int answer = A::kAgreed;
             if (!p.Silenced(Silence::SuppressPlus)) {
                 Answer a = p.Ask(
                     " CRC for TRUNCATED file '" + n + "' is OK but it's backed up ORIGINAL filename " + x +
                         " is also listed in  a SFV file with another CRC-sum. Do you want the ORIGINAL "
                         "filename and CRC to be removed from the SFVfile?",
                     "DUBLICATE FILES", Buttons::YesNoDefaultYes);
-                answer = a == Answer::Yes ? kAgreed : kStop;
+                answer = a == Answer::Yes ? A::kAgreed : A::kStop;
             }
-            if (answer == kAgreed) p.Plain("ORIGINAL filename '" + x + "' will be removed from SFV file(s)");
+            if (answer == A::kAgreed)
+                p.Plain("ORIGINAL filename '" + x + "' will be removed from SFV file(s)");
             return answer;
         }
         case CodeValue(RestoreAnalysisCode::CorruptRestoreAnyway): {
@@ -145,9 +143,9 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                           " is also listed in  a SFV file with another CRC-sum. Continue and remove the "
                           "ORIGINAL filename and CRC for the SFVfile?",
                       "DUBLICATE FILES", Buttons::YesNoDefaultYes);
-            if (a != Answer::Yes) return kStop;
+            if (a != Answer::Yes) return A::kStop;
             p.OnColour(LogColour::Red, "*Warning* TRUNCATED file" + n + "is CORRUPT!");
-            return kAgreed;
+            return A::kAgreed;
         }
         case CodeValue(RestoreAnalysisCode::NoCrcForTruncated):
             if (!p.Silenced(Silence::Suppress)) {
@@ -155,16 +153,16 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                       Buttons::Ok);
             }
             p.Plain("no CRC present in any SFV-file(s) for TRUNCATED file: " + n);
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::IdenticalBoth): {
-            if (p.Silenced(Silence::SuppressPlus)) return kStop;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kStop;
             Answer a = p.Ask(
                 "Both the backed-up TRUNCATED file '" + n + "and a file with it's ORIGINAL filename '" + x +
                     "' are present and appears to be identical (equal CRCs). Remove truncated file "
                     "from disk and sfv-file(s)?  ",
                 "No CRC", Buttons::YesNoDefaultYes);
             p.Plain("Identical TRUNCATED and ORIGINAL file found: " + n);
-            return a == Answer::Yes ? kAgreed : kStop;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
         case CodeValue(RestoreAnalysisCode::ReplaceBadOriginal): {
             Answer a = p.Ask(
@@ -172,9 +170,9 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                     "' is present  with a bad CRC. Replace this file with the correct one on disk and "
                     "in sfv-file(s)?",
                 "No CRC", Buttons::YesNoDefaultYes);
-            if (a != Answer::Yes) return kStop;
+            if (a != Answer::Yes) return A::kStop;
             p.Plain("ORIGINAL file " + n + " with BAD CRC will be replaced");
-            return kAgreed;
+            return A::kAgreed;
         }
         case CodeValue(RestoreAnalysisCode::CorruptTruncatedRemoved):
             p.Plain("Removing " + n + " from SFV file(s)");
@@ -185,7 +183,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                           x + "is also present, with correct CRC",
                       "DUBLICATE FILES", Buttons::Ok);
             }
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::TruncatedMissing):
             p.OnColour(LogColour::Red, "*Warning* Truncated file " + n + " not found in dir");
             if (!p.Silenced(Silence::SuppressPlus)) {
@@ -193,7 +191,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                           "' contained in the backup data for this dir was found!",
                       "MISSING FILE", Buttons::Ok);
             }
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::TruncatedMissingListed):
             p.OnColour(LogColour::Red,
                        "*Warning* Truncated file " + n + " not found in dir, but listed in SFV");
@@ -204,7 +202,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                           "for the truncated file will be removed from the sfv-file",
                       "MISSING FILE", Buttons::Ok);
             }
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::TruncatedMissingOtherCrc): {
             Answer a = p.Ask("Backed-up TRUNCATED file '" + n +
                                  "' is not present on disk. A file with it's original filename is however "
@@ -216,9 +214,9 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                                  "again. Remove Truncated file from the sfv listing (not recomended)?",
                              "No CRC", Buttons::YesNoDefaultYes);
             p.OnColour(LogColour::Red, "no CRC present in any SFV-file(s) for TRUNCATED file: " + n);
-            if (a != Answer::Yes) return kStop;
+            if (a != Answer::Yes) return A::kStop;
             p.Plain("TRUNCATED file " + n + " will be removed from the SFV listing");
-            return kAgreed;
+            return A::kAgreed;
         }
         case CodeValue(RestoreAnalysisCode::TruncatedGoneOriginalOk):
             if (!p.Silenced(Silence::Suppress)) {
@@ -229,7 +227,7 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                       "No CRC", Buttons::Ok);
             }
             p.Plain("Backup data for TRUNCATED file " + n + " will be removed");
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::TruncatedGoneOriginalBad):
             if (!p.Silenced(Silence::Suppress)) {
                 p.Ask("Backed-up TRUNCATED file '" + n +
@@ -242,14 +240,14 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                        "Backup data for TRUNCATED file " + n +
                            " will be removed. *WARNING* A file with it's original filename is "
                            "present but CORRUPT");
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::TempOverwrite): {
             Answer a =
                 p.Ask("Both the TRUNCATED TEMPfile '" + n + "' and a file with its ORIGINAL filename '" + x +
                           "' are presnet on disk. Overwrite the original file?",
                       "Overwrite?", Buttons::YesNoDefaultYes);
             p.OnColour(LogColour::Red, "no CRC present in any SFV-file(s) for TRUNCATED file: " + n);
-            return a == Answer::Yes ? kAgreed : kStop;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
         case CodeValue(RestoreAnalysisCode::TempMissing):
             if (!p.Silenced(Silence::Suppress)) {
@@ -258,16 +256,16 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
             }
             p.OnColour(LogColour::Red,
                        "*WARNING* Backed-up TRUNCATED TEMPfile '" + n + "' was not found on disk");
-            return kAgreed;
+            return A::kAgreed;
         case CodeValue(RestoreAnalysisCode::ListingHeader):
             p.PlannedHeader(LogColour::Olive, n);
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::DirRename):
             p.PlannedDir(LogColour::Olive, n, x);
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::FileRename):
             p.PlannedFile(LogColour::Olive, n, x);
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::BothPresentKept):
             p.OnColour(LogColour::Red, "*Warning* TRUNCATED file " + n + " and ORIGINAL file " + x +
                                            " are both present and differ, their backup data is kept");
@@ -279,32 +277,32 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                         "their backup data are kept; verify this dir manually and then try to restore again",
                     "DUBLICATE FILES", Buttons::Ok);
             }
-            return kAgreed;
+            return A::kAgreed;
         case AnalysisCode::NoNfoAsk: {
             p.OnColour(LogColour::Purple, "No NFO file(s) found!");
             p.Blank();
-            if (p.Silenced(Silence::Suppress)) return kAgreed;
+            if (p.Silenced(Silence::Suppress)) return A::kAgreed;
             Answer a = p.Ask("No NFO file found for directory " + n + " Continue anyway?", "ERROR",
                              Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kAgreed : kStop;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
         case AnalysisCode::SkippedTrusted:
             AppendToRemembered(" ===> SKIPPED (trusted)");
             host.FileCheckFinished(false);
-            return kGoOn;
+            return A::kGoOn;
         case AnalysisCode::FilesMissingAsk: {
-            if (p.Silenced(Silence::SuppressPlus)) return kAgreed;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kAgreed;
             Answer a = p.Ask("One or more files listed in " + n +
                                  " was NOT found on disk!, see the log window for details, continue anyway?",
                              "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kGoOn : kStop;
+            return a == Answer::Yes ? A::kGoOn : A::kStop;
         }
         case AnalysisCode::ListUnreadable:
             p.OnColour(LogColour::Red, "== " + n + " could not be read (" +
                                            (x.empty() ? "unknown error" : x) +
                                            "), its files were NOT checked! <---*WARNING*!!");
             p.NoteProblemFiles();
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreAnalysisCode::AmbiguousWithoutBackup): {
             std::string text =
                 "When attemting to restore filenames without backupdata, files that did not match any entry "
@@ -314,10 +312,10 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                 "this directory manually and try to correct the filenames yourself!";
             p.Plain(n + ": " + text);
             p.Ask(text, "WARNING", Buttons::YesNoDefaultNo);
-            return kStop;
+            return A::kStop;
         }
         default:
-            return kGoOn;
+            return A::kGoOn;
     }
 }
 

@@ -9,68 +9,65 @@ using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
 
-constexpr int kGoOn = AnswerValue(ChangeAnswer::GoOn);
-constexpr int kRetry = AnswerValue(ChangeAnswer::Retry);
-constexpr int kAgreed = AnswerValue(ChangeAnswer::Agreed);
-constexpr int kStop = AnswerValue(ChangeAnswer::Stop);
+using A = ChannelAnswers<ChangeAnswer>;
 
 using Then = ReportLine::Then;
 
 // The reports that log one line and go on.
 constexpr ReportLine kLines[] = {
-    {ChangeCode::NonMp3NotInList, {}, "Note: NON-MP3 file {N} was not found in any {M} file(s)", kGoOn},
-    {ChangeCode::NoSfvWritten, {}, "Could not write backupdata to any SFV file...", kGoOn},
-    {ChangeCode::NoM3uWritten, {}, "Could not write backupdata to any M3U file...", kGoOn},
-    {ChangeCode::NoBackupFileWritten, {}, "Could not write backupdata to kestrow.backup...", kGoOn},
-    {ChangeCode::StoredIn, {}, "Backupdata has been stored in: {N}", kGoOn},
-    {ChangeCode::ApplyingChanges, {}, "Applying Changes.... {N}", kGoOn},
+    {ChangeCode::NonMp3NotInList, {}, "Note: NON-MP3 file {N} was not found in any {M} file(s)", A::kGoOn},
+    {ChangeCode::NoSfvWritten, {}, "Could not write backupdata to any SFV file...", A::kGoOn},
+    {ChangeCode::NoM3uWritten, {}, "Could not write backupdata to any M3U file...", A::kGoOn},
+    {ChangeCode::NoBackupFileWritten, {}, "Could not write backupdata to kestrow.backup...", A::kGoOn},
+    {ChangeCode::StoredIn, {}, "Backupdata has been stored in: {N}", A::kGoOn},
+    {ChangeCode::ApplyingChanges, {}, "Applying Changes.... {N}", A::kGoOn},
     {CodeValue(RestoreChangeCode::ListedFileMissing), LogColour::Red,
-     "== Listed file {M} was NOT found on disk! <---*WARNING*!!", kGoOn, Then::Nothing, true},
+     "== Listed file {M} was NOT found on disk! <---*WARNING*!!", A::kGoOn, Then::Nothing, true},
     {CodeValue(RestoreChangeCode::ListedFileMissingAgain), LogColour::Red,
-     "== Listed file {M} was NOT found on disk! <---*WARNING*!!", kGoOn, Then::Nothing, true},
-    {CodeValue(RestoreChangeCode::PostAnalyzing), {}, "POST ANALYZING {N}", kGoOn, Then::Separator},
-    {CodeValue(RestoreChangeCode::DoneIn), LogColour::Olive, "======= DONE! ======={N}", kGoOn},
-    {ChangeCode::Done, LogColour::Teal, "======= DONE! =======", kGoOn},
-    {ChangeCode::WroteTagline, {}, "== Wrote tagline:  {N}", kGoOn},
-    {ChangeCode::PlaylistGenerated, LogColour::Green, "An M3U File will be generated", kGoOn},
+     "== Listed file {M} was NOT found on disk! <---*WARNING*!!", A::kGoOn, Then::Nothing, true},
+    {CodeValue(RestoreChangeCode::PostAnalyzing), {}, "POST ANALYZING {N}", A::kGoOn, Then::Separator},
+    {CodeValue(RestoreChangeCode::DoneIn), LogColour::Olive, "======= DONE! ======={N}", A::kGoOn},
+    {ChangeCode::Done, LogColour::Teal, "======= DONE! =======", A::kGoOn},
+    {ChangeCode::WroteTagline, {}, "== Wrote tagline:  {N}", A::kGoOn},
+    {ChangeCode::PlaylistGenerated, LogColour::Green, "An M3U File will be generated", A::kGoOn},
     // A name that needed a change keeps its old one; M says why.
-    {ChangeCode::LeftUnchanged, LogColour::Red, "Note: {N} was left unchanged: {M}", kGoOn},
+    {ChangeCode::LeftUnchanged, LogColour::Red, "Note: {N} was left unchanged: {M}", A::kGoOn},
 };
 
 }  // namespace
 
 int ChangeReporter::RetryOrCancel(Silence rule, const std::string& text, const std::string& caption,
                                   Answer defaultAnswer) {
-    int answer = kStop;
+    int answer = A::kStop;
     if (!m_prompt.Silenced(rule)) {
         Answer a = m_prompt.Ask(text, caption, Buttons::RetryCancel, Icon::Exclamation, defaultAnswer);
-        answer = a == Answer::Retry ? kRetry : kStop;
+        answer = a == Answer::Retry ? A::kRetry : A::kStop;
     }
-    if (answer != kRetry) m_prompt.NoteFailure();
+    if (answer != A::kRetry) m_prompt.NoteFailure();
     return answer;
 }
 
 int ChangeReporter::Report(int code, const std::string& n, const std::string& m, const std::string& x) {
     const ReportPrompter& p = m_prompt;
-    if (int answer = kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
+    if (int answer = A::kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
     switch (code) {
         case ChangeCode::ListingHeader:
             p.PlannedHeader(LogColour::Green, n);
-            return kGoOn;
+            return A::kGoOn;
         case ChangeCode::DirRename:
             p.PlannedDir(LogColour::Green, n, m);
-            return kGoOn;
+            return A::kGoOn;
         case ChangeCode::FileChange:
             p.PlannedFile(LogColour::Green, n, m);
-            return kGoOn;
+            return A::kGoOn;
         case ChangeCode::NotInListAsk: {
             p.OnColour(LogColour::Red, "*CAUTION* the file " + n + " was not found in any " + m +
                                            " file(s), this dir is likely incomplete!");
-            if (p.Silenced(Silence::SuppressPlus)) return kGoOn;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kGoOn;
             Answer a = p.Ask(n + " was NOT found in any " + m +
                                  " files(s). This dir is likely incomplete! , continue anyway?",
                              "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kAgreed : kStop;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
         case ChangeCode::CouldNotRenameDir:
             p.OnColour(LogColour::Red, "Could not rename dir " + n);
@@ -99,32 +96,32 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
                     "kestrow.backup). Make sure the file(s) are not open and try again!",
                     "ERROR", Buttons::Ok);
             }
-            return kStop;
+            return A::kStop;
         case ChangeCode::CouldNotSaveFile:
             p.OnColour(LogColour::Red, "Could not save to file " + m);
             return RetryOrCancel(Silence::SuppressPlus, "Could not save to file " + m, "ERROR");
         case CodeValue(RestoreChangeCode::CrcOk):
             p.host().AppendToLogLine(" ===> CRC OK", m_remembered);
             p.host().FileCheckFinished(true);
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreChangeCode::BadCrc): {
             p.OnColour(LogColour::Red, " ===> *BAD* CRC  <---*WARNING*!!");
             p.NoteProblemFiles();
             p.host().FileCheckFinished(true);
-            if (p.Silenced(Silence::SuppressPlus)) return kGoOn;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kGoOn;
             Answer a =
                 p.Ask(n + " is corrupt (Bad CRC), continue anyway?", "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kAgreed : kStop;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
         case CodeValue(RestoreChangeCode::CrcChecking):
             m_remembered = p.Plain("== CRC checking: " + m);
             p.host().FileCheckStarted(m);
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreChangeCode::OpenError): {
             p.OnColour(LogColour::Red, "== An *ERROR* occured while opening the file! <---*WARNING*!! " + n);
             int answer = RetryOrCancel(Silence::SuppressPlus, "Could not open " + n + " For reading",
                                        "WARNING", Answer::Cancel);
-            if (answer != kRetry) p.host().FileCheckFinished(false);
+            if (answer != A::kRetry) p.host().FileCheckFinished(false);
             return answer;
         }
         case ChangeCode::CouldNotCreateTagline:
@@ -133,26 +130,26 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
             if (!p.Silenced(Silence::SuppressPlus)) {
                 p.Ask("Could not create tagline for " + n, "WARNING", Buttons::Ok, Icon::Information);
             }
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreChangeCode::SkippedTrusted):
             p.host().AppendToLogLine(" ===> SKIPPED (trusted)", m_remembered);
             p.host().FileCheckFinished(false);
-            return kGoOn;
+            return A::kGoOn;
         case CodeValue(RestoreChangeCode::FilesMissingAsk): {
-            if (p.Silenced(Silence::SuppressPlus)) return kStop;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kStop;
             Answer a = p.Ask("On or more listed files in " + n +
                                  " was NOT found on disk!, see the log window for details, continue anyway?",
                              "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? kAgreed : kStop;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
         case ChangeCode::BackupFileUnreadable:
             p.OnColour(LogColour::Red,
                        n + " holds no readable Backupdata and will not be overwritten, check it "
                            "and remove it by hand. No Changes made to this directory!, ABORTING..");
             p.NoteFailure();
-            return kStop;
+            return A::kStop;
         default:
-            return kGoOn;
+            return A::kGoOn;
     }
 }
 

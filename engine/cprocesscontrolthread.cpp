@@ -13,6 +13,21 @@
 
 namespace kestrow {
 
+template <typename Job>
+void CProcessControlThread::RunWorker(Job*& slot, Job* job) {
+    JobControl& control = m_context->control;
+    control.rejected = 0;
+    control.accepted = m_context->host.Options().ConfirmChanges ? 0 : 1;
+    slot = job;
+    CProcessThread worker;
+    worker.Attach(*m_context);
+    worker.Start();
+    // The job object lives until its worker is joined, and joining is the settling: nothing of
+    // the pass is still running.
+    worker.Join();
+    slot = nullptr;
+}
+
 int CProcessControlThread::Run() {
     if (!m_context) return -1;
     const PassContext& ctx = *m_context;
@@ -89,28 +104,12 @@ int CProcessControlThread::Run() {
                 job->groupTags = options.preserveGrptag ? &options.groupTags : nullptr;
                 job->parent = &folder;
                 job->rules = &control.rules;
-                control.rejected = 0;
-                control.accepted = options.ConfirmChanges ? 0 : 1;
-                control.prepareJob = job.get();
-                CProcessThread worker;
-                worker.Attach(ctx);
-                worker.Start();
-                // The job object lives until its worker is joined.
-                worker.Join();
-                control.prepareJob = nullptr;
+                RunWorker(control.prepareJob, job.get());
             } else if (ctx.restore) {
                 auto job = std::make_unique<RestoreDirJob>(working);
                 ctx.restore->LoadLists(*job);
                 job->parent = &folder;
-                control.rejected = 0;
-                control.accepted = options.ConfirmChanges ? 0 : 1;
-                control.restoreJob = job.get();
-                CProcessThread worker;
-                worker.Attach(ctx);
-                worker.Start();
-                // Joining the worker is the settling: nothing of the pass is still running.
-                worker.Join();
-                control.restoreJob = nullptr;
+                RunWorker(control.restoreJob, job.get());
             } else {
                 control.sawFailure = true;
             }

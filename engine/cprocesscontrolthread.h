@@ -29,6 +29,10 @@ public:
     bool Running() const { return m_thread.joinable(); }
 
 private:
+    // Runs the pass on `job`, named in the job control's `slot` while the worker runs.
+    template <typename Job>
+    void RunWorker(Job*& slot, Job* job);
+
     const PassContext* m_context = nullptr;
     std::thread m_thread;
 };
