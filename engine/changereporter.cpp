@@ -5,10 +5,6 @@ namespace kestrow {
 
 namespace {
 
-using platform::Answer;
-using platform::Buttons;
-using platform::Icon;
-
 using A = ChannelAnswers<ChangeAnswer>;
 
 using Then = ReportLine::Then;
@@ -33,6 +29,10 @@ constexpr ReportLine kLines[] = {
     // A name that needed a change keeps its old one; M says why.
     {ChangeCode::LeftUnchanged, LogColour::Red, "Note: {N} was left unchanged: {M}", A::kGoOn},
 };
+
+using platform::Answer;
+using platform::Buttons;
+using platform::Icon;
 
 }  // namespace
 
