@@ -30,6 +30,23 @@ constexpr ReportLine kLines[] = {
     {ChangeCode::LeftUnchanged, LogColour::Red, "Note: {N} was left unchanged: {M}", A::kGoOn},
 };
 
+// The failed operations the user may retry: a red line, then the Retry/Cancel question.
+struct RetryReport {
+    int code;
+    std::string_view line;
+    std::string_view question;
+};
+
+constexpr RetryReport kRetries[] = {
+    {ChangeCode::CouldNotRenameDir, "Could not rename dir {N}",
+     "Could not rename dir {N}, Make sure there are no files open in the dir!"},
+    {ChangeCode::CouldNotRenameFile, "Could not rename file {N}",
+     "Could not rename file {N}, Make sure the file is not open and try again!"},
+    {ChangeCode::CouldNotDeleteFile, "Could not delete file {N}",
+     "Could not delete file {N}, Make sure the file is not open and try again!"},
+    {ChangeCode::CouldNotSaveFile, "Could not save to file {M}", "Could not save to file {M}"},
+};
+
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
@@ -50,6 +67,12 @@ int ChangeReporter::RetryOrCancel(Silence rule, const std::string& text, const s
 int ChangeReporter::Report(int code, const std::string& n, const std::string& m, const std::string& x) {
     const ReportPrompter& p = m_prompt;
     if (int answer = A::kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
+    for (const RetryReport& r : kRetries) {
+        if (r.code == code) {
+            p.OnColour(LogColour::Red, ReportText(r.line, n, m, x));
+            return RetryOrCancel(Silence::SuppressPlus, ReportText(r.question, n, m, x), "ERROR");
+        }
+    }
     switch (code) {
         case ChangeCode::ListingHeader:
             p.PlannedHeader(LogColour::Green, n);
@@ -69,21 +92,6 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
                              "WARNING", Buttons::YesNoDefaultNo);
             return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
-        case ChangeCode::CouldNotRenameDir:
-            p.OnColour(LogColour::Red, "Could not rename dir " + n);
-            return RetryOrCancel(
-                Silence::SuppressPlus,
-                "Could not rename dir " + n + ", Make sure there are no files open in the dir!", "ERROR");
-        case ChangeCode::CouldNotRenameFile:
-            p.OnColour(LogColour::Red, "Could not rename file " + n);
-            return RetryOrCancel(
-                Silence::SuppressPlus,
-                "Could not rename file " + n + ", Make sure the file is not open and try again!", "ERROR");
-        case ChangeCode::CouldNotDeleteFile:
-            p.OnColour(LogColour::Red, "Could not delete file " + n);
-            return RetryOrCancel(
-                Silence::SuppressPlus,
-                "Could not delete file " + n + ", Make sure the file is not open and try again!", "ERROR");
         case ChangeCode::NothingWritten:
             p.OnColour(
                 LogColour::Red,
@@ -97,9 +105,6 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
                     "ERROR", Buttons::Ok);
             }
             return A::kStop;
-        case ChangeCode::CouldNotSaveFile:
-            p.OnColour(LogColour::Red, "Could not save to file " + m);
-            return RetryOrCancel(Silence::SuppressPlus, "Could not save to file " + m, "ERROR");
         case CodeValue(RestoreChangeCode::CrcOk):
             p.host().AppendToLogLine(" ===> CRC OK", m_remembered);
             p.host().FileCheckFinished(true);

@@ -62,15 +62,12 @@ void ReportPrompter::PlannedFile(LogColour colour, const std::string& from, cons
     OnColour(colour, "== FILE: " + from + ", ===> " + to);
 }
 
-bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const std::string& n,
-                            const std::string& m, const std::string& x, int& answer) const {
-    const auto row =
-        std::find_if(table.begin(), table.end(), [code](const ReportLine& r) { return r.code == code; });
-    if (row == table.end()) return false;
+std::string ReportText(std::string_view pattern, const std::string& n, const std::string& m,
+                       const std::string& x) {
     // The fields go in as they are: a name holding "{N}" is not expanded again.
     std::string text;
-    for (std::size_t i = 0; i < row->text.size(); ++i) {
-        const std::string_view rest = row->text.substr(i);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const std::string_view rest = pattern.substr(i);
         if (rest.size() >= 3 && rest[0] == '{' && rest[2] == '}' &&
             (rest[1] == 'N' || rest[1] == 'M' || rest[1] == 'X')) {
             text += rest[1] == 'N' ? n : rest[1] == 'M' ? m : x;
@@ -79,6 +76,15 @@ bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const s
             text += rest[0];
         }
     }
+    return text;
+}
+
+bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const std::string& n,
+                            const std::string& m, const std::string& x, int& answer) const {
+    const auto row =
+        std::find_if(table.begin(), table.end(), [code](const ReportLine& r) { return r.code == code; });
+    if (row == table.end()) return false;
+    const std::string text = ReportText(row->text, n, m, x);
     if (row->background)
         OnColour(*row->background, text);
     else

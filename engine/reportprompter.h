@@ -33,6 +33,10 @@ struct ReportLine {
     bool problemFile = false;
 };
 
+// A table's text with {N}, {M} and {X} replaced by the report's texts.
+std::string ReportText(std::string_view pattern, const std::string& n, const std::string& m,
+                       const std::string& x);
+
 class ReportPrompter {
 public:
     ReportPrompter(JobHost& host, JobControl* control) : m_host(host), m_control(control) {}
