@@ -28,6 +28,19 @@ constexpr ReportLine kLines[] = {
     {CodeValue(RestoreAnalysisCode::CrcOkFor), {}, "{X}: CRC OK", A::kGoOn},
 };
 
+// The reports that ask whether to go on.
+constexpr ReportQuestion kQuestions[] = {
+    {AnalysisCode::SyntaxError, LogColour::Red, "== Syntax ERROR found: <---*WARNING*!!{X}", Then::Nothing,
+     Silence::Suppress, A::kStop, "{N} contains a line with invalid syntax: {X}  continue Anyway ?",
+     "WARNING", A::kGoOn, A::kStop},
+    {AnalysisCode::NoNfoAsk, LogColour::Purple, "No NFO file(s) found!", Then::Blank, Silence::Suppress,
+     A::kAgreed, "No NFO file found for directory {N} Continue anyway?", "ERROR", A::kAgreed, A::kStop},
+    {AnalysisCode::FilesMissingAsk, LogColour::Red, "", Then::Nothing, Silence::SuppressPlus, A::kAgreed,
+     "One or more files listed in {N} was NOT found on disk!, see the log window for details, continue "
+     "anyway?",
+     "WARNING", A::kGoOn, A::kStop},
+};
+
 }  // namespace
 
 void AnalysisReporter::AppendToRemembered(const std::string& text) {
@@ -36,7 +49,9 @@ void AnalysisReporter::AppendToRemembered(const std::string& text) {
 
 int AnalysisReporter::Report(int code, const std::string& n, const std::string& m, const std::string& x) {
     const ReportPrompter& p = m_prompt;
-    if (int answer = A::kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
+    if (int answer = A::kGoOn;
+        p.LogRow(kLines, code, n, m, x, answer) || p.AskRow(kQuestions, code, n, m, x, answer))
+        return answer;
     JobHost& host = p.host();
     switch (code) {
         case AnalysisCode::BackupDataPresent:
@@ -61,13 +76,6 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
             if (p.Silenced(Silence::SuppressPlus)) return A::kStop;
             Answer a =
                 p.Ask(n + " is corrupt (Bad CRC), continue anyway?", "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? A::kGoOn : A::kStop;
-        }
-        case AnalysisCode::SyntaxError: {
-            p.OnColour(LogColour::Red, "== Syntax ERROR found: <---*WARNING*!!" + x);
-            if (p.Silenced(Silence::Suppress)) return A::kStop;
-            Answer a = p.Ask(n + " contains a line with invalid syntax: " + x + "  continue Anyway ?",
-                             "WARNING", Buttons::YesNoDefaultNo);
             return a == Answer::Yes ? A::kGoOn : A::kStop;
         }
         case AnalysisCode::OpenError: {
@@ -278,25 +286,10 @@ int AnalysisReporter::Report(int code, const std::string& n, const std::string& 
                     "DUBLICATE FILES", Buttons::Ok);
             }
             return A::kAgreed;
-        case AnalysisCode::NoNfoAsk: {
-            p.OnColour(LogColour::Purple, "No NFO file(s) found!");
-            p.Blank();
-            if (p.Silenced(Silence::Suppress)) return A::kAgreed;
-            Answer a = p.Ask("No NFO file found for directory " + n + " Continue anyway?", "ERROR",
-                             Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? A::kAgreed : A::kStop;
-        }
         case AnalysisCode::SkippedTrusted:
             AppendToRemembered(" ===> SKIPPED (trusted)");
             host.FileCheckFinished(false);
             return A::kGoOn;
-        case AnalysisCode::FilesMissingAsk: {
-            if (p.Silenced(Silence::SuppressPlus)) return A::kAgreed;
-            Answer a = p.Ask("One or more files listed in " + n +
-                                 " was NOT found on disk!, see the log window for details, continue anyway?",
-                             "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? A::kGoOn : A::kStop;
-        }
         case AnalysisCode::ListUnreadable:
             p.OnColour(LogColour::Red, "== " + n + " could not be read (" +
                                            (x.empty() ? "unknown error" : x) +

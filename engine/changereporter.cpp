@@ -47,6 +47,20 @@ constexpr RetryReport kRetries[] = {
     {ChangeCode::CouldNotSaveFile, "Could not save to file {M}", "Could not save to file {M}"},
 };
 
+// The reports that ask whether to go on.
+constexpr ReportQuestion kQuestions[] = {
+    {ChangeCode::NotInListAsk, LogColour::Red,
+     "*CAUTION* the file {N} was not found in any {M} file(s), this dir is likely incomplete!", Then::Nothing,
+     Silence::SuppressPlus, A::kGoOn,
+     "{N} was NOT found in any {M} files(s). This dir is likely incomplete! , continue anyway?", "WARNING",
+     A::kAgreed, A::kStop},
+    {CodeValue(RestoreChangeCode::FilesMissingAsk), LogColour::Red, "", Then::Nothing, Silence::SuppressPlus,
+     A::kStop,
+     "On or more listed files in {N} was NOT found on disk!, see the log window for details, continue "
+     "anyway?",
+     "WARNING", A::kAgreed, A::kStop},
+};
+
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
@@ -66,7 +80,9 @@ int ChangeReporter::RetryOrCancel(Silence rule, const std::string& text, const s
 
 int ChangeReporter::Report(int code, const std::string& n, const std::string& m, const std::string& x) {
     const ReportPrompter& p = m_prompt;
-    if (int answer = A::kGoOn; p.LogRow(kLines, code, n, m, x, answer)) return answer;
+    if (int answer = A::kGoOn;
+        p.LogRow(kLines, code, n, m, x, answer) || p.AskRow(kQuestions, code, n, m, x, answer))
+        return answer;
     for (const RetryReport& r : kRetries) {
         if (r.code == code) {
             p.OnColour(LogColour::Red, ReportText(r.line, n, m, x));
@@ -83,15 +99,6 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
         case ChangeCode::FileChange:
             p.PlannedFile(LogColour::Green, n, m);
             return A::kGoOn;
-        case ChangeCode::NotInListAsk: {
-            p.OnColour(LogColour::Red, "*CAUTION* the file " + n + " was not found in any " + m +
-                                           " file(s), this dir is likely incomplete!");
-            if (p.Silenced(Silence::SuppressPlus)) return A::kGoOn;
-            Answer a = p.Ask(n + " was NOT found in any " + m +
-                                 " files(s). This dir is likely incomplete! , continue anyway?",
-                             "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? A::kAgreed : A::kStop;
-        }
         case ChangeCode::NothingWritten:
             p.OnColour(
                 LogColour::Red,
@@ -140,13 +147,6 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
             p.host().AppendToLogLine(" ===> SKIPPED (trusted)", m_remembered);
             p.host().FileCheckFinished(false);
             return A::kGoOn;
-        case CodeValue(RestoreChangeCode::FilesMissingAsk): {
-            if (p.Silenced(Silence::SuppressPlus)) return A::kStop;
-            Answer a = p.Ask("On or more listed files in " + n +
-                                 " was NOT found on disk!, see the log window for details, continue anyway?",
-                             "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? A::kAgreed : A::kStop;
-        }
         case ChangeCode::BackupFileUnreadable:
             p.OnColour(LogColour::Red,
                        n + " holds no readable Backupdata and will not be overwritten, check it "

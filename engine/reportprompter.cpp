@@ -89,7 +89,33 @@ bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const s
         OnColour(*row->background, text);
     else
         Plain(text);
-    switch (row->then) {
+    Follow(row->then);
+    if (row->problemFile) NoteProblemFiles();
+    answer = row->answer;
+    return true;
+}
+
+bool ReportPrompter::AskRow(std::span<const ReportQuestion> table, int code, const std::string& n,
+                            const std::string& m, const std::string& x, int& answer) const {
+    const auto row =
+        std::find_if(table.begin(), table.end(), [code](const ReportQuestion& r) { return r.code == code; });
+    if (row == table.end()) return false;
+    if (!row->line.empty()) {
+        OnColour(row->background, ReportText(row->line, n, m, x));
+        Follow(row->then);
+    }
+    if (Silenced(row->silence)) {
+        answer = row->silencedAnswer;
+    } else {
+        const platform::Answer a = Ask(ReportText(row->question, n, m, x), std::string(row->caption),
+                                       platform::Buttons::YesNoDefaultNo);
+        answer = a == platform::Answer::Yes ? row->yesAnswer : row->noAnswer;
+    }
+    return true;
+}
+
+void ReportPrompter::Follow(ReportLine::Then then) const {
+    switch (then) {
         case ReportLine::Then::Nothing:
             break;
         case ReportLine::Then::Blank:
@@ -99,9 +125,6 @@ bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const s
             Separator();
             break;
     }
-    if (row->problemFile) NoteProblemFiles();
-    answer = row->answer;
-    return true;
 }
 
 void ReportPrompter::NoteProblemFiles() const {

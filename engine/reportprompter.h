@@ -33,6 +33,22 @@ struct ReportLine {
     bool problemFile = false;
 };
 
+// A report that may log a line and then asks a Yes/No question, No by default: the line (empty:
+// none), its background and what follows it, the rule that silences the question and the answer
+// then, the question and its caption, and the answers to Yes and to No.
+struct ReportQuestion {
+    int code;
+    LogColour background;
+    std::string_view line;
+    ReportLine::Then then;
+    Silence silence;
+    int silencedAnswer;
+    std::string_view question;
+    std::string_view caption;
+    int yesAnswer;
+    int noAnswer;
+};
+
 // A table's text with {N}, {M} and {X} replaced by the report's texts.
 std::string ReportText(std::string_view pattern, const std::string& n, const std::string& m,
                        const std::string& x);
@@ -67,11 +83,16 @@ public:
     // Logs the row of `table` for the code; false when the table has none.
     bool LogRow(std::span<const ReportLine> table, int code, const std::string& n, const std::string& m,
                 const std::string& x, int& answer) const;
+    // Logs and asks the row of `table` for the code; false when the table has none.
+    bool AskRow(std::span<const ReportQuestion> table, int code, const std::string& n, const std::string& m,
+                const std::string& x, int& answer) const;
 
     void NoteProblemFiles() const;
     void NoteFailure() const;
 
 private:
+    void Follow(ReportLine::Then then) const;
+
     JobHost& m_host;
     JobControl* m_control;
 };
