@@ -62,6 +62,17 @@ void ReportPrompter::PlannedFile(LogColour colour, const std::string& from, cons
     OnColour(colour, "== FILE: " + from + ", ===> " + to);
 }
 
+namespace {
+
+template <typename Row>
+const Row* RowOf(std::span<const Row> table, int code) {
+    const auto row =
+        std::find_if(table.begin(), table.end(), [code](const Row& r) { return r.code == code; });
+    return row == table.end() ? nullptr : &*row;
+}
+
+}  // namespace
+
 std::string ReportText(std::string_view pattern, const std::string& n, const std::string& m,
                        const std::string& x) {
     // The fields go in as they are: a name holding "{N}" is not expanded again.
@@ -81,9 +92,8 @@ std::string ReportText(std::string_view pattern, const std::string& n, const std
 
 bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const std::string& n,
                             const std::string& m, const std::string& x, int& answer) const {
-    const auto row =
-        std::find_if(table.begin(), table.end(), [code](const ReportLine& r) { return r.code == code; });
-    if (row == table.end()) return false;
+    const ReportLine* row = RowOf(table, code);
+    if (!row) return false;
     const std::string text = ReportText(row->text, n, m, x);
     if (row->background)
         OnColour(*row->background, text);
@@ -97,9 +107,8 @@ bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const s
 
 bool ReportPrompter::AskRow(std::span<const ReportQuestion> table, int code, const std::string& n,
                             const std::string& m, const std::string& x, int& answer) const {
-    const auto row =
-        std::find_if(table.begin(), table.end(), [code](const ReportQuestion& r) { return r.code == code; });
-    if (row == table.end()) return false;
+    const ReportQuestion* row = RowOf(table, code);
+    if (!row) return false;
     if (!row->line.empty()) {
         OnColour(row->background, ReportText(row->line, n, m, x));
         Follow(row->then);
