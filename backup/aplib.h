@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/fs.h"
+
 namespace kestrow::aplib {
 
 // Size of the safe header in front of the stream.
 inline constexpr std::size_t kSafeHeaderSize = 24;
 // Largest original size the safe unpacker accepts: backup data is text read from a release, and a
 // forged header must not make a reader allocate without bound.
-inline constexpr std::size_t kMaxOriginalSize = 16u * 1024 * 1024;
+inline constexpr std::size_t kMaxOriginalSize = platform::kMaxTextFileSize;
 
 // Bytes of work memory that pack() and packSafe() need; the packer allocates nothing itself.
 std::size_t workMemorySize();

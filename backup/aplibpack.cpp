@@ -11,7 +11,7 @@ namespace kestrow::aplib {
 namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-constexpr std::size_t kHeadCount = 256 * 256;
+constexpr std::size_t kHeadCount = std::size_t{256} * 256;
 constexpr std::uint32_t kChainSize = 92160;
 // Longest match and farthest distance; the ring is larger than the window by a margin that covers
 // the positions linked in ahead of the current one.

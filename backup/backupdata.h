@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backup/backuprecord.h"
+#include "platform/fs.h"
 
 namespace kestrow {
 
@@ -21,7 +22,7 @@ inline constexpr std::string_view kEncodedEnd = "!eE~]";
 
 // Largest record text that is packed or unpacked: the size of the largest text file read from a
 // release, so a forged header cannot make a reader allocate more.
-inline constexpr std::size_t kMaxPlainTextSize = 16u * 1024 * 1024;
+inline constexpr std::size_t kMaxPlainTextSize = platform::kMaxTextFileSize;
 
 // Escapes a packed block into the stored form: "[" + block with the seven unsafe byte values
 // replaced by their tokens + "!eE~]". The block's first four bytes are written as given.

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 
 #include "backup/backupfinder.h"
 #include "content/linereader.h"
@@ -18,72 +17,9 @@ namespace kestrow {
 
 namespace {
 
-// Block lines added to a list since it was loaded carry this prefix instead of "<N>": they have
-// no place among the file's lines and are written first.
-constexpr std::string_view kAddedPrefix = "<>";
-constexpr std::string_view kLineEnd = "\r\n";
-
 // A line of the reader's buffer size less one sets off its overflow warning, and a longer one
 // comes back in pieces; neither is written back.
 constexpr std::size_t kLongestWholeLine = LineReader::kDefaultCapacity - 2;
-
-bool IsAdded(std::string_view stored) {
-    return stored.substr(0, kAddedPrefix.size()) == kAddedPrefix;
-}
-
-struct NumberedLine {
-    int n;
-    std::string_view text;
-    bool comment;
-};
-
-// Comment and invalid lines go back to their places among the entries: a line numbered N that is
-// the i-th such line (from 0) had N - i entries before it. Entries removed since loading move the
-// later lines up; entries added go last.
-std::string ListText(char prefix, const std::vector<std::string>& comments,
-                     const std::vector<std::string>* invalidLines, const std::vector<std::string>& entries) {
-    std::string out;
-    auto put = [&out](std::string_view a, std::string_view b) {
-        out += a;
-        out += b;
-        out += kLineEnd;
-    };
-    const std::string prefixText(1, prefix);
-    std::vector<NumberedLine> numbered;
-    for (const auto& stored : comments) {
-        if (IsAdded(stored)) {
-            put(prefixText, std::string_view(stored).substr(kAddedPrefix.size()));
-            continue;
-        }
-        int n = PrefixNumber(stored);
-        numbered.push_back({n < 0 ? INT_MAX : n, WithoutPrefix(stored), true});
-    }
-    if (invalidLines != nullptr) {
-        for (const auto& stored : *invalidLines) {
-            int n = PrefixNumber(stored);
-            numbered.push_back({n < 0 ? INT_MAX : n, WithoutPrefix(stored), false});
-        }
-    }
-    std::stable_sort(numbered.begin(), numbered.end(),
-                     [](const NumberedLine& a, const NumberedLine& b) { return a.n < b.n; });
-    std::size_t written = 0;
-    long long slot = 0;
-    for (std::size_t i = 0; i < numbered.size(); ++i) {
-        slot = std::max(slot, static_cast<long long>(numbered[i].n) - static_cast<long long>(i));
-        while (written < entries.size() && static_cast<long long>(written) < slot)
-            put(entries[written++], {});
-        // A numbered comment without text is a line taken out since loading (a ";" alone is
-        // never read as a comment).
-        if (numbered[i].comment && numbered[i].text.empty()) continue;
-        if (numbered[i].comment) {
-            put(prefixText, numbered[i].text);
-        } else {
-            put(numbered[i].text, {});
-        }
-    }
-    while (written < entries.size()) put(entries[written++], {});
-    return out;
-}
 
 // A line the reader would hand over in two pieces, which the writer would then write as two.
 bool HasOverlongLine(std::string_view bytes) {
@@ -134,7 +70,7 @@ template <typename List>
 void DropAddedLines(List& list) {
     auto& comments = list.MutableComments();
     comments.erase(
-        std::remove_if(comments.begin(), comments.end(), [](const std::string& s) { return IsAdded(s); }),
+        std::remove_if(comments.begin(), comments.end(), [](const std::string& s) { return IsAddedLine(s); }),
         comments.end());
 }
 
@@ -254,40 +190,16 @@ bool EncodeVerified(BackupData& data) {
     return BlockReadsBack(data.EncodedText(), ';') && BlockReadsBack(data.EncodedText(), '#');
 }
 
-std::string SfvListText(const SfvList& list) {
-    std::vector<std::string> entries;
-    entries.reserve(list.EntryCount());
-    for (const auto& e : list.Entries()) entries.push_back(e.Text() + " " + e.Crc());
-    return ListText(';', list.Comments(), &list.InvalidLines(), entries);
-}
-
-std::string M3uListText(const M3uList& list) {
-    std::vector<std::string> entries;
-    entries.reserve(list.EntryCount());
-    for (const auto& e : list.Entries()) entries.push_back(e.Text());
-    return ListText('#', list.Comments(), nullptr, entries);
-}
-
-std::string BackupFileText(const BackupFile& file) {
-    std::string out;
-    for (const auto& line : file.Comments()) {
-        out += ';';
-        out += line;
-        out += kLineEnd;
-    }
-    return out;
-}
-
 platform::Status WriteSfvList(const SfvList& list) {
     std::string path = list.FullPath();
     if (platform::Status s = CheckListWritable(path, list.Loaded(), true); !s) return s;
-    return platform::WriteFileAtomic(path, SfvListText(list));
+    return platform::WriteFileAtomic(path, list.Text());
 }
 
 platform::Status WriteM3uList(const M3uList& list) {
     std::string path = list.FullPath();
     if (platform::Status s = CheckListWritable(path, list.Loaded(), true); !s) return s;
-    return platform::WriteFileAtomic(path, M3uListText(list));
+    return platform::WriteFileAtomic(path, list.Text());
 }
 
 namespace {
@@ -297,7 +209,7 @@ List WithBlock(const List& list, std::string_view encoded) {
     List copy = list;
     DropAddedLines(copy);
     std::vector<std::string> added;
-    for (const auto& line : BackupBlockLines(encoded)) added.push_back(std::string(kAddedPrefix) + line);
+    for (const auto& line : BackupBlockLines(encoded)) added.push_back(std::string(kAddedLinePrefix) + line);
     auto& comments = copy.MutableComments();
     comments.insert(comments.begin(), added.begin(), added.end());
     return copy;
@@ -321,7 +233,7 @@ platform::Status WriteBackupFile(const BackupFile& file) {
     // The file holds nothing but the block, so its old contents need not be kept.
     std::string path = file.FullPath();
     if (platform::Status s = CheckListWritable(path, true, false); !s) return s;
-    return platform::WriteFileAtomic(path, BackupFileText(file));
+    return platform::WriteFileAtomic(path, file.Text());
 }
 
 std::string BackupStore::store(BackupSource kind, int listIndex) {
@@ -343,7 +255,7 @@ std::string BackupStore::store(BackupSource kind, int listIndex) {
 std::string BackupStore::storeInList(BackupSource kind, int listIndex) {
     std::vector<std::string> added;
     for (const auto& line : BackupBlockLines(m_data.EncodedText()))
-        added.push_back(std::string(kAddedPrefix) + line);
+        added.push_back(std::string(kAddedLinePrefix) + line);
     auto attempt = [&](auto& lists) -> std::string {
         std::size_t first = listIndex < 0 ? 0 : static_cast<std::size_t>(listIndex);
         std::size_t end = listIndex < 0 ? lists.size() : std::min(lists.size(), first + 1);
@@ -370,7 +282,7 @@ std::string BackupStore::storeInBackupFile() {
     if (!WriteBackupFile(file)) return {};
     std::string name = path.FileName();
     m_dir.backupFile = std::move(file);
-    if (m_dir.GetFile(name) == nullptr) m_dir.AddFile(name, BackupFileText(*m_dir.backupFile).size());
+    if (m_dir.GetFile(name) == nullptr) m_dir.AddFile(name, m_dir.backupFile->Text().size());
     m_data.SetFound(BackupSource::BackupFile, 0, 0);
     return name;
 }

@@ -46,10 +46,6 @@ platform::Status WriteBackupFile(const BackupFile& file);
 // The same writers with a stored block in front of the list's own lines, as store() writes it.
 platform::Status WriteSfvListWithBlock(const SfvList& list, std::string_view encoded);
 platform::Status WriteM3uListWithBlock(const M3uList& list, std::string_view encoded);
-// The text those writers put into the file.
-std::string SfvListText(const SfvList& list);
-std::string M3uListText(const M3uList& list);
-std::string BackupFileText(const BackupFile& file);
 
 class BackupStore {
 public:

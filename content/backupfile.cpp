@@ -1,7 +1,8 @@
-// Reading "_kestrow.backup": only its ";" lines carry data.
+// Reading and writing "_kestrow.backup": only its ";" lines carry data.
 #include "content/backupfile.h"
 
 #include "content/linereader.h"
+#include "content/listentry.h"
 
 namespace kestrow {
 
@@ -28,6 +29,16 @@ bool BackupFile::Load(std::string* error, platform::Questioner* questioner) {
 
 std::string BackupFile::Comment(std::size_t index) const {
     return index < m_comments.size() ? m_comments[index] : std::string();
+}
+
+std::string BackupFile::Text() const {
+    std::string out;
+    for (const auto& line : m_comments) {
+        out += ';';
+        out += line;
+        out += kListLineEnd;
+    }
+    return out;
 }
 
 }  // namespace kestrow

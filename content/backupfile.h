@@ -27,6 +27,8 @@ public:
     const std::vector<std::string>& Comments() const { return m_comments; }
     std::size_t CommentCount() const { return m_comments.size(); }
     std::string Comment(std::size_t index) const;
+    // The file's text as it is written: its ";" lines alone.
+    std::string Text() const;
 
     // Backup storage adds its block lines to the comments and takes a stored block out of them;
     // after the directory was renamed the list is pointed at its new path.

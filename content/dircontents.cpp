@@ -63,7 +63,6 @@ void DirContents::Clear() {
 void DirContents::ResetCursors() {
     m_cursor.fill(0);
     m_fileClassIndex = -1;
-    m_lastFound = nullptr;
 }
 
 bool DirContents::Scan() {
@@ -208,18 +207,8 @@ const FileEntry* DirContents::GetFile(std::string_view name) const {
     return Find(ClassOfFileName(name), name);
 }
 
-bool DirContents::FindFile(std::string_view name) {
-    m_lastFound = GetFile(name);
-    return m_lastFound != nullptr;
-}
-
 const FileEntry* DirContents::GetSubdir(std::string_view name) const {
     return Find(FileClass::Subdir, name);
-}
-
-std::uint64_t DirContents::FileSize(std::string_view name) const {
-    const FileEntry* e = GetFile(name);
-    return e ? e->size : 0;
 }
 
 }  // namespace kestrow

@@ -73,14 +73,11 @@ public:
     // Look-ups by file name: the exact name first, then without regard to case (the first such
     // name in the listing's order). A name with a class extension (.mp3, .m3u, .sfv, .nfo) is
     // looked up in that class only. Each takes time in the logarithm of the class's size.
-    bool FindFile(std::string_view name);
-    const FileEntry* LastFound() const { return m_lastFound; }
     const FileEntry* GetFile(std::string_view name) const;
     // 0 when a subdirectory of that name exists (case-blind, exact first), -1 otherwise.
     int FindSubdir(std::string_view name) const { return GetSubdir(name) ? 0 : -1; }
     // The subdirectory of that name: the exact name first, then without regard to case.
     const FileEntry* GetSubdir(std::string_view name) const;
-    std::uint64_t FileSize(std::string_view name) const;
 
     const std::vector<FileEntry>& List(FileClass c) const { return m_lists[Index(c)]; }
     std::size_t Count(FileClass c) const { return List(c).size(); }
@@ -106,7 +103,6 @@ private:
     std::array<std::vector<FileEntry>, kFileClassCount> m_lists;
     std::array<std::size_t, kFileClassCount> m_cursor{};
     int m_fileClassIndex = -1;  // position of the all-files cursor in kAllFilesOrder, -1 unused
-    const FileEntry* m_lastFound = nullptr;
     std::uint64_t m_totalSize = 0;
     // Per class, the positions in its list ordered by name as a listing sorts them (without
     // regard to case, bytes breaking ties, the earlier position first among equal names): names

@@ -11,6 +11,11 @@ namespace kestrow {
 
 namespace {
 
+// The status pieces as they stand in a tagline's name.
+const std::string kOkStatus = std::string(kTaglineOpen) + std::string(kTaglineOk);
+const std::string kProblemCorrupt = std::string(kTaglineOpen) + std::string(kTaglineCorrupt);
+const std::string kProblemIncomplete = std::string(kTaglineOpen) + std::string(kTaglineIncomplete);
+
 bool ContainsAfterFirst(const std::string& name, std::string_view marker) {
     return name.find(marker, 1) != std::string::npos;
 }
@@ -24,9 +29,10 @@ void ReadProblemNames(const std::string& path, std::vector<std::string>& names,
     while (reader.ReadLine(line) != 0) {
         std::string_view trimmed = TrimText(line);
         if (trimmed.size() < 10) continue;
-        std::string_view head = trimmed.substr(0, 9);
-        if (platform::IEquals(head, "Corrupt: ") || platform::IEquals(head, "Missing: ")) {
-            names.emplace_back(trimmed.substr(9));
+        static_assert(kCorruptLine.size() == kMissingLine.size());
+        std::string_view head = trimmed.substr(0, kCorruptLine.size());
+        if (platform::IEquals(head, kCorruptLine) || platform::IEquals(head, kMissingLine)) {
+            names.emplace_back(trimmed.substr(kCorruptLine.size()));
         }
     }
     // Names read only in part would vouch for files the rest of the tagline calls corrupt.
@@ -34,7 +40,7 @@ void ReadProblemNames(const std::string& path, std::vector<std::string>& names,
 }
 
 bool IsProblemTaglineName(const std::string& name) {
-    return ContainsAfterFirst(name, "-[#CORRUPT#-") || ContainsAfterFirst(name, "-[#INCOMPLETE#-");
+    return ContainsAfterFirst(name, kProblemCorrupt) || ContainsAfterFirst(name, kProblemIncomplete);
 }
 
 // A problem tagline holds nothing but "Missing: " and "Corrupt: " lines; anything else is a
@@ -47,8 +53,8 @@ bool HoldsOnlyProblemLines(const std::string& path) {
         std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = text.size();
         std::string_view line(text.data() + pos, end - pos);
-        if (!line.empty() && !platform::IStartsWith(line, "Missing: ") &&
-            !platform::IStartsWith(line, "Corrupt: ")) {
+        if (!line.empty() && !platform::IStartsWith(line, kMissingLine) &&
+            !platform::IStartsWith(line, kCorruptLine)) {
             return false;
         }
         pos = end + 1;
@@ -69,16 +75,18 @@ bool IsListed(const ListedDir& dir, const std::string& name) {
 }  // namespace
 
 bool HasTaglineShape(std::string_view name) {
-    for (std::size_t p = name.find("-[", 1); p != std::string_view::npos; p = name.find("-[", p + 1)) {
-        std::string_view rest = name.substr(p + 2);
+    for (std::size_t p = name.find(kTaglineOpen, 1); p != std::string_view::npos;
+         p = name.find(kTaglineOpen, p + 1)) {
+        std::string_view rest = name.substr(p + kTaglineOpen.size());
         std::size_t status = 0;
-        for (std::string_view s : {"OK-", "#CORRUPT#-", "#INCOMPLETE#-"}) {
+        for (std::string_view s : {kTaglineOk, kTaglineCorrupt, kTaglineIncomplete}) {
             if (rest.substr(0, s.size()) == s) status = s.size();
         }
         if (status == 0) continue;
         const std::string_view prefix = name.substr(0, p);
-        const std::string end = "]-" + std::string(prefix);
-        if (name.size() >= p + 2 + status + end.size() && name.substr(name.size() - end.size()) == end)
+        const std::string end = std::string(kTaglineClose) + std::string(prefix);
+        if (name.size() >= p + kTaglineOpen.size() + status + end.size() &&
+            name.substr(name.size() - end.size()) == end)
             return true;
     }
     return false;
@@ -112,11 +120,10 @@ bool ReadExistingTagline(const DirContents& dir, std::vector<std::string>* names
         for (const FileEntry& file : dir.List(c)) {
             const std::string name = file.path.FileName();
             if (file.size == 0) {
-                if (ContainsAfterFirst(name, "-[OK-")) return true;
+                if (ContainsAfterFirst(name, kOkStatus)) return true;
                 continue;
             }
-            if (names &&
-                (ContainsAfterFirst(name, "-[#CORRUPT#-") || ContainsAfterFirst(name, "-[#INCOMPLETE#-"))) {
+            if (names && IsProblemTaglineName(name)) {
                 ReadProblemNames(dir.DirPath() + name, *names, questioner);
                 return false;
             }

@@ -1,11 +1,11 @@
 // Recognising the tagline an earlier run left in a directory, so that a check may trust it.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "content/taglineformat.h"
 #include "platform/question.h"
 
 namespace kestrow {
@@ -13,10 +13,6 @@ namespace kestrow {
 class DirContents;
 class ListedDir;
 struct FileEntry;
-
-// Suffixes of the markers a check leaves in the parent directory, after the directory's name.
-inline constexpr std::array<std::string_view, 6> kMarkerSuffixes = {
-    "#corrupt", "#incomplete", "#NoSFV", "#NoNFO", "#NoM3U", "#SFVvsM3U-mismatch"};
 
 // A name of the tagline's shape: a prefix, "-[", a status ("OK-", "#CORRUPT#-" or
 // "#INCOMPLETE#-"), ..., "]-" and the same prefix again.

@@ -10,6 +10,7 @@
 #include "content/listeddir.h"
 #include "content/listentry.h"
 #include "content/reporter.h"
+#include "content/taglineformat.h"
 #include "platform/text.h"
 
 namespace kestrow {
@@ -121,7 +122,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         reporter.Report(NoLists, dirPath);
         if (!hasBackupFile) {
             reporter.Report(NoBackupData, dirPath);
-            return 0;
+            return kNothingToCheck;
         }
     }
 
@@ -139,7 +140,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
     // A directory of discs needs no NFO of its own; one without subdirectories is asked about.
     if (!dir.Has(FileClass::Nfo)) {
         if (!dir.Has(FileClass::Subdir)) {
-            if (reporter.Report(NoNfoAsk, dirPath) == -1) return -1;
+            if (reporter.Report(NoNfoAsk, dirPath) == AnswerValue(AnalysisAnswer::Stop)) return kCheckStopped;
         } else {
             reporter.Report(NoNfo, dirPath);
         }
@@ -175,7 +176,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             if (!file) {
                 ++result.missingCount;
                 ++listMissing;
-                dir.problemLines.push_back("Missing: " + name + "\r\n");
+                dir.problemLines.push_back(std::string(kMissingLine) + name + "\r\n");
                 reporter.Report(ListedFileMissing, listName, listedCrc, name);
                 continue;
             }
@@ -198,7 +199,8 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             const std::optional<std::uint32_t> knownCrc = known ? (*known)(path) : std::nullopt;
             if (knownCrc) crc = *knownCrc;
             while (!knownCrc && !FileCrc32(path, crc)) {
-                if (reporter.Report(OpenError, listName, listedCrc, name) != 0) {
+                if (reporter.Report(OpenError, listName, listedCrc, name) !=
+                    AnswerValue(AnalysisAnswer::Retry)) {
                     gaveUp = true;
                     break;
                 }
@@ -210,14 +212,15 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
                 reporter.Report(CrcOk, listName, listedCrc, name);
             } else {
                 ++result.corruptCount;
-                dir.problemLines.push_back("Corrupt: " + name + "\r\n");
+                dir.problemLines.push_back(std::string(kCorruptLine) + name + "\r\n");
                 reporter.Report(BadCrc, listName, listedCrc, name);
             }
         }
         sfvMissing += listMissing;
         if (listMissing > 0) {
             dir.generatePlaylist = false;
-            if (reporter.Report(FilesMissingAsk, listName) == -1) return -1;
+            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop))
+                return kCheckStopped;
         }
     }
 
@@ -243,12 +246,14 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
             const std::string path = dirPath + file->path.FileName();
             platform::InputFile in;
             while (!in.open(path)) {
-                if (reporter.Report(OpenError, listName, {}, name) != 0) break;
+                if (reporter.Report(OpenError, listName, {}, name) != AnswerValue(AnalysisAnswer::Retry))
+                    break;
             }
         }
         m3uMissing += listMissing;
         if (listMissing > 0) {
-            if (reporter.Report(FilesMissingAsk, listName) == -1) return -1;
+            if (reporter.Report(FilesMissingAsk, listName) == AnswerValue(AnalysisAnswer::Stop))
+                return kCheckStopped;
         } else {
             reporter.Report(IntegrityOk, listName);
         }
@@ -267,7 +272,7 @@ int CheckIntegrity(ListedDir& dir, unsigned flags, bool reload, Reporter& report
         result.listingCurrent = false;
     }
 
-    return backupDataPresent || unreadableList ? -1 : 1;
+    return backupDataPresent || unreadableList ? kCheckStopped : kChecked;
 }
 
 }  // namespace kestrow

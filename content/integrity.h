@@ -55,11 +55,13 @@ std::optional<std::string> FileCrcText(const DirContents& dir, std::string_view 
 int VerifyFile(const DirContents& dir, std::string_view name, std::string_view listedCrc,
                std::string* computed = nullptr);
 
+// Results of CheckIntegrity, the system's integers: the check ran, there is nothing to check (no
+// list and no backup file), or the user chose to stop or the directory already holds backup data.
+enum CheckResult : int { kChecked = 1, kNothingToCheck = 0, kCheckStopped = -1 };
+
 // Checks a directory against its lists, raising every finding through the reporter, and fills
-// its IntegrityResult and problem lines. 1 when the check ran, 0 when there is nothing to check
-// (no list and no backup file), -1 when the user chose to stop or the directory already holds
-// backup data. reload true loads the lists first. The questioner (may be null) shows the line
-// reader's overflow warning.
+// its IntegrityResult and problem lines (a CheckResult). reload true loads the lists first. The
+// questioner (may be null) shows the line reader's overflow warning.
 // A CRC already known for a file (by its path), so that it is not read again; nullopt when not.
 using KnownCrc = std::function<std::optional<std::uint32_t>(const std::string& path)>;
 

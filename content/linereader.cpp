@@ -29,24 +29,11 @@ bool LineReader::Open(const std::string& path, std::string* error) {
         if (error) *error = status.message();
         return false;
     }
-    m_path = path;
     m_filled = m_pos = m_lineNo = 0;
     m_lastChunk = false;
     m_readError = 0;
     m_atStart = true;
     return true;
-}
-
-void LineReader::Rewind() {
-    // The file is opened anew: reading from its start again is all a rewind has to give.
-    if (!m_path.empty()) {
-        std::string path = m_path;
-        Open(path);
-    }
-    m_filled = m_pos = m_lineNo = 0;
-    m_lastChunk = false;
-    m_readError = 0;
-    m_atStart = true;
 }
 
 void LineReader::Close() {

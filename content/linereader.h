@@ -27,8 +27,6 @@ public:
     bool Open(const std::string& path, std::string* error = nullptr);
     // The number of the line returned, or 0 at the end of the file (the line is then empty).
     unsigned ReadLine(std::string& line);
-    // Back to the start of the file: line number 0, empty buffer.
-    void Rewind();
     void Close();
 
     bool IsOpen() const { return m_file.isOpen(); }
@@ -54,7 +52,6 @@ private:
     bool m_atStart = true;  // the next fill is the file's first bytes (a byte-order mark may lead)
     std::vector<char> m_buffer;
     platform::InputFile m_file;
-    std::string m_path;
     platform::Questioner* m_questioner;
 };
 

@@ -1,6 +1,9 @@
 // Splitting list entries at either separator, and the "<N>" prefixes of stored lines.
 #include "content/listentry.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace kestrow {
 
 std::string_view ListEntry::DirPart() const {
@@ -66,6 +69,69 @@ int PrefixNumber(std::string_view stored) {
 std::string_view WithoutPrefix(std::string_view stored) {
     auto close = stored.find('>');
     return close == std::string_view::npos ? stored : stored.substr(close + 1);
+}
+
+bool IsAddedLine(std::string_view stored) {
+    return stored.substr(0, kAddedLinePrefix.size()) == kAddedLinePrefix;
+}
+
+namespace {
+
+struct NumberedLine {
+    int n;
+    std::string_view text;
+    bool comment;
+};
+
+}  // namespace
+
+// Comment and invalid lines go back to their places among the entries: a line numbered N that is
+// the i-th such line (from 0) had N - i entries before it. Entries removed since loading move the
+// later lines up; entries added go last.
+std::string ListFileText(char commentMark, const std::vector<std::string>& comments,
+                         const std::vector<std::string>* invalidLines,
+                         const std::vector<std::string>& entries) {
+    std::string out;
+    auto put = [&out](std::string_view a, std::string_view b) {
+        out += a;
+        out += b;
+        out += kListLineEnd;
+    };
+    const std::string prefixText(1, commentMark);
+    std::vector<NumberedLine> numbered;
+    for (const auto& stored : comments) {
+        if (IsAddedLine(stored)) {
+            put(prefixText, std::string_view(stored).substr(kAddedLinePrefix.size()));
+            continue;
+        }
+        int n = PrefixNumber(stored);
+        numbered.push_back({n < 0 ? INT_MAX : n, WithoutPrefix(stored), true});
+    }
+    if (invalidLines != nullptr) {
+        for (const auto& stored : *invalidLines) {
+            int n = PrefixNumber(stored);
+            numbered.push_back({n < 0 ? INT_MAX : n, WithoutPrefix(stored), false});
+        }
+    }
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const NumberedLine& a, const NumberedLine& b) { return a.n < b.n; });
+    std::size_t written = 0;
+    long long slot = 0;
+    for (std::size_t i = 0; i < numbered.size(); ++i) {
+        slot = std::max(slot, static_cast<long long>(numbered[i].n) - static_cast<long long>(i));
+        while (written < entries.size() && static_cast<long long>(written) < slot)
+            put(entries[written++], {});
+        // A numbered comment without text is a line taken out since loading (a ";" alone is
+        // never read as a comment).
+        if (numbered[i].comment && numbered[i].text.empty()) continue;
+        if (numbered[i].comment) {
+            put(prefixText, numbered[i].text);
+        } else {
+            put(numbered[i].text, {});
+        }
+    }
+    while (written < entries.size()) put(entries[written++], {});
+    return out;
 }
 
 }  // namespace kestrow

@@ -48,4 +48,17 @@ int PrefixNumber(std::string_view stored);
 // The text after the first ">" (the whole string when it has no ">").
 std::string_view WithoutPrefix(std::string_view stored);
 
+// Lines added to a list since it was loaded (a backup block) carry this prefix instead of "<N>":
+// they have no place among the file's lines and are written first.
+inline constexpr std::string_view kAddedLinePrefix = "<>";
+bool IsAddedLine(std::string_view stored);
+// Every line a list writes ends so, whatever ended it when it was read.
+inline constexpr std::string_view kListLineEnd = "\r\n";
+
+// The text of a list file: the comment lines behind `commentMark`, invalid lines (when given) and
+// entry lines, each put back in its place among the others.
+std::string ListFileText(char commentMark, const std::vector<std::string>& comments,
+                         const std::vector<std::string>* invalidLines,
+                         const std::vector<std::string>& entries);
+
 }  // namespace kestrow

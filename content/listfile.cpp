@@ -21,11 +21,24 @@ void ListFile::BuildIndex() const {
     m_indexed = true;
 }
 
-int ListFile::FindEntry(std::string_view name) const {
+std::vector<std::uint32_t>::const_iterator ListFile::FirstAlike(std::string_view name) const {
     if (!m_indexed) BuildIndex();
-    auto it = std::partition_point(m_byName.begin(), m_byName.end(), [&](std::uint32_t i) {
+    return std::partition_point(m_byName.begin(), m_byName.end(), [&](std::uint32_t i) {
         return platform::ICompare(m_entries[i].Text(), name) < 0;
     });
+}
+
+std::vector<std::size_t> ListFile::EntriesAlike(std::string_view name) const {
+    std::vector<std::size_t> alike;
+    for (auto it = FirstAlike(name);
+         it != m_byName.end() && platform::ICompare(m_entries[*it].Text(), name) == 0; ++it) {
+        alike.push_back(*it);
+    }
+    return alike;
+}
+
+int ListFile::FindEntry(std::string_view name) const {
+    auto it = FirstAlike(name);
     // The entries that fold alike stand together in list order: the first exact one wins,
     // else the first of them.
     int caseBlind = -1;

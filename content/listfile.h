@@ -28,6 +28,9 @@ public:
     // Index of the first entry whose path as written equals the name (exactly, else without
     // regard to case), or -1. Takes time in the logarithm of the number of entries.
     int FindEntry(std::string_view name) const;
+    // Positions of every entry whose path as written equals the name without regard to case, in
+    // list order.
+    std::vector<std::size_t> EntriesAlike(std::string_view name) const;
     // False for an index past the end.
     bool RemoveEntry(std::size_t index) {
         if (index >= m_entries.size()) return false;
@@ -69,6 +72,8 @@ private:
     mutable std::vector<std::uint32_t> m_byName;
     mutable bool m_indexed = false;
     void BuildIndex() const;
+    // The first entry of the look-up order that is not before the name without regard to case.
+    std::vector<std::uint32_t>::const_iterator FirstAlike(std::string_view name) const;
     bool Before(std::uint32_t a, std::uint32_t b) const;
 };
 

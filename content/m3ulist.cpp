@@ -46,6 +46,13 @@ bool M3uList::AddEntry(std::string_view name, std::size_t position) {
     return true;
 }
 
+std::string M3uList::Text() const {
+    std::vector<std::string> entries;
+    entries.reserve(EntryCount());
+    for (const auto& e : Entries()) entries.push_back(e.Text());
+    return ListFileText('#', Comments(), nullptr, entries);
+}
+
 bool M3uList::ReplaceEntry(std::string_view name, std::size_t index) {
     if (index >= m_entries.size()) return false;
     m_entries[index].SetCrc({});

@@ -30,7 +30,8 @@ public:
     // Replaces the entry in place; false for an index past the end.
     bool ReplaceEntry(std::string_view name, std::size_t index);
 
-private:
+    // The file's text as it is written back: comments in their places.
+    std::string Text() const;
 };
 
 }  // namespace kestrow

@@ -5,8 +5,9 @@
 
 namespace kestrow {
 
-// A report is a code and up to three texts (N, M, X); the answer tells the step to go on,
-// retry (0 from a Retry button) or stop (-1). Implementations may be called from worker threads.
+// A report is a code and up to three texts (N, M, X); the answer (AnalysisAnswer or
+// ChangeAnswer) tells the step to go on, retry or stop. Implementations may be called from worker
+// threads.
 class Reporter {
 public:
     virtual ~Reporter() = default;
@@ -14,58 +15,86 @@ public:
                        const std::string& x = {}) = 0;
 };
 
+// Report codes: one enumeration per reporter, named where a step raises them and where the
+// reporter renders them. The values are the system's own and stay as they are. They convert to
+// the int of Report (and tests compare them as ints), so they are enumerations in a namespace.
+
 // Analysis report codes raised by the engine steps that examine a directory.
 namespace AnalysisCode {
-inline constexpr int BackupDataPresent = -1;
-inline constexpr int CrcOk = 1;
-inline constexpr int BadCrc = 2;
-inline constexpr int ListedFileMissing = 3;
-inline constexpr int SyntaxError = 5;
-inline constexpr int OpenError = 6;
-inline constexpr int CrcChecking = 7;
-inline constexpr int AnalyzingContents = 8;
-inline constexpr int NoSfv = 9;
-inline constexpr int NoM3u = 10;
-inline constexpr int NoLists = 11;
-inline constexpr int IntegrityOk = 12;
-inline constexpr int NoBackupData = 13;
-inline constexpr int BackupFoundIn = 14;
-inline constexpr int BackupInMoreThanOne = 15;
-inline constexpr int BackupCorrupt = 16;
-inline constexpr int NoNfoAsk = 42;
-inline constexpr int NoNfo = 43;
-inline constexpr int SkippedTrusted = 44;
-inline constexpr int FilesMissingAsk = 45;
-// N: a list that could not be read, X: why.
-inline constexpr int ListUnreadable = 48;
+enum Code : int {
+    BackupDataPresent = -1,
+    CrcOk = 1,
+    BadCrc = 2,
+    ListedFileMissing = 3,
+    SyntaxError = 5,
+    OpenError = 6,
+    CrcChecking = 7,
+    AnalyzingContents = 8,
+    NoSfv = 9,
+    NoM3u = 10,
+    NoLists = 11,
+    IntegrityOk = 12,
+    NoBackupData = 13,
+    BackupFoundIn = 14,
+    BackupInMoreThanOne = 15,
+    BackupCorrupt = 16,
+    NoNfoAsk = 42,
+    NoNfo = 43,
+    SkippedTrusted = 44,
+    FilesMissingAsk = 45,
+    ListUnreadable = 48,  // N: a list that could not be read, X: why.
+};
 }  // namespace AnalysisCode
 
 // Change report codes raised by planning, apply and the tagline step.
 namespace ChangeCode {
-inline constexpr int ListingHeader = 1;
-inline constexpr int DirRename = 2;
-inline constexpr int FileChange = 3;
-inline constexpr int NotInListAsk = 4;
-inline constexpr int NonMp3NotInList = 5;
-inline constexpr int CouldNotRenameDir = 7;
-inline constexpr int CouldNotRenameFile = 8;
-inline constexpr int CouldNotDeleteFile = 10;
-inline constexpr int NoSfvWritten = 11;
-inline constexpr int NoM3uWritten = 12;
-inline constexpr int NoBackupFileWritten = 13;
-inline constexpr int NothingWritten = 14;
-inline constexpr int StoredIn = 15;
-inline constexpr int ApplyingChanges = 16;
-inline constexpr int CouldNotSaveFile = 17;
-inline constexpr int Done = 25;
-inline constexpr int CouldNotCreateTagline = 27;
-inline constexpr int WroteTagline = 28;
-inline constexpr int PlaylistGenerated = 31;
-// N: the name left as it is, M: why.
-inline constexpr int LeftUnchanged = 40;
-// N: the backup file that holds no readable block and is left as it is.
-inline constexpr int BackupFileUnreadable = 43;
+enum Code : int {
+    ListingHeader = 1,
+    DirRename = 2,
+    FileChange = 3,
+    NotInListAsk = 4,
+    NonMp3NotInList = 5,
+    CouldNotRenameDir = 7,
+    CouldNotRenameFile = 8,
+    CouldNotDeleteFile = 10,
+    NoSfvWritten = 11,
+    NoM3uWritten = 12,
+    NoBackupFileWritten = 13,
+    NothingWritten = 14,
+    StoredIn = 15,
+    ApplyingChanges = 16,
+    CouldNotSaveFile = 17,
+    Done = 25,
+    CouldNotCreateTagline = 27,
+    WroteTagline = 28,
+    PlaylistGenerated = 31,
+    LeftUnchanged = 40,         // N: the name left as it is, M: why.
+    BackupFileUnreadable = 43,  // N: the backup file that holds no readable block and is left as it is.
+};
 }  // namespace ChangeCode
+
+// What a report answers the step that raised it. The values are the ones the steps test for, and
+// the two channels differ: an analysis step goes on at 1 and takes 0 as "retry" or, after a
+// question about a proposed change, as "agreed"; a change step goes on, retries or agrees at 0.
+// Every channel stops at -1.
+enum class AnalysisAnswer : int { Stop = -1, Retry = 0, Agreed = 0, GoOn = 1 };
+enum class ChangeAnswer : int { Stop = -1, Retry = 0, Agreed = 0, GoOn = 0 };
+
+constexpr int AnswerValue(AnalysisAnswer a) {
+    return static_cast<int>(a);
+}
+constexpr int AnswerValue(ChangeAnswer a) {
+    return static_cast<int>(a);
+}
+
+// One channel's answers as the ints Report returns, for a reporter's switch arms.
+template <class Answer>
+struct ChannelAnswers {
+    static constexpr int kGoOn = static_cast<int>(Answer::GoOn);
+    static constexpr int kRetry = static_cast<int>(Answer::Retry);
+    static constexpr int kAgreed = static_cast<int>(Answer::Agreed);
+    static constexpr int kStop = static_cast<int>(Answer::Stop);
+};
 
 // Codes of the restore pass. The analysis reporter renders the analysis codes (N: the name the
 // prepare pass gave, X: the original name), the change reporter the apply and post-analysis codes.
@@ -112,6 +141,17 @@ enum class RestoreChangeCode : int {
     SkippedTrusted = 29,
     FilesMissingAsk = 30,
 };
+
+constexpr int CodeValue(RestoreAnalysisCode code) {
+    return static_cast<int>(code);
+}
+constexpr int CodeValue(RestoreChangeCode code) {
+    return static_cast<int>(code);
+}
+// The restore pass renders these through the change reporter under the prepare pass's names.
+static_assert(CodeValue(RestoreChangeCode::Done) == ChangeCode::Done);
+static_assert(CodeValue(RestoreChangeCode::CouldNotCreateTagline) == ChangeCode::CouldNotCreateTagline);
+static_assert(CodeValue(RestoreChangeCode::WroteTagline) == ChangeCode::WroteTagline);
 
 inline int Report(Reporter& reporter, RestoreAnalysisCode code, const std::string& n = {},
                   const std::string& x = {}) {

@@ -75,8 +75,11 @@ bool SfvList::SetEntry(std::optional<std::string_view> name, std::optional<std::
     return true;
 }
 
-std::string SfvList::InvalidLine(std::size_t index) const {
-    return index < m_invalidLines.size() ? m_invalidLines[index] : std::string();
+std::string SfvList::Text() const {
+    std::vector<std::string> entries;
+    entries.reserve(EntryCount());
+    for (const auto& e : Entries()) entries.push_back(e.Text() + " " + e.Crc());
+    return ListFileText(';', Comments(), &InvalidLines(), entries);
 }
 
 }  // namespace kestrow

@@ -33,8 +33,9 @@ public:
 
     // Invalid lines are stored as "<N>" + the trimmed line.
     const std::vector<std::string>& InvalidLines() const { return m_invalidLines; }
-    std::size_t InvalidLineCount() const { return m_invalidLines.size(); }
-    std::string InvalidLine(std::size_t index) const;
+
+    // The file's text as it is written back: comments and invalid lines in their places.
+    std::string Text() const;
 
     // Splits one trimmed data line into name and CRC text; nullopt when its syntax is invalid.
     static std::optional<ListEntry> ParseDataLine(std::string_view trimmed);

@@ -5,76 +5,101 @@ namespace kestrow {
 
 namespace {
 
+using A = ChannelAnswers<ChangeAnswer>;
+
+using Then = ReportLine::Then;
+
+// The reports that log one line and go on.
+constexpr ReportLine kLines[] = {
+    {ChangeCode::NonMp3NotInList, {}, "Note: NON-MP3 file {N} was not found in any {M} file(s)", A::kGoOn},
+    {ChangeCode::NoSfvWritten, {}, "Could not write backupdata to any SFV file...", A::kGoOn},
+    {ChangeCode::NoM3uWritten, {}, "Could not write backupdata to any M3U file...", A::kGoOn},
+    {ChangeCode::NoBackupFileWritten, {}, "Could not write backupdata to kestrow.backup...", A::kGoOn},
+    {ChangeCode::StoredIn, {}, "Backupdata has been stored in: {N}", A::kGoOn},
+    {ChangeCode::ApplyingChanges, {}, "Applying Changes.... {N}", A::kGoOn},
+    {CodeValue(RestoreChangeCode::ListedFileMissing), LogColour::Red,
+     "== Listed file {M} was NOT found on disk! <---*WARNING*!!", A::kGoOn, Then::Nothing, true},
+    {CodeValue(RestoreChangeCode::ListedFileMissingAgain), LogColour::Red,
+     "== Listed file {M} was NOT found on disk! <---*WARNING*!!", A::kGoOn, Then::Nothing, true},
+    {CodeValue(RestoreChangeCode::PostAnalyzing), {}, "POST ANALYZING {N}", A::kGoOn, Then::Separator},
+    {CodeValue(RestoreChangeCode::DoneIn), LogColour::Olive, "======= DONE! ======={N}", A::kGoOn},
+    {ChangeCode::Done, LogColour::Teal, "======= DONE! =======", A::kGoOn},
+    {ChangeCode::WroteTagline, {}, "== Wrote tagline:  {N}", A::kGoOn},
+    {ChangeCode::PlaylistGenerated, LogColour::Green, "An M3U File will be generated", A::kGoOn},
+    // A name that needed a change keeps its old one; M says why.
+    {ChangeCode::LeftUnchanged, LogColour::Red, "Note: {N} was left unchanged: {M}", A::kGoOn},
+};
+
+// The failed operations the user may retry: a red line, then the Retry/Cancel question.
+struct RetryReport {
+    int code;
+    std::string_view line;
+    std::string_view question;
+};
+
+constexpr RetryReport kRetries[] = {
+    {ChangeCode::CouldNotRenameDir, "Could not rename dir {N}",
+     "Could not rename dir {N}, Make sure there are no files open in the dir!"},
+    {ChangeCode::CouldNotRenameFile, "Could not rename file {N}",
+     "Could not rename file {N}, Make sure the file is not open and try again!"},
+    {ChangeCode::CouldNotDeleteFile, "Could not delete file {N}",
+     "Could not delete file {N}, Make sure the file is not open and try again!"},
+    {ChangeCode::CouldNotSaveFile, "Could not save to file {M}", "Could not save to file {M}"},
+};
+
+// The reports that ask whether to go on.
+constexpr ReportQuestion kQuestions[] = {
+    {ChangeCode::NotInListAsk, LogColour::Red,
+     "*CAUTION* the file {N} was not found in any {M} file(s), this dir is likely incomplete!", Then::Nothing,
+     Silence::SuppressPlus, A::kGoOn,
+     "{N} was NOT found in any {M} files(s). This dir is likely incomplete! , continue anyway?", "WARNING",
+     A::kAgreed, A::kStop},
+    {CodeValue(RestoreChangeCode::FilesMissingAsk), LogColour::Red, "", Then::Nothing, Silence::SuppressPlus,
+     A::kStop,
+     "On or more listed files in {N} was NOT found on disk!, see the log window for details, continue "
+     "anyway?",
+     "WARNING", A::kAgreed, A::kStop},
+};
+
 using platform::Answer;
 using platform::Buttons;
 using platform::Icon;
-
-constexpr int kGoOn = 0;
 
 }  // namespace
 
 int ChangeReporter::RetryOrCancel(Silence rule, const std::string& text, const std::string& caption,
                                   Answer defaultAnswer) {
-    int answer = -1;
+    int answer = A::kStop;
     if (!m_prompt.Silenced(rule)) {
         Answer a = m_prompt.Ask(text, caption, Buttons::RetryCancel, Icon::Exclamation, defaultAnswer);
-        answer = a == Answer::Retry ? 0 : -1;
+        answer = a == Answer::Retry ? A::kRetry : A::kStop;
     }
-    if (answer != 0) m_prompt.NoteFailure();
+    if (answer != A::kRetry) m_prompt.NoteFailure();
     return answer;
 }
 
-int ChangeReporter::Report(int code, const std::string& n, const std::string& m, const std::string& /*x*/) {
+int ChangeReporter::Report(int code, const std::string& n, const std::string& m, const std::string& x) {
     const ReportPrompter& p = m_prompt;
-    switch (code) {
-        case 1:
-            p.Blank();
-            p.OnColour(LogColour::Green, "Listing PLANNED MODIFICATIONS in dir " + n + ":");
-            p.Separator();
-            return kGoOn;
-        case 2:
-            p.OnColour(LogColour::Green, "== DIR:  " + n + ", ===> " + m);
-            return kGoOn;
-        case 3:
-            p.OnColour(LogColour::Green, "== FILE: " + n + ", ===> " + m);
-            return kGoOn;
-        case 4: {
-            p.OnColour(LogColour::Red, "*CAUTION* the file " + n + " was not found in any " + m +
-                                           " file(s), this dir is likely incomplete!");
-            if (p.Silenced(Silence::SuppressPlus)) return 0;
-            Answer a = p.Ask(n + " was NOT found in any " + m +
-                                 " files(s). This dir is likely incomplete! , continue anyway?",
-                             "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? 0 : -1;
+    if (int answer = A::kGoOn;
+        p.LogRow(kLines, code, n, m, x, answer) || p.AskRow(kQuestions, code, n, m, x, answer))
+        return answer;
+    for (const RetryReport& r : kRetries) {
+        if (r.code == code) {
+            p.OnColour(LogColour::Red, ReportText(r.line, n, m, x));
+            return RetryOrCancel(Silence::SuppressPlus, ReportText(r.question, n, m, x), "ERROR");
         }
-        case 5:
-            p.Plain("Note: NON-MP3 file " + n + " was not found in any " + m + " file(s)");
-            return kGoOn;
-        case 7:
-            p.OnColour(LogColour::Red, "Could not rename dir " + n);
-            return RetryOrCancel(
-                Silence::SuppressPlus,
-                "Could not rename dir " + n + ", Make sure there are no files open in the dir!", "ERROR");
-        case 8:
-            p.OnColour(LogColour::Red, "Could not rename file " + n);
-            return RetryOrCancel(
-                Silence::SuppressPlus,
-                "Could not rename file " + n + ", Make sure the file is not open and try again!", "ERROR");
-        case 10:
-            p.OnColour(LogColour::Red, "Could not delete file " + n);
-            return RetryOrCancel(
-                Silence::SuppressPlus,
-                "Could not delete file " + n + ", Make sure the file is not open and try again!", "ERROR");
-        case 11:
-            p.Plain("Could not write backupdata to any SFV file...");
-            return kGoOn;
-        case 12:
-            p.Plain("Could not write backupdata to any M3U file...");
-            return kGoOn;
-        case 13:
-            p.Plain("Could not write backupdata to kestrow.backup...");
-            return kGoOn;
-        case 14:
+    }
+    switch (code) {
+        case ChangeCode::ListingHeader:
+            p.PlannedHeader(LogColour::Green, n);
+            return A::kGoOn;
+        case ChangeCode::DirRename:
+            p.PlannedDir(LogColour::Green, n, m);
+            return A::kGoOn;
+        case ChangeCode::FileChange:
+            p.PlannedFile(LogColour::Green, n, m);
+            return A::kGoOn;
+        case ChangeCode::NothingWritten:
             p.OnColour(
                 LogColour::Red,
                 "Backupdata could not be written kestrow.backup or any M3U or SFV file. No Changes made to "
@@ -86,91 +111,50 @@ int ChangeReporter::Report(int code, const std::string& n, const std::string& m,
                     "kestrow.backup). Make sure the file(s) are not open and try again!",
                     "ERROR", Buttons::Ok);
             }
-            return -1;
-        case 15:
-            p.Plain("Backupdata has been stored in: " + n);
-            return kGoOn;
-        case 16:
-            p.Plain("Applying Changes.... " + n);
-            return kGoOn;
-        case 17:
-            p.OnColour(LogColour::Red, "Could not save to file " + m);
-            return RetryOrCancel(Silence::SuppressPlus, "Could not save to file " + m, "ERROR");
-        case 18:
+            return A::kStop;
+        case CodeValue(RestoreChangeCode::CrcOk):
             p.host().AppendToLogLine(" ===> CRC OK", m_remembered);
             p.host().FileCheckFinished(true);
-            return kGoOn;
-        case 19: {
+            return A::kGoOn;
+        case CodeValue(RestoreChangeCode::BadCrc): {
             p.OnColour(LogColour::Red, " ===> *BAD* CRC  <---*WARNING*!!");
             p.NoteProblemFiles();
             p.host().FileCheckFinished(true);
-            if (p.Silenced(Silence::SuppressPlus)) return 0;
+            if (p.Silenced(Silence::SuppressPlus)) return A::kGoOn;
             Answer a =
                 p.Ask(n + " is corrupt (Bad CRC), continue anyway?", "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? 0 : -1;
+            return a == Answer::Yes ? A::kAgreed : A::kStop;
         }
-        case 20:
-        case 26:
-            p.OnColour(LogColour::Red, "== Listed file " + m + " was NOT found on disk! <---*WARNING*!!");
-            p.NoteProblemFiles();
-            return kGoOn;
-        case 21:
+        case CodeValue(RestoreChangeCode::CrcChecking):
             m_remembered = p.Plain("== CRC checking: " + m);
             p.host().FileCheckStarted(m);
-            return kGoOn;
-        case 22:
-            p.Plain("POST ANALYZING " + n);
-            p.Separator();
-            return kGoOn;
-        case 23: {
+            return A::kGoOn;
+        case CodeValue(RestoreChangeCode::OpenError): {
             p.OnColour(LogColour::Red, "== An *ERROR* occured while opening the file! <---*WARNING*!! " + n);
             int answer = RetryOrCancel(Silence::SuppressPlus, "Could not open " + n + " For reading",
                                        "WARNING", Answer::Cancel);
-            if (answer != 0) p.host().FileCheckFinished(false);
+            if (answer != A::kRetry) p.host().FileCheckFinished(false);
             return answer;
         }
-        case 24:
-            p.OnColour(LogColour::Olive, "======= DONE! =======" + n);
-            return kGoOn;
-        case 25:
-            p.OnColour(LogColour::Teal, "======= DONE! =======");
-            return kGoOn;
-        case 27:
+        case ChangeCode::CouldNotCreateTagline:
             p.Plain("== Could not create tagline for " + n + " <---*WARNING*!!");
             p.NoteFailure();
             if (!p.Silenced(Silence::SuppressPlus)) {
                 p.Ask("Could not create tagline for " + n, "WARNING", Buttons::Ok, Icon::Information);
             }
-            return kGoOn;
-        case 28:
-            p.Plain("== Wrote tagline:  " + n);
-            return kGoOn;
-        case 29:
+            return A::kGoOn;
+        case CodeValue(RestoreChangeCode::SkippedTrusted):
             p.host().AppendToLogLine(" ===> SKIPPED (trusted)", m_remembered);
             p.host().FileCheckFinished(false);
-            return kGoOn;
-        case 30: {
-            if (p.Silenced(Silence::SuppressPlus)) return -1;
-            Answer a = p.Ask("On or more listed files in " + n +
-                                 " was NOT found on disk!, see the log window for details, continue anyway?",
-                             "WARNING", Buttons::YesNoDefaultNo);
-            return a == Answer::Yes ? 0 : -1;
-        }
-        case 31:
-            p.OnColour(LogColour::Green, "An M3U File will be generated");
-            return kGoOn;
-        case 40:
-            // A name that needed a change keeps its old one; M says why.
-            p.OnColour(LogColour::Red, "Note: " + n + " was left unchanged: " + m);
-            return kGoOn;
-        case 43:
+            return A::kGoOn;
+        case ChangeCode::BackupFileUnreadable:
             p.OnColour(LogColour::Red,
                        n + " holds no readable Backupdata and will not be overwritten, check it "
                            "and remove it by hand. No Changes made to this directory!, ABORTING..");
             p.NoteFailure();
-            return -1;
+            return A::kStop;
         default:
-            return kGoOn;
+            return A::kGoOn;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/passframe.h"
 #include "engine/passoptions.h"
+#include "rename/renameoptions.h"
 
 namespace kestrow {
 
@@ -57,7 +58,7 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
 
     const int maxLength = MaxLengthFor(options);
     const int checkFlags = CheckFlagsFor(options);
-    const unsigned renameOptions = RenameOptionBitsFor(options);
+    const unsigned renameOptions = RenameOptions::FromSettings(options).Bits();
     const std::string path = job.DirPath();
 
     m_frame.Enter(path);
@@ -80,7 +81,7 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
         if (job.nothingToDo) {
             m_host.LogLine("* No necessary modifications detected for this dir!");
             m_frame.Separator();
-        } else if (passResult == -2) {
+        } else if (passResult == kPlanRefused) {
             m_host.LogLine("* Progress in dir " + path + " ABORTED BY USER, no changes made!");
             m_frame.Separator();
             m_control.sawRefusal = true;
@@ -96,9 +97,9 @@ int CheckPreparePass::Directory(PrepareDirJob& job) {
             const int applied = m_ctx.steps.ApplyPlan(job, options.prepareBackupTo, m_ctx.change);
             if (applied == kApplyStopped || m_control.abortRequested) return m_frame.StopForAbort();
             std::string text;
-            if (applied == -2) {
+            if (applied == kApplyNotStored) {
                 text = "* Failed to save Backupdata for dir " + path + " Progress ABORTED!";
-            } else if (applied == -1) {
+            } else if (applied == kApplyNoBackupData) {
                 text = "* INTERNAL ERROR: Failed to CREATE valid Backupdata for dir " + path +
                        " Progress ABORTED, no changes made!";
             } else if (applied == kApplyStoredNotRemoved) {

@@ -8,20 +8,24 @@
 #include "backup/restoredirjob.h"
 #include "content/dircontents.h"
 #include "engine/cprocessthread.h"
-#include "engine/crestorethread.h"
+#include "engine/passframe.h"
 #include "engine/preparedirjob.h"
 
 namespace kestrow {
 
-void CProcessControlThread::CouldNotLocate(const std::string& name) {
-    JobHost& host = m_context->host;
-    std::string text = "Could not locate selected dir " + name + ", Directory skipped!";
-    host.LogColouredLine(LogColour::White, LogColour::Red, text);
-    m_context->control.sawUnreadableDir = true;
-    if (!m_context->control.shuttingDown) {
-        host.Ask(HostQuestion{text, "WARNING", platform::Buttons::Ok, platform::Icon::Exclamation,
-                              platform::Answer::Ok});
-    }
+template <typename Job>
+void CProcessControlThread::RunWorker(Job*& slot, Job* job) {
+    JobControl& control = m_context->control;
+    control.rejected = 0;
+    control.accepted = m_context->host.Options().ConfirmChanges ? 0 : 1;
+    slot = job;
+    CProcessThread worker;
+    worker.Attach(*m_context);
+    worker.Start();
+    // The job object lives until its worker is joined, and joining is the settling: nothing of
+    // the pass is still running.
+    worker.Join();
+    slot = nullptr;
 }
 
 int CProcessControlThread::Run() {
@@ -82,13 +86,13 @@ int CProcessControlThread::Run() {
             }
             const FileEntry* subdir = folder.GetSubdir(name);
             if (!subdir) {
-                CouldNotLocate(name);
+                ReportMissingDirectory(*m_context, name);
                 continue;
             }
             // The name as it stands on disk: a selection may differ from it in case only.
             working.SetPath(folder.DirPath() + subdir->path.LastComponent());
             if (!ctx.steps.Scan(working)) {
-                CouldNotLocate(name);
+                ReportMissingDirectory(*m_context, name);
                 continue;
             }
             if (options.lastProcessOption == 1 || options.lastProcessOption == 2) {
@@ -100,28 +104,12 @@ int CProcessControlThread::Run() {
                 job->groupTags = options.preserveGrptag ? &options.groupTags : nullptr;
                 job->parent = &folder;
                 job->rules = &control.rules;
-                control.rejected = 0;
-                control.accepted = options.ConfirmChanges ? 0 : 1;
-                control.prepareJob = job.get();
-                CProcessThread worker;
-                worker.Attach(ctx);
-                worker.Start();
-                // The job object lives until its worker is joined.
-                worker.Join();
-                control.prepareJob = nullptr;
+                RunWorker(control.prepareJob, job.get());
             } else if (ctx.restore) {
                 auto job = std::make_unique<RestoreDirJob>(working);
                 ctx.restore->LoadLists(*job);
                 job->parent = &folder;
-                control.rejected = 0;
-                control.accepted = options.ConfirmChanges ? 0 : 1;
-                control.restoreJob = job.get();
-                CRestoreThread worker;
-                worker.Attach(ctx);
-                worker.Start();
-                // Joining the worker is the settling: nothing of the pass is still running.
-                worker.Join();
-                control.restoreJob = nullptr;
+                RunWorker(control.restoreJob, job.get());
             } else {
                 control.sawFailure = true;
             }

@@ -29,7 +29,9 @@ public:
     bool Running() const { return m_thread.joinable(); }
 
 private:
-    void CouldNotLocate(const std::string& name);
+    // Runs the pass on `job`, named in the job control's `slot` while the worker runs.
+    template <typename Job>
+    void RunWorker(Job*& slot, Job* job);
 
     const PassContext* m_context = nullptr;
     std::thread m_thread;

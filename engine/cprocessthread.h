@@ -1,5 +1,5 @@
-// The pass worker: runs the check/prepare pass on the runner's current directory while it holds
-// the job lock.
+// The pass worker: runs the pass of the runner's current job (check/prepare or restore) on its
+// directory while it holds the job lock.
 #pragma once
 
 #include <thread>

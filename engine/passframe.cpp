@@ -8,6 +8,16 @@
 
 namespace kestrow {
 
+void ReportMissingDirectory(const PassContext& context, const std::string& shownName) {
+    const std::string text = "Could not locate selected dir " + shownName + ", Directory skipped!";
+    context.host.LogColouredLine(LogColour::White, LogColour::Red, text);
+    context.control.sawUnreadableDir = true;
+    if (!context.control.shuttingDown) {
+        context.host.Ask(HostQuestion{text, "WARNING", platform::Buttons::Ok, platform::Icon::Exclamation,
+                                      platform::Answer::Ok});
+    }
+}
+
 bool PassFrame::StopsAtEntry(int& result) {
     if (m_control.abortRequested) {
         result = EndOfDirectory(0);
@@ -169,14 +179,7 @@ void PassFrame::WalkSubdirectories(DirContents& dir, const std::string& missingP
             found = m_scanner.Scan(child);
         }
         if (!found) {
-            std::string text =
-                "Could not locate selected dir " + missingPrefix + name + ", Directory skipped!";
-            m_host.LogColouredLine(LogColour::White, LogColour::Red, text);
-            m_control.sawUnreadableDir = true;
-            if (!m_control.shuttingDown) {
-                m_host.Ask(HostQuestion{text, "WARNING", platform::Buttons::Ok, platform::Icon::Exclamation,
-                                        platform::Answer::Ok});
-            }
+            ReportMissingDirectory(m_ctx, missingPrefix + name);
             continue;
         }
         platform::FileId id;

@@ -13,6 +13,10 @@
 
 namespace kestrow {
 
+// A selected directory (or a subdirectory) that cannot be found or read: logged, counted and, unless
+// the front end is closing, told in a warning the user must acknowledge.
+void ReportMissingDirectory(const PassContext& context, const std::string& shownName);
+
 class PassFrame {
 public:
     PassFrame(const PassContext& context, DirScanner& scanner)

@@ -15,15 +15,13 @@ class PrepareDirJob;
 class PassSteps : public DirScanner {
 public:
     virtual void LoadLists(PrepareDirJob& job) = 0;
-    // Negative when the check stopped at the user's request or found backup data.
+    // A CheckResult; negative when the check stopped at the user's request or found backup data.
     virtual int CheckIntegrity(PrepareDirJob& job, int checkFlags, bool reload, Reporter& reporter) = 0;
-    // -2 refused by the user; above 0 (the number of subdirectories) the pass descends. Leaves
-    // job.nothingToDo set when no change is planned.
+    // kPlanRefused when the user refused; above 0 (the number of subdirectories) the pass
+    // descends. Leaves job.nothingToDo set when no change is planned.
     virtual int PlanDirectory(PrepareDirJob& job, int maxLength, unsigned renameOptions, bool checkAndTag,
                               Reporter& reporter) = 0;
-    // 1 applied; -1 no valid backup data, -2 backup data not saved, -3 stopped before any rename
-    // with stored data that could not be taken out again, -4 a list could not be written (nothing
-    // changed), -5 stopped by an abort between two operations.
+    // An ApplyResult: kApplied, or why the apply did not complete.
     virtual int ApplyPlan(PrepareDirJob& job, int backupTo, Reporter& reporter) = 0;
     virtual int WriteTagline(PrepareDirJob& job, const std::string& prefix, bool noCheck,
                              Reporter& reporter) = 0;

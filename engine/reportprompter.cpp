@@ -1,6 +1,8 @@
 // The silence rule and the question plumbing of the reporters.
 #include "engine/reportprompter.h"
 
+#include <algorithm>
+
 #include "engine/jobcontrol.h"
 #include "engine/logtexts.h"
 
@@ -15,7 +17,6 @@ platform::Answer DefaultAnswerOf(platform::Buttons buttons) {
         case platform::Buttons::YesNoDefaultNo:
             return platform::Answer::No;
         case platform::Buttons::RetryCancel:
-            return platform::Answer::Retry;
         case platform::Buttons::AbortRetryIgnore:
             return platform::Answer::Retry;
     }
@@ -45,6 +46,94 @@ platform::Answer ReportPrompter::Ask(const std::string& text, const std::string&
 
 void ReportPrompter::Separator() const {
     m_host.LogLine(std::string(kSeparator));
+}
+
+void ReportPrompter::PlannedHeader(LogColour colour, const std::string& dir) const {
+    Blank();
+    OnColour(colour, "Listing PLANNED MODIFICATIONS in dir " + dir + ":");
+    Separator();
+}
+
+void ReportPrompter::PlannedDir(LogColour colour, const std::string& from, const std::string& to) const {
+    OnColour(colour, "== DIR:  " + from + ", ===> " + to);
+}
+
+void ReportPrompter::PlannedFile(LogColour colour, const std::string& from, const std::string& to) const {
+    OnColour(colour, "== FILE: " + from + ", ===> " + to);
+}
+
+namespace {
+
+template <typename Row>
+const Row* RowOf(std::span<const Row> table, int code) {
+    const auto row =
+        std::find_if(table.begin(), table.end(), [code](const Row& r) { return r.code == code; });
+    return row == table.end() ? nullptr : &*row;
+}
+
+}  // namespace
+
+std::string ReportText(std::string_view pattern, const std::string& n, const std::string& m,
+                       const std::string& x) {
+    // The fields go in as they are: a name holding "{N}" is not expanded again.
+    std::string text;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const std::string_view rest = pattern.substr(i);
+        if (rest.size() >= 3 && rest[0] == '{' && rest[2] == '}' &&
+            (rest[1] == 'N' || rest[1] == 'M' || rest[1] == 'X')) {
+            text += rest[1] == 'N' ? n : rest[1] == 'M' ? m : x;
+            i += 2;
+        } else {
+            text += rest[0];
+        }
+    }
+    return text;
+}
+
+bool ReportPrompter::LogRow(std::span<const ReportLine> table, int code, const std::string& n,
+                            const std::string& m, const std::string& x, int& answer) const {
+    const ReportLine* row = RowOf(table, code);
+    if (!row) return false;
+    const std::string text = ReportText(row->text, n, m, x);
+    if (row->background)
+        OnColour(*row->background, text);
+    else
+        Plain(text);
+    Follow(row->then);
+    if (row->problemFile) NoteProblemFiles();
+    answer = row->answer;
+    return true;
+}
+
+bool ReportPrompter::AskRow(std::span<const ReportQuestion> table, int code, const std::string& n,
+                            const std::string& m, const std::string& x, int& answer) const {
+    const ReportQuestion* row = RowOf(table, code);
+    if (!row) return false;
+    if (!row->line.empty()) {
+        OnColour(row->background, ReportText(row->line, n, m, x));
+        Follow(row->then);
+    }
+    if (Silenced(row->silence)) {
+        answer = row->silencedAnswer;
+    } else {
+        const platform::Answer a = Ask(ReportText(row->question, n, m, x), std::string(row->caption),
+                                       platform::Buttons::YesNoDefaultNo);
+        answer = a == platform::Answer::Yes ? row->yesAnswer : row->noAnswer;
+    }
+    return true;
+}
+
+void ReportPrompter::Follow(ReportLine::Then then) const {
+    switch (then) {
+        case ReportLine::Then::Nothing:
+            break;
+        case ReportLine::Then::Blank:
+            Blank();
+            break;
+        case ReportLine::Then::Separator:
+            Separator();
+            break;
+    }
 }
 
 void ReportPrompter::NoteProblemFiles() const {

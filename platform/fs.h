@@ -20,7 +20,7 @@ struct Status {
 };
 
 // Text files read from a release (lists, backup data, taglines) are capped at this size.
-inline constexpr std::uint64_t kMaxTextFileSize = 16u * 1024 * 1024;
+inline constexpr std::uint64_t kMaxTextFileSize = std::uint64_t{16} * 1024 * 1024;
 
 enum class EntryKind { File, Directory, Other };
 

@@ -76,6 +76,24 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
 int ICompare(std::string_view a, std::string_view b) {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
@@ -110,21 +128,7 @@ std::string FoldCase(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         const char32_t c = FoldNext(s, i);
         // Each folded character in UTF-8, so a legacy byte and its UTF-8 form give one key.
-        if (c < 0x80) {
-            key += static_cast<char>(c);
-        } else if (c < 0x800) {
-            key += static_cast<char>(0xC0 | (c >> 6));
-            key += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            key += static_cast<char>(0xE0 | (c >> 12));
-            key += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            key += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            key += static_cast<char>(0xF0 | (c >> 18));
-            key += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            key += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            key += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        AppendUtf8(key, c);
     }
     return key;
 }

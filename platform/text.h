@@ -26,6 +26,8 @@ std::size_t CharLength(std::string_view s, std::size_t i);
 // Number of characters (code points; an invalid byte counts as one).
 std::size_t CharCount(std::string_view s);
 bool IsValidUtf8(std::string_view s);
+// Appends the UTF-8 form of a code point (at most 0x10FFFF).
+void AppendUtf8(std::string& out, char32_t cp);
 
 // The text made safe for a terminal or a log line: control characters (C0, DEL, C1 in UTF-8 or
 // as single bytes) become "\xHH" per byte, so a name from a download can neither colour nor move

@@ -55,47 +55,6 @@ bool Contains(const std::vector<std::string>& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// Where the entries of one list stand, by their text as written and without regard to case;
-// kept up to date while planning points entries at new names.
-class EntryIndex {
-public:
-    explicit EntryIndex(const ListFile& list) {
-        for (std::size_t i = 0; i < list.EntryCount(); ++i) Put(i, list.Entries()[i].Text());
-    }
-
-    std::vector<std::size_t> Exact(const std::string& text) const { return Find(m_exact, text); }
-    std::vector<std::size_t> Folded(const std::string& text) const {
-        return Find(m_folded, platform::FoldCase(text));
-    }
-    void Move(std::size_t index, const std::string& from, const std::string& to) {
-        Take(m_exact[from], index);
-        Take(m_folded[platform::FoldCase(from)], index);
-        Put(index, to);
-    }
-
-private:
-    using Positions = std::unordered_map<std::string, std::vector<std::size_t>>;
-
-    static std::vector<std::size_t> Find(const Positions& positions, const std::string& key) {
-        const auto it = positions.find(key);
-        return it == positions.end() ? std::vector<std::size_t>() : it->second;
-    }
-    static void Insert(std::vector<std::size_t>& at, std::size_t index) {
-        at.insert(std::lower_bound(at.begin(), at.end(), index), index);
-    }
-    static void Take(std::vector<std::size_t>& at, std::size_t index) {
-        const auto it = std::lower_bound(at.begin(), at.end(), index);
-        if (it != at.end() && *it == index) at.erase(it);
-    }
-    void Put(std::size_t index, const std::string& text) {
-        Insert(m_exact[text], index);
-        Insert(m_folded[platform::FoldCase(text)], index);
-    }
-
-    Positions m_exact;
-    Positions m_folded;
-};
-
 class Planner {
 public:
     Planner(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, Reporter& reporter);
@@ -107,19 +66,18 @@ private:
     // The entries of a list that name the file, as the check will resolve them: those written
     // exactly as the file's name, and those that differ from it in letter case only, when no
     // file is named by them exactly and the file is the first that matches them in walking order.
-    std::vector<std::size_t> EntriesNaming(const ListFile& list, const EntryIndex& index,
-                                           const std::string& name) const;
+    std::vector<std::size_t> EntriesNaming(const ListFile& list, const std::string& name) const;
     // Points every entry that names the file, in every list of one kind, at the new name. True
     // when some list names the file.
     template <typename Lists>
-    bool RenameIn(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
-                  const std::string& name, const std::string* newName);
+    bool RenameIn(Lists& lists, std::vector<bool>& changed, const std::string& name,
+                  const std::string* newName);
     void RenameEntries(const std::string& name, const std::string& newName);
     // Looks the file up in the lists of one kind and, for a renamed file, points its entries at
     // the new name. False when the user stopped.
     template <typename Lists>
-    bool LookUp(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
-                std::string_view kind, const std::string& name, const std::string* newName);
+    bool LookUp(Lists& lists, std::vector<bool>& changed, std::string_view kind, const std::string& name,
+                const std::string* newName);
     bool LookUpEverywhere(const std::string& name, const std::string* newName);
     void ReportKept(const std::string& name, bool isDirectory);
     void SpecialFiles();
@@ -131,8 +89,6 @@ private:
     ChangePlan& m_plan;
     const SpecialFileRuleLists* m_rules;
     Reporter& m_reporter;
-    std::vector<EntryIndex> m_sfvIndexes;
-    std::vector<EntryIndex> m_m3uIndexes;
     // The directory's files: each exact name, and per name without regard to case the first
     // file in walking order that bears it.
     std::unordered_set<std::string> m_fileNames;
@@ -141,8 +97,6 @@ private:
 
 Planner::Planner(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, Reporter& reporter)
     : m_dir(dir), m_plan(plan), m_rules(settings.rules), m_reporter(reporter) {
-    for (const SfvList& list : dir.sfvLists) m_sfvIndexes.emplace_back(list);
-    for (const M3uList& list : dir.m3uLists) m_m3uIndexes.emplace_back(list);
     for (FileClass c : kAllFilesOrder) {
         for (const FileEntry& file : dir.List(c)) {
             std::string name = file.path.FileName();
@@ -152,37 +106,34 @@ Planner::Planner(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings,
     }
 }
 
-std::vector<std::size_t> Planner::EntriesNaming(const ListFile& list, const EntryIndex& index,
-                                                const std::string& name) const {
-    std::vector<std::size_t> hits = index.Exact(name);
+std::vector<std::size_t> Planner::EntriesNaming(const ListFile& list, const std::string& name) const {
     const auto first = m_firstByFolded.find(platform::FoldCase(name));
-    if (first == m_firstByFolded.end() || first->second != name) return hits;
-    for (std::size_t i : index.Folded(name)) {
+    const bool firstOfItsCase = first != m_firstByFolded.end() && first->second == name;
+    std::vector<std::size_t> hits;
+    for (std::size_t i : list.EntriesAlike(name)) {
         const std::string& text = list.Entries()[i].Text();
-        if (text != name && m_fileNames.count(text) == 0) hits.push_back(i);
+        if (text == name || (firstOfItsCase && m_fileNames.count(text) == 0)) hits.push_back(i);
     }
-    std::sort(hits.begin(), hits.end());
     return hits;
 }
 
 template <typename Lists>
-bool Planner::RenameIn(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
-                       const std::string& name, const std::string* newName) {
+bool Planner::RenameIn(Lists& lists, std::vector<bool>& changed, const std::string& name,
+                       const std::string* newName) {
     changed.resize(lists.size(), false);
     bool listed = false;
     for (std::size_t i = 0; i < lists.size(); ++i) {
-        const std::vector<std::size_t> hits = EntriesNaming(lists[i], indexes[i], name);
+        const std::vector<std::size_t> hits = EntriesNaming(lists[i], name);
         if (hits.empty()) continue;
         listed = true;
         if (!newName) continue;
         for (std::size_t at : hits) {
-            const std::string old = lists[i].Entries()[at].Text();
+            // The list files the entry under its new name at once, for the next look-up.
             if constexpr (std::is_same_v<typename Lists::value_type, SfvList>) {
                 lists[i].SetEntry(std::string_view(*newName), std::nullopt, at);
             } else {
                 lists[i].ReplaceEntry(*newName, at);
             }
-            indexes[i].Move(at, old, *newName);
         }
         changed[i] = true;
     }
@@ -190,16 +141,17 @@ bool Planner::RenameIn(Lists& lists, std::vector<EntryIndex>& indexes, std::vect
 }
 
 void Planner::RenameEntries(const std::string& name, const std::string& newName) {
-    RenameIn(m_dir.sfvLists, m_sfvIndexes, m_plan.changedSfvLists, name, &newName);
-    RenameIn(m_dir.m3uLists, m_m3uIndexes, m_plan.changedM3uLists, name, &newName);
+    RenameIn(m_dir.sfvLists, m_plan.changedSfvLists, name, &newName);
+    RenameIn(m_dir.m3uLists, m_plan.changedM3uLists, name, &newName);
 }
 
 template <typename Lists>
-bool Planner::LookUp(Lists& lists, std::vector<EntryIndex>& indexes, std::vector<bool>& changed,
-                     std::string_view kind, const std::string& name, const std::string* newName) {
-    if (RenameIn(lists, indexes, changed, name, newName)) return true;
+bool Planner::LookUp(Lists& lists, std::vector<bool>& changed, std::string_view kind, const std::string& name,
+                     const std::string* newName) {
+    if (RenameIn(lists, changed, name, newName)) return true;
     if (IsMp3(name)) {
-        return m_reporter.Report(ChangeCode::NotInListAsk, name, std::string(kind)) != -1;
+        return m_reporter.Report(ChangeCode::NotInListAsk, name, std::string(kind)) !=
+               AnswerValue(ChangeAnswer::Stop);
     }
     if (!IsQuietKind(name) && !(m_rules && m_rules->NamesFile(name))) {
         m_reporter.Report(ChangeCode::NonMp3NotInList, name, std::string(kind));
@@ -208,8 +160,8 @@ bool Planner::LookUp(Lists& lists, std::vector<EntryIndex>& indexes, std::vector
 }
 
 bool Planner::LookUpEverywhere(const std::string& name, const std::string* newName) {
-    return LookUp(m_dir.sfvLists, m_sfvIndexes, m_plan.changedSfvLists, "SFV", name, newName) &&
-           LookUp(m_dir.m3uLists, m_m3uIndexes, m_plan.changedM3uLists, "M3U", name, newName);
+    return LookUp(m_dir.sfvLists, m_plan.changedSfvLists, "SFV", name, newName) &&
+           LookUp(m_dir.m3uLists, m_plan.changedM3uLists, "M3U", name, newName);
 }
 
 void Planner::ReportKept(const std::string& name, bool isDirectory) {
@@ -338,11 +290,11 @@ void Planner::SpecialFiles() {
 
 // Asks Retry/Cancel until the operation succeeds or is given up; true on success.
 template <typename Operation>
-bool WithRetry(Reporter& reporter, int code, const std::string& n, const std::string& m,
+bool WithRetry(Reporter& reporter, ChangeCode::Code code, const std::string& n, const std::string& m,
                Operation operation) {
     for (;;) {
         if (operation()) return true;
-        if (reporter.Report(code, n, m) != 0) return false;
+        if (reporter.Report(code, n, m) != AnswerValue(ChangeAnswer::Retry)) return false;
     }
 }
 
@@ -614,8 +566,8 @@ int Applier::Run(int prepareBackupTo) {
     if (!m_plan.recordText.empty()) {
         BackupStore store(m_dir, m_data);
         const int stored = store.chooseAndStore(prepareBackupTo, m_reporter);
-        if (stored == -2) return -2;
-        if (stored != 1) return -1;
+        if (stored == -2) return kApplyNotStored;
+        if (stored != 1) return kApplyNoBackupData;
         m_storedIn = store.StoredIn();
     }
     if (!WriteChangedLists()) return StoppedBeforeRenames(kApplyListsUnwritable);
@@ -623,7 +575,7 @@ int Applier::Run(int prepareBackupTo) {
 
     if (!RenameDirectory() || !RenameFiles() || !DeleteFiles()) return Settle();
     if (m_attempted) m_reporter.Report(ChangeCode::Done);
-    return 1;
+    return kApplied;
 }
 
 }  // namespace
@@ -771,7 +723,7 @@ int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings
     }
 
     Planner planner(dir, plan, settings, reporter);
-    if (!planner.ListChanges(checkOnly)) return -2;
+    if (!planner.ListChanges(checkOnly)) return kPlanRefused;
     return subdirs;
 }
 

@@ -103,20 +103,27 @@ struct PlanSettings {
 // Plans and lists the changes of a directory. maximum: TruncateMaxChars when Truncate is on,
 // else 0 (0 and values above 256 mean 256). checkOnly: nothing is renamed, only the header (and
 // the playlist line) is listed. Returns the number of subdirectories, or -2 when the user stopped
-// at a question. The directory's list entries are updated to the new names in memory.
+// at a question (kPlanRefused). The directory's list entries are updated to the new names in
+// memory.
+inline constexpr int kPlanRefused = -2;
 int PlanDirectory(ListedDir& dir, ChangePlan& plan, const PlanSettings& settings, int maximum,
                   RenameOptions options, bool checkOnly, Reporter& reporter);
 
-// Results of ApplyPlan besides 1 (done), -1 (the backup data could not be built) and -2 (it
-// could not be stored); nothing is changed in either of those two.
-// The apply stopped before its first rename and what it had stored could not all be put back.
-inline constexpr int kApplyStoredNotRemoved = -3;
-// A list the plan writes could not be written and the user gave up: nothing was changed (any
-// backup data or list already written was put back as it was).
-inline constexpr int kApplyListsUnwritable = -4;
-// Stopped at the user's request: the operation under way was finished, none after it begun; the
-// backup data and the lists describe exactly the renames that were done.
-inline constexpr int kApplyStopped = -5;
+// Results of ApplyPlan, the system's integers.
+enum ApplyResult : int {
+    kApplied = 1,
+    // The backup data could not be built, or could not be stored: nothing was changed.
+    kApplyNoBackupData = -1,
+    kApplyNotStored = -2,
+    // The apply stopped before its first rename and what it had stored could not all be put back.
+    kApplyStoredNotRemoved = -3,
+    // A list the plan writes could not be written and the user gave up: nothing was changed (any
+    // backup data or list already written was put back as it was).
+    kApplyListsUnwritable = -4,
+    // Stopped at the user's request: the operation under way was finished, none after it begun;
+    // the backup data and the lists describe exactly the renames that were done.
+    kApplyStopped = -5,
+};
 
 // Carries the plan out. prepareBackupTo: 0 SFV, 1 M3U, 2 "_kestrow.backup". stopRequested, when
 // given, is looked at before every operation.

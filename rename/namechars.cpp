@@ -36,23 +36,10 @@ std::string EncodeName(std::u32string_view chars) {
     std::string out;
     out.reserve(chars.size());
     for (char32_t c : chars) {
-        if (c >= kStrayByte) {
+        if (c >= kStrayByte)
             out.push_back(static_cast<char>(c - kStrayByte));
-        } else if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        else
+            platform::AppendUtf8(out, c);
     }
     return out;
 }

@@ -305,7 +305,7 @@ std::string NameRules::ApplyNameRules(std::string_view name, std::string_view ex
 
     const auto numbered = FreeTitle(work.Name(), work.KeptEnd(), extension, isDirectory, maximum, original);
     if (!numbered) return Unchanged(original, isDirectory, NameProblem::NoFreeName);
-    const std::string newName = *numbered + std::string(extension);
+    std::string newName = *numbered + std::string(extension);
     // A number may lead back to the name the entry already has.
     if (platform::IEquals(newName, original)) return Unchanged(original, isDirectory, {});
 

@@ -10,15 +10,13 @@
 #include <unordered_map>
 
 #include "content/dircontents.h"
+#include "platform/optionvalues.h"
 #include "rename/namechars.h"
 #include "rename/nameplan.h"
 #include "rename/nameset.h"
 #include "rename/renameoptions.h"
 
 namespace kestrow {
-
-// Upper-case group tag -> the settings file's value for it.
-using GroupTagMap = std::map<std::string, std::string>;
 
 // Bits of the operation number written into the directory's backup record.
 inline constexpr int kOpTruncated = 0x1;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "platform/optionvalues.h"
 #include "platform/text.h"
 
 namespace kestrow {
@@ -16,7 +17,6 @@ namespace {
 constexpr std::string_view kGeneral = "GENERAL";
 constexpr std::string_view kGroupTags = "GTAGS";
 constexpr std::string_view kTempFile = "TempFile";
-constexpr std::string_view kDefaultTaglinePrefix = "[KSTW]";
 
 enum class KeyKind {
     Text,

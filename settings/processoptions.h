@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace kestrow {
+#include "platform/optionvalues.h"
 
-// Group tags preserved when names are cut; keys compare case-sensitively, so only upper-case
-// keys can ever match the upper-cased tag of a name.
-using GroupTagMap = std::map<std::string, std::string>;
+namespace kestrow {
 
 struct ProcessOptions {
     // An on/off option that the user may flip while a job's worker reads it.

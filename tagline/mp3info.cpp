@@ -131,7 +131,10 @@ bool Mp3Info::Parse(std::string_view line) {
             if (key == name && !ParseNumber(value, this->*member)) return false;
         }
         for (const auto& [name, member] : kTexts) {
-            if (key == name) this->*member = std::move(value);
+            if (key == name) {
+                this->*member = std::move(value);
+                break;
+            }
         }
     }
     return sawValid;

@@ -8,6 +8,7 @@
 #include "content/existingtagline.h"
 #include "content/listeddir.h"
 #include "content/reporter.h"
+#include "content/taglineformat.h"
 #include "platform/bytesize.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -16,13 +17,6 @@
 namespace kestrow {
 
 namespace {
-
-constexpr std::string_view kCorruptSuffix = "#corrupt";
-constexpr std::string_view kIncompleteSuffix = "#incomplete";
-constexpr std::string_view kNoSfvSuffix = "#NoSFV";
-constexpr std::string_view kNoNfoSuffix = "#NoNFO";
-constexpr std::string_view kNoM3uSuffix = "#NoM3U";
-constexpr std::string_view kMismatchSuffix = "#SFVvsM3U-mismatch";
 
 bool IsUnsafeChar(unsigned char c) {
     if (c < 0x20 || c == 0x7F) return true;
@@ -62,19 +56,21 @@ std::string SizeText(std::uint64_t bytes) {
 
 std::string Assemble(const std::string& prefix, const IntegrityResult& r, const std::string& size,
                      const std::string* mp3Part) {
-    std::string name = prefix + "-[";
+    std::string name = prefix;
+    name += kTaglineOpen;
     if (r.okCount == r.listedCount) {
-        name += "OK-" + std::to_string(r.okCount) + "_";
+        name.append(kTaglineOk).append(std::to_string(r.okCount)).append("_");
     } else if (r.corruptCount > 0) {
-        name += "#CORRUPT#-" + std::to_string(r.corruptCount) + "_of_" + std::to_string(r.listedCount) + "_";
+        name.append(kTaglineCorrupt).append(std::to_string(r.corruptCount));
+        name.append("_of_").append(std::to_string(r.listedCount)).append("_");
     } else {
-        name += "#INCOMPLETE#-" + std::to_string(r.okCount) + "_of_" + std::to_string(r.listedCount) + "_";
+        name.append(kTaglineIncomplete).append(std::to_string(r.okCount));
+        name.append("_of_").append(std::to_string(r.listedCount)).append("_");
     }
     name += r.listedCount > 1 ? "Files" : "File";
     if (!size.empty()) name += "-" + size;
-    name += "]";
-    if (mp3Part) name += "-[" + *mp3Part + "]";
-    name += "-" + prefix;
+    if (mp3Part) name.append("]").append(kTaglineOpen).append(*mp3Part);
+    name.append(kTaglineClose).append(prefix);
     return name;
 }
 
@@ -137,7 +133,8 @@ void TaglineWriter::WriteOwnTagline(const std::string& prefix, TaglinePieces pie
                 placed = true;
                 break;
             }
-            if (m_reporter.Report(ChangeCode::CouldNotRenameFile, oldPath) == -1) break;
+            if (m_reporter.Report(ChangeCode::CouldNotRenameFile, oldPath) == AnswerValue(ChangeAnswer::Stop))
+                break;
         }
     }
     bool problem = r.corruptCount > 0 || r.missingCount > 0 || r.okCount < r.listedCount;
@@ -165,7 +162,8 @@ void TaglineWriter::DeleteWithRetry(const std::string& path) {
     for (;;) {
         platform::Status st = platform::DeleteFile(path);
         if (st || st.error == ENOENT) return;
-        if (m_reporter.Report(ChangeCode::CouldNotDeleteFile, path) == -1) return;
+        if (m_reporter.Report(ChangeCode::CouldNotDeleteFile, path) == AnswerValue(ChangeAnswer::Stop))
+            return;
     }
 }
 
@@ -288,7 +286,8 @@ std::string TaglineName(std::string_view prefixSetting, const IntegrityResult& r
             rate = mp3->vbrBitrate > 0 ? "VBR" : std::to_string(mp3->bitrate / 1000) + "kbps";
     }
     for (;;) {
-        std::string mp3Part = genre + "-" + year + "-" + rate;
+        std::string mp3Part = genre;
+        mp3Part.append("-").append(year).append("-").append(rate);
         std::string name = Assemble(prefix, result, size, mp3 ? &mp3Part : nullptr);
         if (name.size() <= kTaglineNameMaxBytes) return name;
         // Shorten the longest of the downloaded texts (the prefix stands twice in the name).

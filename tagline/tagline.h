@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "content/integrity.h"
+#include "platform/optionvalues.h"
 
 namespace kestrow {
 
@@ -14,7 +15,6 @@ class ListedDir;
 class Mp3Info;
 class Reporter;
 
-inline constexpr std::string_view kDefaultTaglinePrefix = "[KSTW]";
 // Longest GENRE, YEAR and prefix, in characters, and the longest tagline name in bytes.
 inline constexpr std::size_t kTaglineFieldMaxChars = 32;
 inline constexpr std::size_t kTaglineNameMaxBytes = 255;

@@ -141,20 +141,6 @@ TEST(LineReaderBuffer, ManyFillsLoseNoLine) {
     EXPECT_EQ(ReadFileLines(content), expected);
 }
 
-TEST(LineReaderFile, RewindStartsOver) {
-    TempDir dir;
-    WriteFile(dir / "a.txt", kBom + "one\r\ntwo\r\n");
-    LineReader reader;
-    ASSERT_TRUE(reader.Open(dir / "a.txt"));
-    std::string line;
-    EXPECT_EQ(reader.ReadLine(line), 1u);
-    reader.Rewind();
-    EXPECT_EQ(reader.LineNo(), 0u);
-    EXPECT_EQ(ReadAll(reader), (Lines{{1, "one"}, {2, "two"}}));
-    EXPECT_EQ(reader.ReadLine(line), 0u);
-    EXPECT_TRUE(line.empty());
-}
-
 TEST(LineReaderFile, UnreadableFilesAreRefusedWithAReason) {
     TempDir dir;
     test::MakeDirs(dir / "folder");

@@ -44,8 +44,7 @@ TEST(ListFiles, ReadAsTheTranscriptShows) {
             for (const auto& line : list.InvalidLines()) t += "invalid " + Quoted(line) + "\n";
             const std::size_t n = list.EntryCount();
             t += "beyond: " + Quoted(list.EntryName(n)) + Quoted(list.EntryCrc(n)) +
-                 Quoted(list.Comment(list.CommentCount())) +
-                 Quoted(list.InvalidLine(list.InvalidLineCount())) + "\n";
+                 Quoted(list.Comment(list.CommentCount())) + "\n";
             for (std::size_t i = 0; i < list.CommentCount(); ++i)
                 t += "comment text " + Quoted(list.Comment(i)) + "\n";
         } else if (path.ext == "m3u") {
@@ -127,7 +126,7 @@ TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedLi
     ASSERT_TRUE(list.Load());
     EXPECT_EQ(list.EntryCount(), 1u);
     EXPECT_EQ(list.CommentCount(), 1u);
-    EXPECT_EQ(list.InvalidLineCount(), 1u);
+    EXPECT_EQ(list.InvalidLines().size(), 1u);
 
     SfvList missing(PathName(m_dir / "gone.sfv", false));
     std::string error;
