@@ -27,7 +27,7 @@ constexpr int kListRetries = 5;
 constexpr std::string_view kTempMark = ".kestrow-";
 constexpr std::size_t kTempRandomChars = 6;
 constexpr std::size_t kTempNameMaxBytes = 200;
-constexpr off_t kSequentialAdviceBytes = 256 * 1024;
+constexpr off_t kSequentialAdviceBytes = off_t{256} * 1024;
 
 bool IsTempChar(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');

@@ -74,9 +74,9 @@ std::string DecodeId3Text(std::string_view field) {
         }
         case 2:
             return Utf16BytesToUtf8(CutUtf16(body), true);
-        case 3:  // said to be UTF-8, but a damaged or mislabelled frame must not put bad bytes in a name
-            return EightBitToUtf8(body.substr(0, body.find('\0')));
         default:
+            // Encoding 3 says UTF-8, but a damaged or mislabelled frame must not put bad bytes in a
+            // name: it is read as the 8-bit encodings are.
             return EightBitToUtf8(body.substr(0, body.find('\0')));
     }
 }

@@ -41,7 +41,6 @@ std::string CrcOf(const std::string& bytes) {
     return CrcText(Crc32(0, bytes.data(), bytes.size()));
 }
 
-
 class ChangePlanTest : public ::testing::Test {
 protected:
     std::string Path() const { return tmp / m_name; }
