@@ -2,6 +2,7 @@
 #include "backup/showbackup.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "backup/backupdata.h"
@@ -18,23 +19,24 @@ namespace {
 class CollectingReporter : public Reporter {
 public:
     int Report(int code, const std::string& n, const std::string&, const std::string& x) override {
+        constexpr int kGoOn = AnswerValue(AnalysisAnswer::GoOn);
         switch (code) {
-            case 5:
-                syntaxErrors.push_back(n + ": " + x);
-                return 1;
-            case 14:
+            case AnalysisCode::SyntaxError:
+                syntaxErrors.emplace_back(n, x);
+                return kGoOn;
+            case AnalysisCode::BackupFoundIn:
                 foundIn.push_back(n);
-                return 1;
-            case 16:
+                return kGoOn;
+            case AnalysisCode::BackupCorrupt:
                 corruptIn = n;
-                return -1;
+                return AnswerValue(AnalysisAnswer::Stop);
             default:
-                return 1;
+                return kGoOn;
         }
     }
 
     std::vector<std::string> foundIn;
-    std::vector<std::string> syntaxErrors;
+    std::vector<std::pair<std::string, std::string>> syntaxErrors;  // list, line
     std::string corruptIn;
 };
 
@@ -77,7 +79,8 @@ int ShowBackup(const std::string& dirPath, std::string& text) {
     BackupData data;
     CollectingReporter reporter;
     int result = findBackupData(dir, data, false, reporter);
-    for (const auto& line : reporter.syntaxErrors) text += "Line of invalid syntax in " + Quoted(line) + "\n";
+    for (const auto& [list, line] : reporter.syntaxErrors)
+        text += "Line of invalid syntax in " + Quoted(list) + ": " + Quoted(line) + "\n";
     if (!reporter.corruptIn.empty()) {
         text += "The backup data in " + Quoted(reporter.corruptIn) +
                 " is damaged or not complete and cannot be read; nothing can be restored from it.\n";

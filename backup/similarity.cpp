@@ -35,19 +35,7 @@ FoldedName::FoldedName(std::string_view name) {
     // The folded key is valid UTF-8 whatever the name held: decode it into code points.
     const std::string key = platform::FoldCase(name);
     m_chars.reserve(key.size());
-    for (std::size_t i = 0; i < key.size();) {
-        const std::size_t len = platform::CharLength(key, i);
-        auto byte = [&](std::size_t k) {
-            return static_cast<char32_t>(static_cast<unsigned char>(key[i + k]));
-        };
-        char32_t c = byte(0);
-        if (len == 2) c = ((c & 0x1F) << 6) | (byte(1) & 0x3F);
-        if (len == 3) c = ((c & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
-        if (len == 4)
-            c = ((c & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
-        m_chars.push_back(c);
-        i += len;
-    }
+    for (std::size_t i = 0; i < key.size();) m_chars.push_back(platform::NextChar(key, i));
     m_first.fill(-1);
     for (std::size_t k = m_chars.size(); k-- > 0;) {
         if (m_chars[k] < m_first.size()) m_first[m_chars[k]] = static_cast<std::int32_t>(k);

@@ -9,23 +9,7 @@ namespace {
 
 // Folds one character at s[i] to a lower-case code point; advances i.
 char32_t FoldNext(std::string_view s, std::size_t& i) {
-    std::size_t len = CharLength(s, i);
-    char32_t c;
-    auto b = static_cast<unsigned char>(s[i]);
-    if (len == 1) {
-        // ASCII, or a single legacy byte (Latin-1) taken as its own code point.
-        c = b;
-    } else if (len == 2) {
-        c = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-    } else if (len == 3) {
-        c = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
-            (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
-    } else {
-        c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-            ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
-            (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
-    }
-    i += len;
+    const char32_t c = NextChar(s, i);
     if (c >= 'A' && c <= 'Z') return c + 32;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
     return c;
@@ -59,6 +43,20 @@ std::size_t CharLength(std::string_view s, std::size_t i) {
     }
     if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 1;
     return len;
+}
+
+char32_t NextChar(std::string_view s, std::size_t& i) {
+    const std::size_t len = CharLength(s, i);
+    const auto byte = [&](std::size_t k) {
+        return static_cast<char32_t>(static_cast<unsigned char>(s[i + k]));
+    };
+    char32_t c = byte(0);
+    if (len == 2) c = ((c & 0x1F) << 6) | (byte(1) & 0x3F);
+    if (len == 3) c = ((c & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    if (len == 4)
+        c = ((c & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+    i += len;
+    return c;
 }
 
 std::size_t CharCount(std::string_view s) {

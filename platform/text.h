@@ -23,6 +23,9 @@ bool IStartsWith(std::string_view s, std::string_view prefix);
 
 // Length in bytes of the character starting at s[i]: a valid UTF-8 sequence, else 1.
 std::size_t CharLength(std::string_view s, std::size_t i);
+// The character starting at s[i] as a code point (a byte that is not valid UTF-8 stands for
+// itself, as a Latin-1 character); advances i past it.
+char32_t NextChar(std::string_view s, std::size_t& i);
 // Number of characters (code points; an invalid byte counts as one).
 std::size_t CharCount(std::string_view s);
 bool IsValidUtf8(std::string_view s);
