@@ -31,6 +31,7 @@ inline constexpr unsigned RestoreTaglineTrustExisting = 1u << 1;
 class RestoreDirJob : public ListedDir {
 public:
     explicit RestoreDirJob(const DirContents& scanned) { static_cast<DirContents&>(*this) = scanned; }
+    explicit RestoreDirJob(DirContents&& scanned) { static_cast<DirContents&>(*this) = std::move(scanned); }
 
     // Reads the backup data (see findBackupData): -1 aborted by the user, 0 nothing readable (no
     // list and no backup file, or corrupt data: Corrupt() tells), 1 searched.

@@ -95,19 +95,26 @@ int CProcessControlThread::Run() {
                 ReportMissingDirectory(*m_context, name);
                 continue;
             }
+            // The job takes the listing just made: loading its lists does not read a large
+            // directory a second time.
             if (options.lastProcessOption == 1 || options.lastProcessOption == 2) {
-                auto job = std::make_unique<PrepareDirJob>(working);
-                // The job lists the directory anew; a second copy of a large listing would only
-                // take memory while the job runs.
+                auto job = std::make_unique<PrepareDirJob>(std::move(working));
                 working = DirContents();
-                ctx.steps.LoadLists(*job);
+                {
+                    const HeldListing fresh(*job);
+                    ctx.steps.LoadLists(*job);
+                }
                 job->groupTags = options.preserveGrptag ? &options.groupTags : nullptr;
                 job->parent = &folder;
                 job->rules = &control.rules;
                 RunWorker(control.prepareJob, job.get());
             } else if (ctx.restore) {
-                auto job = std::make_unique<RestoreDirJob>(working);
-                ctx.restore->LoadLists(*job);
+                auto job = std::make_unique<RestoreDirJob>(std::move(working));
+                working = DirContents();
+                {
+                    const HeldListing fresh(*job);
+                    ctx.restore->LoadLists(*job);
+                }
                 job->parent = &folder;
                 RunWorker(control.restoreJob, job.get());
             } else {

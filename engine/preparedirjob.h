@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include <utility>
+
 #include "content/listeddir.h"
 #include "engine/specialfilerulelists.h"
 #include "rename/changeplan.h"
@@ -14,6 +16,7 @@ namespace kestrow {
 class PrepareDirJob : public ListedDir {
 public:
     explicit PrepareDirJob(const DirContents& scanned) { static_cast<DirContents&>(*this) = scanned; }
+    explicit PrepareDirJob(DirContents&& scanned) { static_cast<DirContents&>(*this) = std::move(scanned); }
 
     // Set when preserveGrptag is on, else none.
     const GroupTagMap* groupTags = nullptr;
