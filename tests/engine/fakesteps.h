@@ -34,7 +34,7 @@ public:
     std::vector<std::string> calls;
     struct JobSeen {
         const GroupTagMap* groupTags;
-        const DirContents* parent;
+        std::string parent;  // the parent's name: the parent job is gone when the pass has ended
         const SpecialFileRuleLists* rules;
     };
     std::map<std::string, JobSeen> seen;
@@ -48,7 +48,7 @@ public:
     void LoadLists(PrepareDirJob& job) override { calls.push_back("lists " + Name(job)); }
     int CheckIntegrity(PrepareDirJob& job, int flags, bool reload, Reporter&) override {
         std::string name = Name(job);
-        seen[name] = {job.groupTags, job.parent, job.rules};
+        seen[name] = {job.groupTags, job.parent ? Name(*job.parent) : "", job.rules};
         calls.push_back("check " + name + " flags=" + std::to_string(flags) + (reload ? " reload" : ""));
         DirScript& s = scripts[name];
         if (s.onCheck) s.onCheck();
