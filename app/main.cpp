@@ -1,30 +1,19 @@
 // kestrow: the window. Loads the options, applies the command line and shows the main window;
 // the program ends when the window closes.
-#include <unistd.h>
-
 #include <QApplication>
 #include <QStringList>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
 #include "settings/commandline.h"
 #include "settings/options.h"
 #include "ui/caboutdlg.h"
 #include "ui/ckestrowdlg.h"
 
 namespace {
-
-std::string CurrentDirectory() {
-    std::vector<char> buf(4096);
-    while (!::getcwd(buf.data(), buf.size())) {
-        if (errno != ERANGE) return "/";
-        buf.resize(buf.size() * 2);
-    }
-    return buf.data();
-}
 
 constexpr const char kUsage[] =
     "Usage: kestrow [--settings FILE] [-C|-P|-R DIRECTORY]\n"
@@ -62,7 +51,7 @@ int main(int argc, char** argv) {
     // A settings file that cannot be read leaves the initial values, as a missing one does.
     (void)LoadOptions(setup.settings, options);
 
-    const std::string cwd = CurrentDirectory();
+    const std::string cwd = platform::CurrentDirectory();
     setup.run = ApplyCommandLine(line, cwd, options);
     setup.mode = line.mode;
     if (!setup.run.active && !line.directory.empty()) {

@@ -44,15 +44,6 @@ void Complain(const std::string& message) {
     std::fprintf(stderr, "kestrow-cli: %s\n", platform::EscapeControls(message).c_str());
 }
 
-std::string CurrentDirectory() {
-    std::vector<char> buf(4096);
-    while (!::getcwd(buf.data(), buf.size())) {
-        if (errno != ERANGE) return "/";
-        buf.resize(buf.size() * 2);
-    }
-    return buf.data();
-}
-
 bool NoColorRequested() {
     const char* v = std::getenv("NO_COLOR");
     return v && *v;
@@ -117,7 +108,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<RunDirectory> runs;
-    const std::string cwd = CurrentDirectory();
+    const std::string cwd = platform::CurrentDirectory();
     for (const std::string& d : cli.directories) {
         RunDirectory run = SplitRunDirectory(d, cwd);
         if (run.name.empty()) {

@@ -188,6 +188,15 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     return *this;
 }
 
+std::string CurrentDirectory() {
+    std::vector<char> buf(4096);
+    while (!::getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE) return "/";
+        buf.resize(buf.size() * 2);
+    }
+    return buf.data();
+}
+
 Status InputFile::open(const std::string& path) {
     close();
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.

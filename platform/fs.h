@@ -69,7 +69,9 @@ private:
 
 enum class PathKind { Missing, File, Directory, Other };
 PathKind Stat(const std::string& path);  // follows symbolic links
-bool Exists(const std::string& path);    // any kind, links not followed
+// The process's working directory; "/" when it cannot be told (removed, or not reachable).
+std::string CurrentDirectory();
+bool Exists(const std::string& path);  // any kind, links not followed
 
 // Moves a file or directory; never replaces an existing target (EEXIST). Moving a name onto
 // itself succeeds and does nothing; a case-only rename is an ordinary rename. Across file
