@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -97,6 +98,17 @@ protected:
         return RunCli(tmp, "--color=never --settings " + Quote(WriteSettings()) + " " + args, env);
     }
     std::string Lib(const std::string& relative) const { return tmp / ("lib/" + relative); }
+#ifdef KESTROW_KILLSHIM
+    // Runs with the kill shim, which kills the program (SIGKILL) before its operation number `at`;
+    // true when it was killed, false when it finished first.
+    bool KilledAt(int at, const std::string& args) {
+        const CliResult r =
+            Cli(args, "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) + " KESTROW_KILL_AT=" + std::to_string(at));
+        EXPECT_TRUE(r.status == 0 || r.status == 1 || r.status == 128 + SIGKILL)
+            << r.status << r.out << r.err;
+        return r.status == 128 + SIGKILL;
+    }
+#endif
 
     TempDir tmp;
     std::map<std::string, std::string> settings;
