@@ -114,6 +114,10 @@ std::string Unescape(const std::string& text) {
         if (text.compare(i, 2, "\\x") == 0) {
             out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
             i += 3;
+        } else if (text[i] == '\\' && i + 1 < text.size() &&
+                   std::string_view("rnt").find(text[i + 1]) != std::string_view::npos) {
+            out += text[i + 1] == 'r' ? '\r' : text[i + 1] == 'n' ? '\n' : '\t';
+            ++i;
         } else if (text[i] == '<' && text.find('*', i) < std::min(text.find('>', i), text.find('<', i + 1))) {
             const std::size_t star = text.find('*', i), end = text.find('>', i);
             const std::string piece = Unescape(text.substr(i + 1, star - i - 1));

@@ -19,7 +19,8 @@ std::string TestDataPath(const std::string& name);
 // blank lines and lines starting with "#" are skipped.
 std::vector<std::vector<std::string>> TableRows(const std::string& name);
 
-// A table field as written: "<x*60>" stands for x written 60 times, "\xHH" for that byte.
+// A table field as written: "<x*60>" stands for x written 60 times, "\xHH" for that byte, and
+// "\r", "\n" and "\t" for the line-break bytes and the tab.
 std::string Unescape(const std::string& text);
 
 // `text` split at blanks (runs of blanks count once).
