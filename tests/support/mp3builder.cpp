@@ -22,22 +22,15 @@ int BitrateIndex(MpegVersion version, int kbps) {
 }
 
 int SampleRateIndex(MpegVersion version, int rate) {
-    int base = version == MpegVersion::Mpeg1 ? 44100 : version == MpegVersion::Mpeg2 ? 22050 : 11025;
+    int base = version == MpegVersion::Mpeg1 ? 44100 : 22050;
     if (rate == base) return 0;
-    if (rate == base / 441 * 480) return 1;  // 48000, 24000 or 12000
+    if (rate == base / 441 * 480) return 1;  // 48000 or 24000
     return 2;
 }
 
-int VersionBits(MpegVersion version) {
-    switch (version) {
-        case MpegVersion::Mpeg1:
-            return 3;
-        case MpegVersion::Mpeg2:
-            return 2;
-        case MpegVersion::Mpeg25:
-            return 0;
-    }
-    return 3;
+int MpegFrameSize(MpegVersion version, int bitrateKbps, int sampleRate) {
+    int factor = version == MpegVersion::Mpeg1 ? 144000 : 72000;
+    return factor * bitrateKbps / sampleRate;
 }
 
 int SideInfoSize(MpegVersion version, ChannelMode channels) {
@@ -49,7 +42,8 @@ int SideInfoSize(MpegVersion version, ChannelMode channels) {
 std::string FrameHeader(const MpegStream& s, int kbps) {
     std::string h(4, '\0');
     h[0] = static_cast<char>(0xFF);
-    h[1] = static_cast<char>(0xE0 | (VersionBits(s.version) << 3) | (1 << 1) | 1);  // Layer III, no CRC
+    h[1] = static_cast<char>(0xE0 | ((s.version == MpegVersion::Mpeg1 ? 3 : 2) << 3) | (1 << 1) |
+                             1);  // Layer III, no CRC
     h[2] = static_cast<char>((BitrateIndex(s.version, kbps) << 4) |
                              (SampleRateIndex(s.version, s.sampleRate) << 2));
     h[3] = static_cast<char>((static_cast<int>(s.channels) << 6) | 0x04);  // original
@@ -113,11 +107,6 @@ std::string Utf16(std::string_view utf8, bool bigEndian) {
 }
 
 }  // namespace
-
-int MpegFrameSize(MpegVersion version, int bitrateKbps, int sampleRate) {
-    int factor = version == MpegVersion::Mpeg1 ? 144000 : 72000;
-    return factor * bitrateKbps / sampleRate;
-}
 
 std::string MakeMpegStream(const MpegStream& s) {
     std::string out;

@@ -10,7 +10,7 @@
 
 namespace kestrow::test {
 
-enum class MpegVersion { Mpeg1, Mpeg2, Mpeg25 };
+enum class MpegVersion { Mpeg1, Mpeg2 };
 enum class ChannelMode { Stereo = 0, JointStereo = 1, DualChannel = 2, SingleChannel = 3 };
 
 // A Layer III stream. With vbrRatesKbps set, a Xing frame comes first and each following frame
@@ -26,8 +26,6 @@ struct MpegStream {
 
 // The stream's bytes; frames hold silence (zero side information and main data).
 std::string MakeMpegStream(const MpegStream& stream);
-// Size in bytes of one Layer III frame without padding.
-int MpegFrameSize(MpegVersion version, int bitrateKbps, int sampleRate);
 
 struct Id3v1Fields {
     std::string title, artist, album, year, comment;
