@@ -45,9 +45,18 @@ TEST(Id3v2TextReader, FindsTheFrameText) {
         {"Latin1", Id3v2Builder(4).Text("TCON", "Caf\xE9").Bytes(), "TCON", "Caf\xC3\xA9"},
         {"Utf8", Id3v2Builder(4).Text("TCON", "\xC3\xA9t\xC3\xA9", TextEncoding::Utf8).Bytes(), "TCON",
          "\xC3\xA9t\xC3\xA9"},
-        {"Utf16Bom", Id3v2Builder(4).Text("TYER", "2008", TextEncoding::Utf16Bom).Bytes(), "TYER", "2008"},
-        {"Utf16BigEndian", Id3v2Builder(4).Text("TCON", "\xF0\x9D\x84\x9E", TextEncoding::Utf16Be).Bytes(),
-         "TCON", "\xF0\x9D\x84\x9E"},
+        {"Utf16Bom",
+         Id3v2Builder(4)
+             .Raw("TYER", std::string("\x01\xFF\xFE"
+                                      "2\0"
+                                      "0\0"
+                                      "0\0"
+                                      "8\0",
+                                      11))
+             .Bytes(),
+         "TYER", "2008"},
+        {"Utf16BigEndian", Id3v2Builder(4).Raw("TCON", "\x02\xD8\x34\xDD\x1E").Bytes(), "TCON",
+         "\xF0\x9D\x84\x9E"},
         {"SyncsafeSizeAbove127", Id3v2Builder(4).Text("TIT2", longA).Text("TCON", "Rock").Bytes(), "TCON",
          "Rock"},
         {"V23PlainSizeAbove127", Id3v2Builder(3).Text("TIT2", longB).Text("TCON", "Pop").Bytes(), "TCON",

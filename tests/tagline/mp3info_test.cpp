@@ -58,10 +58,7 @@ std::string SampleBytes(const std::vector<std::string>& row) {
             else if (how == "!")
                 tag.Raw(id, text);
             else
-                tag.Text(id, text,
-                         how == ":utf16"  ? TextEncoding::Utf16Bom
-                         : how == ":utf8" ? TextEncoding::Utf8
-                                          : TextEncoding::Latin1);
+                tag.Text(id, text, how == ":utf8" ? TextEncoding::Utf8 : TextEncoding::Latin1);
         }
         v2 = tag.Bytes();
     }
