@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -344,30 +343,10 @@ TEST(BackupStorage, ListWithAnOverlongLineIsNotWritten) {
     EXPECT_EQ(ReadFile(p.Path("album.sfv")), longSfv);
 }
 
-// Writes beyond the limit fail as on a full disk (EFBIG instead of ENOSPC).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lim = m_old;
-        lim.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
-
 TEST(BackupStorage, FullDiskLeavesEveryFileAsItWas) {
     Prepared p;
     {
-        FileSizeLimit full(200);  // smaller than the four header lines alone
+        test::FileSizeLimit full(200);  // smaller than the four header lines alone
         EXPECT_EQ(p.Store(2), -2);
     }
     EXPECT_EQ(p.reporter.Codes(), (std::vector<int>{13, 14}));

@@ -2,7 +2,6 @@
 // and the command-line overrides.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -298,16 +297,12 @@ TEST(SaveOptions, AFullDiskLeavesTheOldFileIntact) {
     TempDir t;
     const std::string before = "[GENERAL]\nTruncate=0\n[Mine]\nkeep=1\n";
     WriteFile(t / "k.ini", before);
-    int code = InChild([&] {
-        // The whole new file would be far larger than the limit; the old one is not.
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{256, 256};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+    {
+        test::FileSizeLimit full(256);  // the whole new file would be far larger; the old one is not
         ProcessOptions o;
         o.Truncate = 1;
-        return SaveOptions(At(t / "k.ini"), o).error == EFBIG ? 0 : 1;
-    });
-    EXPECT_EQ(code, 0);
+        EXPECT_EQ(SaveOptions(At(t / "k.ini"), o).error, EFBIG);
+    }
     EXPECT_EQ(ReadFile(t / "k.ini"), before);
     EXPECT_EQ(EntryCount(t.path()), 1u) << "no temporary file is left behind";
 }
