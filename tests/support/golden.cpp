@@ -56,21 +56,21 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-void ExpectGolden(const std::string& name, const std::string& raw) {
+bool ExpectGolden(const std::string& name, const std::string& raw) {
     const std::string actual = Printable(raw);
     const std::string path = std::string(KESTROW_GOLDEN_DIR) + "/" + name + ".txt";
     const char* update = std::getenv("KESTROW_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         WriteFile(path, actual);
-        return;
+        return true;
     }
     if (!std::filesystem::exists(path)) {
         ADD_FAILURE() << "no golden transcript " << path << "; run with KESTROW_UPDATE_GOLDEN=1 to write it";
-        return;
+        return false;
     }
     const std::string expected = ReadFile(path);
-    if (expected == actual) return;
+    if (expected == actual) return true;
     const auto want = Lines(expected), got = Lines(actual);
     std::size_t i = 0;
     while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
@@ -82,6 +82,7 @@ void ExpectGolden(const std::string& name, const std::string& raw) {
             << "  actual:   " << (k < got.size() ? got[k] : "<end>") << "\n";
     }
     ADD_FAILURE() << msg.str();
+    return false;
 }
 
 std::string TestDataPath(const std::string& name) {

@@ -10,7 +10,8 @@ namespace kestrow::test {
 // Compares `actual` with tests/golden/<name>.txt and fails the test with the first lines that
 // differ. Control characters other than the line break, and bytes that are not UTF-8, are
 // compared as "\xHH". With KESTROW_UPDATE_GOLDEN=1 in the environment the file is written instead.
-void ExpectGolden(const std::string& name, const std::string& actual);
+// Returns whether they matched, for test frameworks other than GoogleTest (Qt Test).
+bool ExpectGolden(const std::string& name, const std::string& actual);
 
 // The path of tests/data/<name>: input files and tables kept beside the goldens.
 std::string TestDataPath(const std::string& name);

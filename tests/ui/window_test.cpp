@@ -173,7 +173,7 @@ private slots:
             step("prepare", [&] { Button(w, Ctl::ModePrepare)->click(); });
             step("off", [&] { Button(w, box)->toggle(); });
         }
-        test::ExpectGolden("ui/control_states", out);
+        QVERIFY(test::ExpectGolden("ui/control_states", out));
     }
 
     void OptionsFollowTheirControls() {
