@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "content/crc32.h"
+#include "content/integrity.h"
 #include "platform/fs.h"
 #include "tests/support/clirun.h"
 #include "tests/support/golden.h"
@@ -21,6 +22,17 @@ namespace kestrow::test {
 
 inline std::string CrcOf(const std::string& bytes) {
     return CrcText(Crc32(0, bytes.data(), bytes.size()));
+}
+
+// A release whose two listed tracks are intact, with its NFO and both lists; gives "dir/".
+inline std::string WriteIntactRelease(const std::string& dir) {
+    WriteFile(dir + "/01-track.mp3", "first track bytes");
+    WriteFile(dir + "/02-track.mp3", "second track bytes");
+    WriteFile(dir + "/release.nfo", "info");
+    WriteFile(dir + "/release.sfv", "; comment\r\n01-track.mp3 " + CrcOf("first track bytes") +
+                                        "\r\n02-track.mp3 " + CrcOf("second track bytes") + "\r\n");
+    WriteFile(dir + "/release.m3u", "01-track.mp3\r\n02-track.mp3\r\n");
+    return dir + "/";
 }
 
 struct Track {

@@ -13,17 +13,15 @@
 #include <QTimer>
 #include <QTreeView>
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
-#include "content/crc32.h"
 #include "engine/logtexts.h"
 #include "settings/commandline.h"
 #include "settings/options.h"
 #include "tests/support/golden.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/releasefixture.h"
 #include "ui/ckestrowdlg.h"
 #include "ui/cmdclist.h"
 #include "ui/ctempfiledlg.h"
@@ -34,22 +32,6 @@ using Ctl = CKestrowDlg::Ctl;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string CrcHex(const std::string& bytes) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08X", Crc32(0, bytes.data(), bytes.size()));
-    return buf;
-}
-
-// A release whose listed files are intact.
-void MakeRelease(const std::string& dir) {
-    test::WriteFile(dir + "/01-track.mp3", "first track bytes");
-    test::WriteFile(dir + "/02-track.mp3", "second track bytes");
-    test::WriteFile(dir + "/release.nfo", "info");
-    test::WriteFile(dir + "/release.sfv", "01-track.mp3 " + CrcHex("first track bytes") +
-                                              "\r\n02-track.mp3 " + CrcHex("second track bytes") + "\r\n");
-    test::WriteFile(dir + "/release.m3u", "01-track.mp3\r\n02-track.mp3\r\n");
-}
 
 // The names in a folder that start with the prefix.
 std::vector<std::string> Starting(const std::string& dir, const std::string& prefix) {
@@ -362,7 +344,7 @@ private slots:
 
     // "kestrow -C DIR": the directory is tagged and the program closes by itself with status 0.
     void CommandLineRunClosesByItself() {
-        MakeRelease(m_lib + "Release-2008-GRP");
+        test::WriteIntactRelease(m_lib + "Release-2008-GRP");
         test::WriteFile(*m_tmp / "kestrow.ini", "[GENERAL]\nPrepareCRCCheck=1\nGeneratePrepareTagline=1\n");
         QProcess p;
         p.start(QStringLiteral(KESTROW_GUI_BIN),
@@ -380,7 +362,7 @@ private slots:
     // saves the options and closes.
     void ClosingDuringAJobRefusesAndWaits() {
         const std::string longName = "A_Very_Long_Artist_Name-An_Even_Longer_Album_Title_Here-2008-GRP";
-        MakeRelease(m_lib + longName);
+        test::WriteIntactRelease(m_lib + longName);
         ProcessOptions o = Options(1);
         o.Truncate = 1;
         o.TruncateMaxChars = 30;
