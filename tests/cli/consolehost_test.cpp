@@ -9,6 +9,7 @@
 
 #include "cli/terminalquestioner.h"
 #include "tests/support/golden.h"
+#include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -16,16 +17,6 @@ namespace {
 
 using platform::Answer;
 using platform::Buttons;
-
-class FixedQuestioner : public platform::Questioner {
-public:
-    Answer answer = Answer::Yes;
-    int asked = 0;
-    Answer Ask(const std::string&, const std::string&, Buttons, platform::Icon) override {
-        ++asked;
-        return answer;
-    }
-};
 
 class ConsoleHostTest : public ::testing::Test {
 protected:
@@ -46,7 +37,7 @@ protected:
     std::FILE* file = std::fopen(path.c_str(), "w");
     ProcessOptions options;
     JobControl control;
-    FixedQuestioner questioner;
+    test::RecordingQuestioner questioner{Answer::Yes};
 };
 
 TEST_F(ConsoleHostTest, AppendsLandOnTheirLineUntilItIsWritten) {
@@ -112,7 +103,7 @@ TEST_F(ConsoleHostTest, ClosingRefusesPendingQuestions) {
     EXPECT_EQ(
         host.Ask(HostQuestion{"t", "c", Buttons::RetryCancel, platform::Icon::Exclamation, Answer::Retry}),
         Answer::Cancel);
-    EXPECT_EQ(questioner.asked, 0);
+    EXPECT_TRUE(questioner.questions.empty());
 }
 
 struct Pipe {

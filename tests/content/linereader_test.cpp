@@ -13,30 +13,16 @@
 #include "content/m3ulist.h"
 #include "content/sfvlist.h"
 #include "tests/support/golden.h"
+#include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
 namespace {
 
+using test::RecordingQuestioner;
 using test::TempDir;
 using test::WriteFile;
 using Lines = std::vector<std::pair<unsigned, std::string>>;
-
-class RecordingQuestioner : public platform::Questioner {
-public:
-    struct Question {
-        std::string text;
-        std::string caption;
-        platform::Buttons buttons;
-        platform::Icon icon;
-    };
-    platform::Answer Ask(const std::string& text, const std::string& caption, platform::Buttons buttons,
-                         platform::Icon icon) override {
-        questions.push_back({text, caption, buttons, icon});
-        return platform::Answer::Ok;
-    }
-    std::vector<Question> questions;
-};
 
 Lines ReadAll(LineReader& reader) {
     Lines lines;

@@ -26,18 +26,20 @@ using test::CliResult;
 using test::MakeDirs;
 using test::Quote;
 using test::ReadFile;
-using test::TempDir;
 using test::WriteFile;
 
 using test::CrcOf;
-using test::Names;
 
 // Settings of the reproductions: no confirmation, tagline on, backup data in "_kestrow.backup",
 // names cut to 20 characters keeping the group tag. Each case's run (its output, status and every
 // entry left under lib/ and outside/, with the bytes of small files) is a golden transcript under
 // tests/golden/hostile; no case may put a control character on the terminal.
-class HostileTest : public ::testing::Test {
+class HostileTest : public test::CliFixture {
 public:
+    // The cases build their fixtures through these.
+    using CliFixture::Lib;
+    using CliFixture::tmp;
+
     struct Case {
         std::string name;
         // Builds the fixture under lib/ and gives the arguments after the settings.
@@ -45,10 +47,6 @@ public:
         std::map<std::string, std::string> settings = {};
         std::string env = "";
     };
-
-    std::string Lib(const std::string& relative = {}) const {
-        return relative.empty() ? tmp / "lib" : tmp / ("lib/" + relative);
-    }
 
     // A release whose tracks are listed in an SFV list and a playlist, with an NFO.
     std::string Release(const std::string& name, const std::vector<std::string>& tracks) {
@@ -95,32 +93,25 @@ public:
             SCOPED_TRACE(c.name);
             std::filesystem::remove_all(tmp / "lib");
             std::filesystem::remove_all(tmp / "outside");
-            MakeDirs(Lib());
+            MakeDirs(tmp / "lib");
             MakeDirs(tmp / "outside");
-            std::map<std::string, std::string> settings = {
-                {"ConfirmChanges", "0"},  {"GeneratePrepareTagline", "1"},
-                {"PrepareCRCCheck", "1"}, {"prepareBackupTo", "2"},
-                {"Truncate", "1"},        {"TruncateMaxChars", "20"},
-                {"preserveGrptag", "1"}};
+            settings = {{"ConfirmChanges", "0"},  {"GeneratePrepareTagline", "1"},
+                        {"PrepareCRCCheck", "1"}, {"prepareBackupTo", "2"},
+                        {"Truncate", "1"},        {"TruncateMaxChars", "20"},
+                        {"preserveGrptag", "1"}};
             for (const auto& [k, v] : c.settings) settings[k] = v;
-            std::string ini = "[GENERAL]\r\n";
-            for (const auto& [k, v] : settings) ini += k + "=" + v + "\r\n";
-            WriteFile(tmp / "settings.ini", ini + "[GTAGS]\r\nGRP=GRP\r\n");
             const std::string args = c.setup(*this);
-            const CliResult r = test::RunCli(
-                tmp, "--color=never --settings " + Quote(tmp / "settings.ini") + " " + args, c.env);
+            const CliResult r = Cli(args, c.env);
             for (char control : {'\x1b', '\x07', '\0'}) EXPECT_EQ(r.out.find(control), std::string::npos);
             transcript += "== " + c.name + ": " + args + "\n" + Stable(r.out) +
                           (r.err.empty() ? "" : "stderr: " + Stable(r.err)) + "exit " +
-                          std::to_string(r.status) + "\nlib/:\n" + Listing(Lib()) + "outside/:\n" +
+                          std::to_string(r.status) + "\nlib/:\n" + Listing(tmp / "lib") + "outside/:\n" +
                           Listing(tmp / "outside");
         }
         test::ExpectGolden(
             "hostile/" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()),
             transcript);
     }
-
-    TempDir tmp;
 };
 
 TEST_F(HostileTest, NothingOutsideTheSelectedTreeIsEntered) {
