@@ -5,6 +5,7 @@
 
 #include "tagline/id3v2textreader.h"
 #include "tagline/textencoding.h"
+#include "tests/support/golden.h"
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 
@@ -115,23 +116,10 @@ TEST(Id3v2TextReader, ReadsTheTagAtTheStartOfAFile) {
 }
 
 TEST(TextEncoding, Utf16ToUtf8) {
-    const struct {
-        std::string bytes;
-        bool bigEndian;
-        std::string utf8;
-    } cases[] = {
-        {std::string("\0A\0B", 4), true, "AB"},
-        {std::string("A\0B\0", 4), false, "AB"},
-        {std::string("\0A\0\0\0B", 6), true, "A"},                       // stops at a zero unit
-        {std::string("\0A\0", 3), true, "A"},                            // an odd byte is dropped
-        {std::string("\xD8\x34\xDD\x1E", 4), true, "\xF0\x9D\x84\x9E"},  // surrogate pair
-        {std::string("\xD8\x34\0A", 4), true,
-         "\xEF\xBF\xBD"
-         "A"},                                               // lone high surrogate
-        {std::string("\xDD\x1E", 2), true, "\xEF\xBF\xBD"},  // lone low surrogate
-        {std::string("\x00\xE9", 2), true, "\xC3\xA9"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Utf16BytesToUtf8(c.bytes, c.bigEndian), c.utf8);
+    const auto rows = TableRows("utf16_rows.txt");
+    ASSERT_EQ(rows.size(), 8u);
+    for (const auto& r : rows)
+        EXPECT_EQ(Utf16BytesToUtf8(Unescape(r[0]), r[1] == "be"), Unescape(r[2])) << r[0];
 }
 
 TEST(TextEncoding, EightBitKeepsUtf8AndConvertsLatin1) {
