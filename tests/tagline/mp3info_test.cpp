@@ -15,6 +15,7 @@
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 #include "tests/tagline/helperpath.h"
+#include "tests/tagline/tagspec.h"
 
 namespace kestrow::test {
 namespace {
@@ -43,25 +44,6 @@ protected:
 
 // The bytes of a row of tests/data/mp3_samples.txt.
 std::string SampleBytes(const std::vector<std::string>& row) {
-    std::string v2;
-    if (!row[1].empty()) {
-        const std::vector<std::string> words = Words(row[1]);
-        Id3v2Builder tag(std::stoi(words[0]));
-        for (std::size_t i = 1; i < words.size(); ++i) {
-            const std::size_t eq = words[i].find('=');
-            const std::string id = words[i].substr(0, 4), how = words[i].substr(4, eq - 4);
-            const std::string text = Unescape(words[i].substr(eq + 1));
-            if (id == "COMM")
-                tag.Comment(text);
-            else if (id == "WXXX")
-                tag.UserUrl(text);
-            else if (how == "!")
-                tag.Raw(id, text);
-            else
-                tag.Text(id, text, how == ":utf8" ? TextEncoding::Utf8 : TextEncoding::Latin1);
-        }
-        v2 = tag.Bytes();
-    }
     const std::vector<std::string> audio = Words(row[2]);
     MpegStream s;
     if (audio[0] == "cbr") {
@@ -79,7 +61,8 @@ std::string SampleBytes(const std::vector<std::string>& row) {
         s.bitrateKbps = 64;
         s.channels = ChannelMode::SingleChannel;
     }
-    return MakeMp3(v2, MakeMpegStream(s), row[3].empty() ? "" : MakeId3v1Tag(V1(std::stoi(row[3]))));
+    return MakeMp3(Id3v2FromSpec(row[1]), MakeMpegStream(s),
+                   row[3].empty() ? "" : MakeId3v1Tag(V1(std::stoi(row[3]))));
 }
 
 // Every field read from files built to the format: tag versions and encodings, genres, header
