@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -264,48 +263,41 @@ TEST(BackupStorage, RestoreWritesRemainingRecordsBackWhereTheyWere) {
 }
 
 TEST(BackupStorage, FallbackOrderWithUnwritableLists) {
-    struct Case {
-        const char* label;
-        int preference;
-        bool sfvReadOnly, m3uPresent, m3uReadOnly, backupFileReadOnly;
-        std::vector<int> reports;
-        std::string storedIn;  // empty: nothing stored
-    };
-    const Case cases[] = {
-        {"SFV wanted and writable", 0, false, true, false, false, {15}, "album.sfv"},
-        {"SFV read-only: M3U", 0, true, true, false, false, {11, 15}, "album.m3u"},
-        {"M3U wanted, none there: SFV", 1, false, false, false, false, {12, 15}, "album.sfv"},
-        {"M3U read-only: SFV", 1, false, true, true, false, {12, 15}, "album.sfv"},
-        {"backup file read-only: SFV", 2, false, true, false, true, {13, 15}, "album.sfv"},
-        {"backup file and SFV read-only: M3U", 2, true, true, false, true, {13, 15}, "album.m3u"},
-        {"nothing writable", 2, true, true, true, true, {13, 14}, ""},
-        {"SFV and M3U read-only", 0, true, true, true, false, {11, 14}, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        Release release(true, c.m3uPresent);
+    const auto rows = test::TableRows("backup_fallback_rows.txt");
+    ASSERT_EQ(rows.size(), 8u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0]);
+        const std::vector<std::string> readOnly = test::Words(row[2]);
+        auto isReadOnly = [&](const char* what) {
+            return std::count(readOnly.begin(), readOnly.end(), what) > 0;
+        };
+        const bool m3uPresent = row[3] == "1";
+        const std::string storedIn = row[5] == "-" ? "" : row[5];
+        Release release(true, m3uPresent);
         // A folder of that name blocks the backup file (a file found without a block is never
         // written over at all).
-        if (c.backupFileReadOnly) test::MakeDirs(release.tmp / "_kestrow.backup");
+        if (isReadOnly("backup")) test::MakeDirs(release.tmp / "_kestrow.backup");
         Prepared p(SomeRecords(), &release);
-        if (c.sfvReadOnly) ::chmod(p.Path("album.sfv").c_str(), 0444);
-        if (c.m3uReadOnly) ::chmod(p.Path("album.m3u").c_str(), 0444);
-        int result = p.Store(c.preference);
-        EXPECT_EQ(p.reporter.Codes(), c.reports);
-        EXPECT_EQ(p.store.StoredIn(), c.storedIn);
-        EXPECT_EQ(result, c.storedIn.empty() ? -2 : 1);
-        if (c.sfvReadOnly || c.storedIn != "album.sfv") {
+        if (isReadOnly("sfv")) ::chmod(p.Path("album.sfv").c_str(), 0444);
+        if (isReadOnly("m3u")) ::chmod(p.Path("album.m3u").c_str(), 0444);
+        int result = p.Store(std::stoi(row[1]));
+        std::vector<int> reports;
+        for (const std::string& code : test::Words(row[4])) reports.push_back(std::stoi(code));
+        EXPECT_EQ(p.reporter.Codes(), reports);
+        EXPECT_EQ(p.store.StoredIn(), storedIn);
+        EXPECT_EQ(result, storedIn.empty() ? -2 : 1);
+        if (isReadOnly("sfv") || storedIn != "album.sfv") {
             EXPECT_EQ(ReadFile(p.Path("album.sfv")), kSfv);
         }
-        if (c.backupFileReadOnly) {
+        if (isReadOnly("backup")) {
             EXPECT_EQ(platform::Stat(p.Path("_kestrow.backup")), platform::PathKind::Directory);
         }
         // A list that refused the block keeps none of it for a later write.
-        if (c.m3uPresent) {
+        if (m3uPresent) {
             ::chmod(p.Path("album.m3u").c_str(), 0644);
             ASSERT_TRUE(WriteM3uList(p.dir.m3uLists[0]));
             bool holds = ReadFile(p.Path("album.m3u")).find("[V100") != std::string::npos;
-            EXPECT_EQ(holds, c.storedIn == "album.m3u");
+            EXPECT_EQ(holds, storedIn == "album.m3u");
         }
     }
 }
@@ -344,30 +336,10 @@ TEST(BackupStorage, ListWithAnOverlongLineIsNotWritten) {
     EXPECT_EQ(ReadFile(p.Path("album.sfv")), longSfv);
 }
 
-// Writes beyond the limit fail as on a full disk (EFBIG instead of ENOSPC).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lim = m_old;
-        lim.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
-
 TEST(BackupStorage, FullDiskLeavesEveryFileAsItWas) {
     Prepared p;
     {
-        FileSizeLimit full(200);  // smaller than the four header lines alone
+        test::FileSizeLimit full(200);  // smaller than the four header lines alone
         EXPECT_EQ(p.Store(2), -2);
     }
     EXPECT_EQ(p.reporter.Codes(), (std::vector<int>{13, 14}));

@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include "cli/terminalquestioner.h"
+#include "tests/support/golden.h"
+#include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
@@ -15,16 +17,6 @@ namespace {
 
 using platform::Answer;
 using platform::Buttons;
-
-class FixedQuestioner : public platform::Questioner {
-public:
-    Answer answer = Answer::Yes;
-    int asked = 0;
-    Answer Ask(const std::string&, const std::string&, Buttons, platform::Icon) override {
-        ++asked;
-        return answer;
-    }
-};
 
 class ConsoleHostTest : public ::testing::Test {
 protected:
@@ -45,7 +37,7 @@ protected:
     std::FILE* file = std::fopen(path.c_str(), "w");
     ProcessOptions options;
     JobControl control;
-    FixedQuestioner questioner;
+    test::RecordingQuestioner questioner{Answer::Yes};
 };
 
 TEST_F(ConsoleHostTest, AppendsLandOnTheirLineUntilItIsWritten) {
@@ -111,7 +103,7 @@ TEST_F(ConsoleHostTest, ClosingRefusesPendingQuestions) {
     EXPECT_EQ(
         host.Ask(HostQuestion{"t", "c", Buttons::RetryCancel, platform::Icon::Exclamation, Answer::Retry}),
         Answer::Cancel);
-    EXPECT_EQ(questioner.asked, 0);
+    EXPECT_TRUE(questioner.questions.empty());
 }
 
 struct Pipe {
@@ -131,55 +123,44 @@ struct Pipe {
     }
 };
 
-TEST(TerminalQuestionerTest, ReadsTheAnswerKeys) {
-    struct Row {
-        std::string input;
-        Buttons buttons;
-        Answer expected;
-    };
-    const Row rows[] = {
-        {"y\n", Buttons::YesNoDefaultNo, Answer::Yes},      {"N\n", Buttons::YesNoDefaultYes, Answer::No},
-        {"\n", Buttons::YesNoDefaultYes, Answer::Yes},      {"\n", Buttons::YesNoDefaultNo, Answer::No},
-        {"x\nr\n", Buttons::RetryCancel, Answer::Retry},    {"\nc\n", Buttons::RetryCancel, Answer::Cancel},
-        {"i\n", Buttons::AbortRetryIgnore, Answer::Ignore}, {"a\n", Buttons::AbortRetryIgnore, Answer::Abort},
-        {"", Buttons::RetryCancel, Answer::Cancel},  // end of input refuses
-    };
+// Every policy, with and without a terminal, for every question that asks: the answer keys read
+// (end of input refuses) with the prompt shown, or the answer given without reading. A retry
+// with nobody to fix the cause would loop, so --yes goes on instead.
+TEST(TerminalQuestionerTest, AnswersByPolicyAndKeys) {
+    const char* const policies[] = {"ask", "yes", "no"};
+    const char* const buttons[] = {"ok", "yes-no (yes)", "yes-no (no)", "retry-cancel", "abort-retry-ignore"};
+    const char* const answers[] = {"Ok", "Yes", "No", "Retry", "Cancel", "Abort", "Ignore"};
     test::TempDir tmp;
-    for (const Row& row : rows) {
-        Pipe in;
-        in.Send(row.input);
-        in.CloseWrite();
-        std::FILE* prompts = std::fopen((tmp / "prompts").c_str(), "w");
-        TerminalQuestioner q(AnswerPolicy::Ask, true, nullptr, in.fds[0], ::fileno(prompts));
-        EXPECT_EQ(q.Ask("text", "CAPTION", row.buttons, platform::Icon::Exclamation), row.expected)
-            << row.input;
-        std::fclose(prompts);
-        EXPECT_NE(test::ReadFile(tmp / "prompts").find("CAPTION: text"), std::string::npos);
+    std::string out;
+    for (int policy = 0; policy < 3; ++policy) {
+        for (bool interactive : {true, false}) {
+            for (int b = 1; b < 5; ++b) {
+                const bool reads = policy == 0 && interactive;
+                for (const char* input :
+                     reads ? std::vector<const char*>{"y\n", "N\n", "\n", "x\nr\n", "\nc\n", "i\n", "a\n", ""}
+                           : std::vector<const char*>{nullptr}) {
+                    Pipe in;  // without input the pipe stays open: reading would block
+                    if (input) {
+                        in.Send(input);
+                        in.CloseWrite();
+                    }
+                    std::FILE* prompts = std::fopen((tmp / "prompts").c_str(), "w");
+                    TerminalQuestioner q(static_cast<AnswerPolicy>(policy), interactive, nullptr, in.fds[0],
+                                         ::fileno(prompts));
+                    const Answer a =
+                        q.Ask("text", "CAPTION", static_cast<Buttons>(b), platform::Icon::Exclamation);
+                    std::fclose(prompts);
+                    out += std::string(policies[policy]) +
+                           (interactive ? ", terminal, " : ", no terminal, ") + buttons[b] +
+                           (input ? ", keys \"" + test::ReplaceAll(input, "\n", "\\n") + "\"" : "") + ": " +
+                           answers[static_cast<int>(a)] +
+                           "\n  shown: " + test::ReplaceAll(test::ReadFile(tmp / "prompts"), "\n", "\\n") +
+                           "\n";
+                }
+            }
+        }
     }
-}
-
-TEST(TerminalQuestionerTest, PoliciesAnswerWithoutReading) {
-    struct Row {
-        AnswerPolicy policy;
-        bool interactive;
-        Buttons buttons;
-        Answer expected;
-    };
-    const Row rows[] = {
-        {AnswerPolicy::Yes, true, Buttons::YesNoDefaultNo, Answer::Yes},
-        // A retry with nobody to fix the cause would loop; --yes goes on instead.
-        {AnswerPolicy::Yes, true, Buttons::RetryCancel, Answer::Cancel},
-        {AnswerPolicy::Yes, true, Buttons::AbortRetryIgnore, Answer::Ignore},
-        {AnswerPolicy::No, true, Buttons::YesNoDefaultYes, Answer::No},
-        {AnswerPolicy::No, true, Buttons::AbortRetryIgnore, Answer::Abort},
-        {AnswerPolicy::Ask, false, Buttons::YesNoDefaultYes, Answer::No},
-        {AnswerPolicy::Ask, false, Buttons::RetryCancel, Answer::Cancel},
-    };
-    for (const Row& row : rows) {
-        Pipe in;  // nothing is ever written: reading would block
-        TerminalQuestioner q(row.policy, row.interactive, nullptr, in.fds[0], in.fds[1]);
-        EXPECT_EQ(q.Ask("t", "c", row.buttons, platform::Icon::Exclamation), row.expected);
-    }
+    test::ExpectGolden("cli/answers", out);
 }
 
 TEST(TerminalQuestionerTest, AMessageThatOnlyInformsIsShownWhateverTheAnswers) {

@@ -17,30 +17,14 @@ using test::TempDir;
 using test::WriteFile;
 
 TEST(PathName, SplitsFilesAndDirectories) {
-    struct Case {
-        const char* path;
-        bool isDir;
-        const char* dir;
-        const char* title;
-        const char* ext;
-        std::vector<std::string> components;
-    } cases[] = {
-        {"/music/album/01-track.mp3", false, "/music/album/", "01-track", "mp3", {"music", "album"}},
-        {"/music/cd.1", true, "/music/cd.1/", "", "", {"music", "cd.1"}},
-        {"/music/album/", true, "/music/album/", "", "", {"music", "album"}},
-        {"README", false, "", "README", "", {}},
-        {"/r/.nfo", false, "/r/", "", "nfo", {"r"}},
-        {"/r/a.b.c", false, "/r/", "a.b", "c", {"r"}},
-        {"/r/song.", false, "/r/", "song.", "", {"r"}},
-        {"rel/CD1", true, "rel/CD1/", "", "", {"rel", "CD1"}},
-        {"/r/cd1\\track.mp3", false, "/r/", "cd1\\track", "mp3", {"r"}},  // a backslash is a character
-    };
-    for (const auto& c : cases) {
-        PathName p(c.path, c.isDir);
-        EXPECT_EQ(p.dir, c.dir) << c.path;
-        EXPECT_EQ(p.title, c.title) << c.path;
-        EXPECT_EQ(p.ext, c.ext) << c.path;
-        EXPECT_EQ(p.components, c.components) << c.path;
+    const auto rows = test::TableRows("pathname_rows.txt");
+    ASSERT_EQ(rows.size(), 9u);
+    for (const auto& row : rows) {
+        PathName p(row[0], row[1] == "d");
+        EXPECT_EQ(p.dir, row[2]) << row[0];
+        EXPECT_EQ(p.title, row[3]) << row[0];
+        EXPECT_EQ(p.ext, row[4]) << row[0];
+        EXPECT_EQ(p.components, test::Words(row[5])) << row[0];
     }
     PathName file("/music/album/01.mp3", false);
     EXPECT_EQ(file.FullPath(), "/music/album/01.mp3");

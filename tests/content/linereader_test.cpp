@@ -12,30 +12,17 @@
 #include "content/backupfile.h"
 #include "content/m3ulist.h"
 #include "content/sfvlist.h"
+#include "tests/support/golden.h"
+#include "tests/support/recordingreporter.h"
 #include "tests/support/tempdir.h"
 
 namespace kestrow {
 namespace {
 
+using test::RecordingQuestioner;
 using test::TempDir;
 using test::WriteFile;
 using Lines = std::vector<std::pair<unsigned, std::string>>;
-
-class RecordingQuestioner : public platform::Questioner {
-public:
-    struct Question {
-        std::string text;
-        std::string caption;
-        platform::Buttons buttons;
-        platform::Icon icon;
-    };
-    platform::Answer Ask(const std::string& text, const std::string& caption, platform::Buttons buttons,
-                         platform::Icon icon) override {
-        questions.push_back({text, caption, buttons, icon});
-        return platform::Answer::Ok;
-    }
-    std::vector<Question> questions;
-};
 
 Lines ReadAll(LineReader& reader) {
     Lines lines;
@@ -57,55 +44,21 @@ Lines ReadFileLines(const std::string& content, RecordingQuestioner* questioner 
 
 const std::string kBom = "\xEF\xBB\xBF";
 
-TEST(LineReader, BreaksOfEveryKindGiveTheseLinesAndNumbers) {
-    const struct {
-        std::string content;
+TEST(LineReader, BreaksBlankLinesAndLongLinesAsTheTableSays) {
+    const auto rows = test::TableRows("linebreak_rows.txt");
+    ASSERT_EQ(rows.size(), 18u);
+    for (const auto& row : rows) {
         Lines expected;
-    } cases[] = {
-        {"a\r\nb\r\n", {{1, "a"}, {2, "b"}}},
-        {"a\nb\n", {{1, "a"}, {2, "b"}}},
-        {"a\rb\r", {{1, "a"}, {2, "b"}}},
-        {"a\n\rb", {{1, "a"}, {2, "b"}}},
-        // In CR LF files a blank line is counted; two LF in a row are one break.
-        {"a\r\n\r\nb\r\n", {{1, "a"}, {3, "b"}}},
-        {"a\n\nb\n", {{1, "a"}, {2, "b"}}},
-        {"\r\n\r\nx", {{3, "x"}}},
-        {"a\r\nlast", {{1, "a"}, {2, "last"}}},
-        {"only", {{1, "only"}}},
-        {"", {}},
-        {"\r\n\r\n\n", {}},
-        {" a \t\r\n", {{1, " a \t"}}},
-        {kBom + "first\r\nsecond", {{1, "first"}, {2, "second"}}},
-        {kBom, {}},
-        {"a\r\n" + kBom + "b", {{1, "a"}, {2, kBom + "b"}}},  // a later mark is text
-    };
-    for (const auto& c : cases) {
+        for (const std::string& word : test::Words(row[1])) {
+            const std::size_t colon = word.find(':');
+            expected.emplace_back(std::stoul(word.substr(0, colon)), test::Unescape(word.substr(colon + 1)));
+        }
         RecordingQuestioner questioner;
-        EXPECT_EQ(ReadFileLines(c.content, &questioner), c.expected) << testing::PrintToString(c.content);
-        EXPECT_TRUE(questioner.questions.empty());
-    }
-}
-
-// The buffer holds 4094 characters and the break; a longer line warns once and is split at 4095.
-TEST(LineReaderLongLines, LinesAroundTheBufferSize) {
-    const std::string a4094(4094, 'a'), a4095(4095, 'a');
-    const struct {
-        std::string content;
-        Lines expected;
-        const char* warning;
-    } cases[] = {
-        {a4094 + "\r\nz", {{1, a4094}, {2, "z"}}, nullptr},
-        {a4095 + "\r\nz", {{1, a4095}, {2, "z"}}, "line 1"},  // its break is skipped
-        {"first\r\n" + a4095 + "a\r\nz", {{1, "first"}, {2, a4095}, {3, "a"}, {4, "z"}}, "line 2"},
-    };
-    for (const auto& c : cases) {
-        RecordingQuestioner questioner;
-        EXPECT_EQ(ReadFileLines(c.content, &questioner), c.expected) << c.content.size();
-        ASSERT_EQ(questioner.questions.size(), c.warning ? 1u : 0u) << c.content.size();
-        if (!c.warning) continue;
+        EXPECT_EQ(ReadFileLines(test::Unescape(row[0]), &questioner), expected) << row[0];
+        ASSERT_EQ(questioner.questions.size(), row.size() > 2 ? 1u : 0u) << row[0];
+        if (row.size() < 3) continue;
         const auto& q = questioner.questions[0];
-        EXPECT_EQ(q.text,
-                  std::string("m_pBuffer overflow in ") + c.warning + " (line length over 4096 chars)");
+        EXPECT_EQ(q.text, "m_pBuffer overflow in line " + row[2] + " (line length over 4096 chars)");
         EXPECT_EQ(q.caption, "Warning !");
         EXPECT_EQ(q.buttons, platform::Buttons::Ok);
         EXPECT_EQ(q.icon, platform::Icon::Exclamation);

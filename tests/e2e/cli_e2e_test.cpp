@@ -5,17 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "content/crc32.h"
-#include "tests/support/clirun.h"
 #include "tests/support/golden.h"
 #include "tests/support/mp3builder.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/releasefixture.h"
 
 namespace kestrow {
 namespace {
@@ -24,12 +21,6 @@ using test::CliResult;
 using test::Quote;
 using test::TempDir;
 using test::WriteFile;
-
-std::string CrcHex(const std::string& bytes) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08X", Crc32(0, bytes.data(), bytes.size()));
-    return buf;
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -62,16 +53,8 @@ protected:
         for (const auto& n : names) transcript += "  " + n + "\n";
     }
 
-    // A release whose listed files are all present and intact.
     std::string GoodRelease(const std::string& name) {
-        std::string dir = tmp / ("lib/" + name);
-        WriteFile(dir + "/01-track.mp3", "first track bytes");
-        WriteFile(dir + "/02-track.mp3", "second track bytes");
-        WriteFile(dir + "/release.nfo", "info");
-        WriteFile(dir + "/release.sfv", "; comment\r\n01-track.mp3 " + CrcHex("first track bytes") +
-                                            "\r\n02-track.mp3 " + CrcHex("second track bytes") + "\r\n");
-        WriteFile(dir + "/release.m3u", "01-track.mp3\r\n02-track.mp3\r\n");
-        return dir + "/";
+        return test::WriteIntactRelease(tmp / ("lib/" + name));
     }
 
     TempDir tmp;
@@ -94,12 +77,12 @@ TEST_F(CliTest, CorruptMissingAndUnlistedFiles) {
     WriteFile(dir + "b.mp3", "bbb");
     WriteFile(dir + "bad.nfo", "x");
     WriteFile(dir + "bad.sfv",
-              "a.mp3 " + CrcHex("aaa") + "\nb.mp3 " + CrcHex("not b") + "\nc.mp3 DEADBEEF\n");
+              "a.mp3 " + test::CrcOf("aaa") + "\nb.mp3 " + test::CrcOf("not b") + "\nc.mp3 DEADBEEF\n");
     Check(Quote(dir));
     // Without a terminal the questions take their silent answers; --no refuses the no-NFO question.
     dir = tmp / "lib/Q/";
     WriteFile(dir + "a.mp3", "a");
-    WriteFile(dir + "q.sfv", "a.mp3 " + CrcHex("a") + "\nmissing.mp3 00000001\n");
+    WriteFile(dir + "q.sfv", "a.mp3 " + test::CrcOf("a") + "\nmissing.mp3 00000001\n");
     WriteFile(dir + "q.m3u", "a.mp3\n");
     Check("Q");
     Check("--no Q");
@@ -178,7 +161,8 @@ TEST_F(CliTest, CheckAndTagWritesTaglinesAndMarkersAndASecondRunKeepsThem) {
         WriteFile(dir + "/02-b.mp3", track);
         WriteFile(dir + "/r.nfo", "info");
         WriteFile(dir + "/r.m3u", "01-a.mp3\r\n02-b.mp3\r\n");
-        WriteFile(dir + "/r.sfv", "01-a.mp3 " + CrcHex(track) + "\r\n02-b.mp3 " + CrcHex(track) + "\r\n");
+        WriteFile(dir + "/r.sfv",
+                  "01-a.mp3 " + test::CrcOf(track) + "\r\n02-b.mp3 " + test::CrcOf(track) + "\r\n");
     }
     WriteFile(tmp / "lib/Broken/02-b.mp3", track + "damage");
     Check("--color=never Good Broken");

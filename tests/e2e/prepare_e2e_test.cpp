@@ -137,7 +137,6 @@ protected:
             test::ReplaceAll(transcript, tmp.path(), "<TMP>"));
     }
 
-    const std::string m_cli = test::CliPath();
     std::string transcript;
 };
 
@@ -354,7 +353,6 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
     Set("ConfirmChanges", "0");
     Set("DeleteTempFiles", "1");
     rules = {"DEL: thumbs.db", "REN: info.txt -> release.nfo"};
-    const std::string settingsFile = WriteSettings();
     auto isTemp = [](const std::string& n) { return n.find(".kestrow-") != std::string::npos; };
 
     bool finished = false;
@@ -369,26 +367,8 @@ TEST_F(PrepareTest, APrepareKilledBetweenAnyTwoOperationsLeavesEveryNameRestorab
         const std::string oldSfv = ReadFile(dir + "/album.sfv"), oldM3u = ReadFile(dir + "/album.m3u");
         std::set<std::string> original = Names(dir);
 
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::setenv("LD_PRELOAD", KESTROW_KILLSHIM, 1);
-            ::setenv("KESTROW_KILL_AT", std::to_string(killAt).c_str(), 1);
-            if (::chdir((tmp / "lib").c_str()) != 0) ::_exit(3);
-            ::execl(m_cli.c_str(), m_cli.c_str(), "-P", "--settings", settingsFile.c_str(), name.c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(4);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        finished = WIFEXITED(status);
-        if (!finished) {
-            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "run " << killAt;
-            ++killedRuns;
-        }
+        finished = !KilledAt(killAt, "-P " + Quote(name));
+        killedRuns += finished ? 0 : 1;
 
         const bool dirRenamed = !test::Exists(dir);
         const std::string folder = dirRenamed ? tmp / ("lib/" + OnlyEntry(tmp / "lib")) : dir;

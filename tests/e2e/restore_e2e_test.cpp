@@ -171,8 +171,6 @@ TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
     const std::string preparedName = fs::directory_iterator(tmp / "lib")->path().filename().string();
     ASSERT_NE(preparedName, name);
     fs::copy(tmp / "lib", tmp / "prepared", fs::copy_options::recursive);
-    const std::string settingsFile = WriteSettings();
-    const std::string cli = test::CliPath();
 
     bool finished = false;
     int killed = 0;
@@ -180,24 +178,8 @@ TEST_F(RestoreE2eTest, ARestoreKilledAtAnyPointFinishesWhenRunAgain) {
         SCOPED_TRACE("killed before operation " + std::to_string(killAt));
         fs::remove_all(tmp / "lib");
         fs::copy(tmp / "prepared", tmp / "lib", fs::copy_options::recursive);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::setenv("LD_PRELOAD", KESTROW_KILLSHIM, 1);
-            ::setenv("KESTROW_KILL_AT", std::to_string(killAt).c_str(), 1);
-            if (::chdir((tmp / "lib").c_str()) != 0) ::_exit(3);
-            ::execl(cli.c_str(), cli.c_str(), "-R", "--yes", "--settings", settingsFile.c_str(),
-                    preparedName.c_str(), static_cast<char*>(nullptr));
-            ::_exit(4);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        finished = WIFEXITED(status);
+        finished = !KilledAt(killAt, "-R --yes " + Quote(preparedName));
         if (!finished) {
-            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
             ++killed;
             const std::string now = fs::directory_iterator(tmp / "lib")->path().filename().string();
             const CliResult again = Cli("-R " + Quote(now));

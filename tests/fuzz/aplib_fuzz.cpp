@@ -1,19 +1,15 @@
 // libFuzzer target for the packed-data readers: the bare-stream unpacker, the safe block with its
 // header checks, and a pack/unpack round trip of the same bytes.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "backup/aplib.h"
 #include "content/crc32.h"
+#include "tests/fuzz/fuzzcheck.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 void putLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));

@@ -2,8 +2,6 @@
 // every ID3v1 and ID3v2 text goes through, and the answer line that carries them from the helper
 // process to the program. The tag library itself runs apart in the helper and is not fuzzed here.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -11,18 +9,7 @@
 #include "tagline/id3v2textreader.h"
 #include "tagline/mp3info.h"
 #include "tagline/textencoding.h"
-
-namespace {
-
-// Names the broken expectation before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-    std::abort();
-}
-#define check(condition) Check((condition), __LINE__)
-
-}  // namespace
+#include "tests/fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestrow;

@@ -13,16 +13,9 @@
 #include "content/linereader.h"
 #include "content/m3ulist.h"
 #include "content/sfvlist.h"
+#include "tests/fuzz/fuzzcheck.h"
 
 namespace {
-
-// Names the broken expectation before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-    std::abort();
-}
-#define check(condition) Check((condition), __LINE__)
 
 class Silent : public kestrow::platform::Questioner {
 public:

@@ -1,25 +1,12 @@
 // libFuzzer target for the settings reader: the file text as the private-profile accessor holds it,
 // the options read from it, and edits written back into it.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "platform/text.h"
 #include "settings/csettingsfile.h"
 #include "settings/options.h"
-
-namespace {
-
-// Names the broken expectation before the fuzzer records the input.
-void Check(bool ok, int line) {
-    if (ok) return;
-    std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-    std::abort();
-}
-#define check(condition) Check((condition), __LINE__)
-
-}  // namespace
+#include "tests/fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kestrow;

@@ -2,7 +2,6 @@
 // and the command-line overrides.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -298,16 +297,12 @@ TEST(SaveOptions, AFullDiskLeavesTheOldFileIntact) {
     TempDir t;
     const std::string before = "[GENERAL]\nTruncate=0\n[Mine]\nkeep=1\n";
     WriteFile(t / "k.ini", before);
-    int code = InChild([&] {
-        // The whole new file would be far larger than the limit; the old one is not.
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{256, 256};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+    {
+        test::FileSizeLimit full(256);  // the whole new file would be far larger; the old one is not
         ProcessOptions o;
         o.Truncate = 1;
-        return SaveOptions(At(t / "k.ini"), o).error == EFBIG ? 0 : 1;
-    });
-    EXPECT_EQ(code, 0);
+        EXPECT_EQ(SaveOptions(At(t / "k.ini"), o).error, EFBIG);
+    }
     EXPECT_EQ(ReadFile(t / "k.ini"), before);
     EXPECT_EQ(EntryCount(t.path()), 1u) << "no temporary file is left behind";
 }
@@ -404,38 +399,23 @@ TEST(LocateSettings, ChoosesTheFile) {
 }
 
 TEST(CommandLine, OverridesSetModeAndDirectory) {
-    // Without an unattended run the mode stays 2 and the last directory "/before/".
-    const struct {
+    const auto rows = test::TableRows("commandline_rows.txt");
+    ASSERT_EQ(rows.size(), 11u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0]);
         std::vector<std::string> args;
-        bool active;
-        int mode;
-        const char *parent, *name, *settings;
-    } cases[] = {
-        {{"-p", "/music/Artist-Album-2004-GRP"}, true, 1, "/music/", "Artist-Album-2004-GRP", ""},
-        {{"-C"}, false, 2, "", "", ""},
-        {{"/music/rel"}, false, 2, "", "", ""},
-        {{"-X", "/music/rel"}, false, 2, "", "", ""},
-        {{"-R", "\"/music/My Rel\""}, true, 0, "/music/", "My Rel", ""},
-        {{"-C", "/a/b", "-r", "-Q", "/c/d/"}, true, 0, "/c/", "d", ""},
-        {{"-P", "/music", "-c"}, true, 2, "/", "music", ""},
-        {{"-C", "ab", "-", "-CC"}, false, 2, "", "", ""},
-        {{"-P", "/music/rel", "--settings", "/tmp/k.ini"}, true, 1, "/music/", "rel", "/tmp/k.ini"},
-        {{"--settings=/etc/k.ini", "-c", "rel/sub"}, true, 2, "/home/user/rel/", "sub", "/etc/k.ini"},
-        {{"-P", "/music//./a/b"}, true, 1, "/music/a/", "b", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
+        for (const std::string& word : test::Words(row[0])) args.push_back(test::Unescape(word));
         ProcessOptions o;
         o.lastProcessOption = 2;
         o.lastDir = "/before/";
-        CommandLine line = ParseCommandLine(c.args);
+        CommandLine line = ParseCommandLine(args);
         UnattendedRun run = ApplyCommandLine(line, "/home/user", o);
-        EXPECT_EQ(run.active, c.active);
-        EXPECT_EQ(o.lastProcessOption, c.mode);
-        EXPECT_EQ(o.lastDir, c.active ? std::string(c.parent) + c.name + "/" : "/before/");
-        EXPECT_EQ(run.where.parent, c.parent);
-        EXPECT_EQ(run.where.name, c.name);
-        EXPECT_EQ(line.settingsFile, c.settings);
+        EXPECT_EQ(run.active, row[1] == "1");
+        EXPECT_EQ(o.lastProcessOption, std::stoi(row[2]));
+        EXPECT_EQ(o.lastDir, run.active ? row[3] + row[4] + "/" : "/before/");
+        EXPECT_EQ(run.where.parent, row[3]);
+        EXPECT_EQ(run.where.name, row[4]);
+        EXPECT_EQ(line.settingsFile, row[5]);
     }
 }
 

@@ -45,7 +45,8 @@ inline CliResult RunCli(const TempDir& tmp, const std::string& args, const std::
     char buf[4096];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
     const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    // A signal shows as the shell shows it, 128 + the signal, whether or not a shell stood between.
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
     r.err = ReadFile(errFile);
     std::istringstream in(r.out);
     for (std::string line; std::getline(in, line);) r.lines.push_back(line);

@@ -56,21 +56,21 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-void ExpectGolden(const std::string& name, const std::string& raw) {
+bool ExpectGolden(const std::string& name, const std::string& raw) {
     const std::string actual = Printable(raw);
     const std::string path = std::string(KESTROW_GOLDEN_DIR) + "/" + name + ".txt";
     const char* update = std::getenv("KESTROW_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         WriteFile(path, actual);
-        return;
+        return true;
     }
     if (!std::filesystem::exists(path)) {
         ADD_FAILURE() << "no golden transcript " << path << "; run with KESTROW_UPDATE_GOLDEN=1 to write it";
-        return;
+        return false;
     }
     const std::string expected = ReadFile(path);
-    if (expected == actual) return;
+    if (expected == actual) return true;
     const auto want = Lines(expected), got = Lines(actual);
     std::size_t i = 0;
     while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
@@ -82,6 +82,7 @@ void ExpectGolden(const std::string& name, const std::string& raw) {
             << "  actual:   " << (k < got.size() ? got[k] : "<end>") << "\n";
     }
     ADD_FAILURE() << msg.str();
+    return false;
 }
 
 std::string TestDataPath(const std::string& name) {
@@ -114,6 +115,10 @@ std::string Unescape(const std::string& text) {
         if (text.compare(i, 2, "\\x") == 0) {
             out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
             i += 3;
+        } else if (text[i] == '\\' && i + 1 < text.size() &&
+                   std::string_view("rnt").find(text[i + 1]) != std::string_view::npos) {
+            out += text[i + 1] == 'r' ? '\r' : text[i + 1] == 'n' ? '\n' : '\t';
+            ++i;
         } else if (text[i] == '<' && text.find('*', i) < std::min(text.find('>', i), text.find('<', i + 1))) {
             const std::size_t star = text.find('*', i), end = text.find('>', i);
             const std::string piece = Unescape(text.substr(i + 1, star - i - 1));

@@ -22,22 +22,15 @@ int BitrateIndex(MpegVersion version, int kbps) {
 }
 
 int SampleRateIndex(MpegVersion version, int rate) {
-    int base = version == MpegVersion::Mpeg1 ? 44100 : version == MpegVersion::Mpeg2 ? 22050 : 11025;
+    int base = version == MpegVersion::Mpeg1 ? 44100 : 22050;
     if (rate == base) return 0;
-    if (rate == base / 441 * 480) return 1;  // 48000, 24000 or 12000
+    if (rate == base / 441 * 480) return 1;  // 48000 or 24000
     return 2;
 }
 
-int VersionBits(MpegVersion version) {
-    switch (version) {
-        case MpegVersion::Mpeg1:
-            return 3;
-        case MpegVersion::Mpeg2:
-            return 2;
-        case MpegVersion::Mpeg25:
-            return 0;
-    }
-    return 3;
+int MpegFrameSize(MpegVersion version, int bitrateKbps, int sampleRate) {
+    int factor = version == MpegVersion::Mpeg1 ? 144000 : 72000;
+    return factor * bitrateKbps / sampleRate;
 }
 
 int SideInfoSize(MpegVersion version, ChannelMode channels) {
@@ -49,7 +42,8 @@ int SideInfoSize(MpegVersion version, ChannelMode channels) {
 std::string FrameHeader(const MpegStream& s, int kbps) {
     std::string h(4, '\0');
     h[0] = static_cast<char>(0xFF);
-    h[1] = static_cast<char>(0xE0 | (VersionBits(s.version) << 3) | (1 << 1) | 1);  // Layer III, no CRC
+    h[1] = static_cast<char>(0xE0 | ((s.version == MpegVersion::Mpeg1 ? 3 : 2) << 3) | (1 << 1) |
+                             1);  // Layer III, no CRC
     h[2] = static_cast<char>((BitrateIndex(s.version, kbps) << 4) |
                              (SampleRateIndex(s.version, s.sampleRate) << 2));
     h[3] = static_cast<char>((static_cast<int>(s.channels) << 6) | 0x04);  // original
@@ -66,58 +60,7 @@ std::string Syncsafe(std::uint32_t v) {
     return out;
 }
 
-// Decodes UTF-8 leniently: a byte that starts no valid sequence stands for itself (Latin-1).
-std::vector<char32_t> CodePoints(std::string_view s) {
-    std::vector<char32_t> out;
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        bool valid = extra > 0 && i + static_cast<std::size_t>(extra) < s.size();
-        for (int k = 1; valid && k <= extra; ++k)
-            valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (!valid) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        char32_t cp = c & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        out.push_back(cp);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
-}
-
-std::string Utf16(std::string_view utf8, bool bigEndian) {
-    std::string out;
-    auto put = [&](std::uint16_t unit) {
-        char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
-        if (bigEndian) {
-            out.push_back(hi);
-            out.push_back(lo);
-        } else {
-            out.push_back(lo);
-            out.push_back(hi);
-        }
-    };
-    for (char32_t cp : CodePoints(utf8)) {
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            put(static_cast<std::uint16_t>(0xD800 | (cp >> 10)));
-            put(static_cast<std::uint16_t>(0xDC00 | (cp & 0x3FF)));
-        } else {
-            put(static_cast<std::uint16_t>(cp));
-        }
-    }
-    return out;
-}
-
 }  // namespace
-
-int MpegFrameSize(MpegVersion version, int bitrateKbps, int sampleRate) {
-    int factor = version == MpegVersion::Mpeg1 ? 144000 : 72000;
-    return factor * bitrateKbps / sampleRate;
-}
 
 std::string MakeMpegStream(const MpegStream& s) {
     std::string out;
@@ -165,22 +108,8 @@ std::string MakeId3v1Tag(const Id3v1Fields& f) {
     return tag;
 }
 
-std::string EncodeText(std::string_view utf8, TextEncoding encoding) {
-    std::string out(1, static_cast<char>(encoding));
-    switch (encoding) {
-        case TextEncoding::Latin1:
-        case TextEncoding::Utf8:
-            out += utf8;
-            break;
-        case TextEncoding::Utf16Bom:
-            out += "\xFF\xFE";
-            out += Utf16(utf8, false);
-            break;
-        case TextEncoding::Utf16Be:
-            out += Utf16(utf8, true);
-            break;
-    }
-    return out;
+std::string EncodeText(std::string_view text, TextEncoding encoding) {
+    return static_cast<char>(encoding) + std::string(text);
 }
 
 std::string ZlibStored(std::string_view data) {

@@ -10,7 +10,7 @@
 
 namespace kestrow::test {
 
-enum class MpegVersion { Mpeg1, Mpeg2, Mpeg25 };
+enum class MpegVersion { Mpeg1, Mpeg2 };
 enum class ChannelMode { Stereo = 0, JointStereo = 1, DualChannel = 2, SingleChannel = 3 };
 
 // A Layer III stream. With vbrRatesKbps set, a Xing frame comes first and each following frame
@@ -26,8 +26,6 @@ struct MpegStream {
 
 // The stream's bytes; frames hold silence (zero side information and main data).
 std::string MakeMpegStream(const MpegStream& stream);
-// Size in bytes of one Layer III frame without padding.
-int MpegFrameSize(MpegVersion version, int bitrateKbps, int sampleRate);
 
 struct Id3v1Fields {
     std::string title, artist, album, year, comment;
@@ -37,15 +35,15 @@ struct Id3v1Fields {
 // The 128 bytes of an ID3v1 tag; longer texts are cut to their fields.
 std::string MakeId3v1Tag(const Id3v1Fields& fields);
 
-enum class TextEncoding { Latin1 = 0, Utf16Bom = 1, Utf16Be = 2, Utf8 = 3 };
+// UTF-16 texts are built as raw frame bytes, so a fixture shows exactly what a tag holds.
+enum class TextEncoding { Latin1 = 0, Utf8 = 3 };
 
 // An ID3v2 tag of major version 3 or 4, frames in the order added.
 class Id3v2Builder {
 public:
     explicit Id3v2Builder(int majorVersion) : m_major(majorVersion) {}
 
-    // A text frame (T???); the text is given in UTF-8 and stored in the encoding asked for
-    // (Latin1 stores the bytes as given).
+    // A text frame (T???): the encoding byte, then the text's bytes as given.
     Id3v2Builder& Text(std::string_view id, std::string_view text,
                        TextEncoding encoding = TextEncoding::Latin1);
     Id3v2Builder& Comment(std::string_view text);
@@ -64,8 +62,8 @@ private:
     std::size_t m_padding = 0;
 };
 
-// An encoded text field: encoding byte, then the text (with a byte-order mark for Utf16Bom).
-std::string EncodeText(std::string_view utf8, TextEncoding encoding);
+// An encoded text field: the encoding byte, then the text.
+std::string EncodeText(std::string_view text, TextEncoding encoding);
 // A zlib stream holding the bytes in one stored (uncompressed) deflate block.
 std::string ZlibStored(std::string_view data);
 

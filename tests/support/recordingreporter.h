@@ -1,4 +1,5 @@
-// A Reporter for tests: records every report and answers from a script, per code.
+// A Reporter for tests: records every report and answers from a script, per code; and a
+// Questioner that records its questions.
 #pragma once
 
 #include <deque>
@@ -7,8 +8,28 @@
 #include <vector>
 
 #include "content/reporter.h"
+#include "platform/question.h"
 
 namespace kestrow::test {
+
+// A Questioner for tests: records every question and gives the same answer to each.
+class RecordingQuestioner : public platform::Questioner {
+public:
+    struct Question {
+        std::string text;
+        std::string caption;
+        platform::Buttons buttons;
+        platform::Icon icon;
+    };
+    explicit RecordingQuestioner(platform::Answer answer = platform::Answer::Ok) : answer(answer) {}
+    platform::Answer Ask(const std::string& text, const std::string& caption, platform::Buttons buttons,
+                         platform::Icon icon) override {
+        questions.push_back({text, caption, buttons, icon});
+        return answer;
+    }
+    platform::Answer answer;
+    std::vector<Question> questions;
+};
 
 struct RecordedReport {
     int code = 0;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "content/crc32.h"
+#include "content/integrity.h"
 #include "platform/fs.h"
 #include "tests/support/clirun.h"
 #include "tests/support/golden.h"
@@ -20,6 +22,17 @@ namespace kestrow::test {
 
 inline std::string CrcOf(const std::string& bytes) {
     return CrcText(Crc32(0, bytes.data(), bytes.size()));
+}
+
+// A release whose two listed tracks are intact, with its NFO and both lists; gives "dir/".
+inline std::string WriteIntactRelease(const std::string& dir) {
+    WriteFile(dir + "/01-track.mp3", "first track bytes");
+    WriteFile(dir + "/02-track.mp3", "second track bytes");
+    WriteFile(dir + "/release.nfo", "info");
+    WriteFile(dir + "/release.sfv", "; comment\r\n01-track.mp3 " + CrcOf("first track bytes") +
+                                        "\r\n02-track.mp3 " + CrcOf("second track bytes") + "\r\n");
+    WriteFile(dir + "/release.m3u", "01-track.mp3\r\n02-track.mp3\r\n");
+    return dir + "/";
 }
 
 struct Track {
@@ -97,6 +110,17 @@ protected:
         return RunCli(tmp, "--color=never --settings " + Quote(WriteSettings()) + " " + args, env);
     }
     std::string Lib(const std::string& relative) const { return tmp / ("lib/" + relative); }
+#ifdef KESTROW_KILLSHIM
+    // Runs with the kill shim, which kills the program (SIGKILL) before its operation number `at`;
+    // true when it was killed, false when it finished first.
+    bool KilledAt(int at, const std::string& args) {
+        const CliResult r =
+            Cli(args, "LD_PRELOAD=" + Quote(KESTROW_KILLSHIM) + " KESTROW_KILL_AT=" + std::to_string(at));
+        EXPECT_TRUE(r.status == 0 || r.status == 1 || r.status == 128 + SIGKILL)
+            << r.status << r.out << r.err;
+        return r.status == 128 + SIGKILL;
+    }
+#endif
 
     TempDir tmp;
     std::map<std::string, std::string> settings;

@@ -1,6 +1,9 @@
 // Temporary folders and small file helpers that tests use to build their fixtures.
 #pragma once
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,5 +32,26 @@ void WriteFile(const std::string& path, std::string_view bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 void MakeDirs(const std::string& path);
+
+// While it lives, writes beyond `bytes` fail as on a full disk (EFBIG instead of ENOSPC).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_oldHandler(::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lim = m_old;
+        lim.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int);
+};
 
 }  // namespace kestrow::test

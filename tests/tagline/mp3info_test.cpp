@@ -15,6 +15,7 @@
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 #include "tests/tagline/helperpath.h"
+#include "tests/tagline/tagspec.h"
 
 namespace kestrow::test {
 namespace {
@@ -41,73 +42,39 @@ protected:
     TempDir m_dir;
 };
 
+// The bytes of a row of tests/data/mp3_samples.txt.
+std::string SampleBytes(const std::vector<std::string>& row) {
+    const std::vector<std::string> audio = Words(row[2]);
+    MpegStream s;
+    if (audio[0] == "cbr") {
+        s.bitrateKbps = std::stoi(audio[1]);
+        s.frameCount = std::stoi(audio[2]);
+    } else if (audio[0] == "vbr") {
+        s.frameCount = std::stoi(audio[1]);
+        for (std::size_t at = 0; at < audio[2].size(); at = audio[2].find(',', at) + 1) {
+            s.vbrRatesKbps.push_back(std::stoi(audio[2].substr(at)));
+            if (audio[2].find(',', at) == std::string::npos) break;
+        }
+    } else {
+        s.version = MpegVersion::Mpeg2;
+        s.sampleRate = 22050;
+        s.bitrateKbps = 64;
+        s.channels = ChannelMode::SingleChannel;
+    }
+    return MakeMp3(Id3v2FromSpec(row[1]), MakeMpegStream(s),
+                   row[3].empty() ? "" : MakeId3v1Tag(V1(std::stoi(row[3]))));
+}
+
 // Every field read from files built to the format: tag versions and encodings, genres, header
 // facts of constant and variable rates, playing time. The values are a golden transcript.
 TEST_F(Mp3InfoTest, EveryFieldOfBuiltFiles) {
-    MpegStream vbr;
-    vbr.frameCount = 30;
-    vbr.vbrRatesKbps = {128, 192, 256};
-    MpegStream mono;
-    mono.version = MpegVersion::Mpeg2;
-    mono.sampleRate = 22050;
-    mono.bitrateKbps = 64;
-    mono.channels = ChannelMode::SingleChannel;
-    std::vector<std::pair<std::string, std::string>> samples = {
-        {"no tags, constant rate", Cbr()},
-        {"variable rate from the Xing frame", MakeMpegStream(vbr)},
-        {"MPEG 2 single channel", MakeMpegStream(mono)},
-        {"playing time of 1000 frames",
-         MakeMp3(Id3v2Builder(3).Text("TIT2", "x").Bytes(), Cbr(128, 1000), MakeId3v1Tag(V1(1)))},
-        {"v2.3 number kept unchanged",
-         MakeMp3(Id3v2Builder(3).Text("TCON", "(17)").Text("TYER", "2008").Bytes(), Cbr())},
-        {"v2.3 wins over v1", MakeMp3(Id3v2Builder(3).Text("TCON", "Hip-Hop").Text("TIT2", "Two").Bytes(),
-                                      Cbr(), MakeId3v1Tag(V1(17)))},
-        {"v2.3 UTF-16 little endian BOM",
-         MakeMp3(Id3v2Builder(3)
-                     .Text("TCON", "Hip-Hop", TextEncoding::Utf16Bom)
-                     .Text("TIT2", "T\xC3\xAFtle \xE2\x82\xAC", TextEncoding::Utf16Bom)
-                     .Bytes(),
-                 Cbr())},
-        {"v2.3 UTF-16 big endian BOM", MakeMp3(Id3v2Builder(3)
-                                                   .Raw("TCON", std::string("\x01\xFE\xFF\0R\0o\0c\0k", 11))
-                                                   .Text("TYER", "2001")
-                                                   .Bytes(),
-                                               Cbr())},
-        {"v2.3 Latin-1 accent", MakeMp3(Id3v2Builder(3).Text("TIT2", "Caf\xE9").Bytes(), Cbr())},
-        {"v2.4 timestamp gives year",
-         MakeMp3(Id3v2Builder(4).Text("TIT2", "Four").Text("TCON", "Rock").Text("TDRC", "2011-03-01").Bytes(),
-                 Cbr())},
-        {"v2.4 UTF-8 and TYER", MakeMp3(Id3v2Builder(4)
-                                            .Text("TCON", "Drum & Bass", TextEncoding::Utf8)
-                                            .Text("TYER", "2009", TextEncoding::Utf16Bom)
-                                            .Bytes(),
-                                        Cbr())},
-        {"v2.4 genre wins over v1",
-         MakeMp3(Id3v2Builder(4).Text("TCON", "Jazz").Bytes(), Cbr(), MakeId3v1Tag(V1(17)))},
-        {"v2.4 without genre takes the v1 name",
-         MakeMp3(Id3v2Builder(4).Text("TIT2", "Four").Bytes(), Cbr(), MakeId3v1Tag(V1(17)))},
-        {"other frames and the track number", MakeMp3(Id3v2Builder(3)
-                                                          .Text("TPE1", "Artist")
-                                                          .Text("TALB", "Album")
-                                                          .Text("TRCK", "07/12")
-                                                          .Text("TCOM", "Composer")
-                                                          .Text("TCOP", "2008 Label")
-                                                          .Text("TENC", "Encoder")
-                                                          .Text("TOPE", "Original")
-                                                          .Comment("A comment")
-                                                          .UserUrl("http://example.org/")
-                                                          .Bytes(),
-                                                      Cbr())},
-    };
-    // v1 genre numbers: the ends of the list, past it (kept as text) and 255 for none.
-    for (int number : {17, 0, 147, 148, 200, 255})
-        samples.push_back(
-            {"v1 genre " + std::to_string(number), MakeMp3("", Cbr(), MakeId3v1Tag(V1(number)))});
     std::string transcript;
-    for (const auto& [label, bytes] : samples) {
+    const auto rows = TableRows("mp3_samples.txt");
+    ASSERT_EQ(rows.size(), 20u);
+    for (const auto& row : rows) {
         Mp3Info info;
-        EXPECT_TRUE(info.Read(Write("t.mp3", bytes))) << label;
-        transcript += "== " + label + "\n";
+        EXPECT_TRUE(info.Read(Write("t.mp3", SampleBytes(row)))) << row[0];
+        transcript += "== " + row[0] + "\n";
         const std::string fields = info.Serialize();
         for (std::size_t at = fields.find('\t'); at != std::string::npos;) {
             const std::size_t next = fields.find('\t', at + 1);

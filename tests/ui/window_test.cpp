@@ -13,15 +13,15 @@
 #include <QTimer>
 #include <QTreeView>
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
-#include "content/crc32.h"
 #include "engine/logtexts.h"
 #include "settings/commandline.h"
-#include "tests/support/tempdir.h"
+#include "settings/options.h"
+#include "tests/support/golden.h"
+#include "tests/support/releasefixture.h"
 #include "ui/ckestrowdlg.h"
 #include "ui/cmdclist.h"
 #include "ui/ctempfiledlg.h"
@@ -32,22 +32,6 @@ using Ctl = CKestrowDlg::Ctl;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string CrcHex(const std::string& bytes) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08X", Crc32(0, bytes.data(), bytes.size()));
-    return buf;
-}
-
-// A release whose listed files are intact.
-void MakeRelease(const std::string& dir) {
-    test::WriteFile(dir + "/01-track.mp3", "first track bytes");
-    test::WriteFile(dir + "/02-track.mp3", "second track bytes");
-    test::WriteFile(dir + "/release.nfo", "info");
-    test::WriteFile(dir + "/release.sfv", "01-track.mp3 " + CrcHex("first track bytes") +
-                                              "\r\n02-track.mp3 " + CrcHex("second track bytes") + "\r\n");
-    test::WriteFile(dir + "/release.m3u", "01-track.mp3\r\n02-track.mp3\r\n");
-}
 
 // The names in a folder that start with the prefix.
 std::vector<std::string> Starting(const std::string& dir, const std::string& prefix) {
@@ -63,70 +47,35 @@ QAbstractButton* Button(CKestrowDlg& w, Ctl c) {
     return static_cast<QAbstractButton*>(w.control(c));
 }
 
-struct StateCase {
-    const char* name;
-    int mode;
-    std::function<void(ProcessOptions&)> set;
-    Ctl control;
-    bool enabled;
-};
+// The options with "Key=value" words of the settings file applied.
+ProcessOptions With(ProcessOptions o, const std::string& overrides) {
+    CSettingsFile file;
+    WriteOptions(file, o);
+    for (const std::string& word : test::Words(overrides)) {
+        const std::size_t eq = word.find('=');
+        file.WriteString(word.substr(eq + 1), word.substr(0, eq), "GENERAL");
+    }
+    ReadOptions(file, o);
+    return o;
+}
 
-const StateCase kStateCases[] = {
-    {"restore: check/prepare column off", 0, [](ProcessOptions& o) { o.Truncate = 1; }, Ctl::Truncate, false},
-    {"restore: restore group on", 0, nullptr, Ctl::RestoreTruncated, true},
-    {"restore: tagline needs CRC check", 0, nullptr, Ctl::RestoreTagline, false},
-    {"restore: tagline with CRC check", 0, [](ProcessOptions& o) { o.RestoreCRCCheck = 1; },
-     Ctl::RestoreTrust, true},
-    {"prepare: restore group off", 1, nullptr, Ctl::RestoreCrc, false},
-    {"prepare: backup radios on", 1, nullptr, Ctl::BackupM3u, true},
-    {"prepare: truncation group follows Truncate off", 1, nullptr, Ctl::PreserveGrptag, false},
-    {"prepare: truncation group follows Truncate on", 1, [](ProcessOptions& o) { o.Truncate = 1; },
-     Ctl::StripYear, true},
-    {"prepare: number follows Truncate", 1, nullptr, Ctl::TruncateMax, false},
-    {"prepare: front only follows dots", 1, [](ProcessOptions& o) { o.RemoveDotsInDirs = 1; },
-     Ctl::RemoveDotsFront, true},
-    {"prepare: brackets need THE and move", 1, [](ProcessOptions& o) { o.StripTHEtagDirs = 1; },
-     Ctl::StripTheBrackets, false},
-    {"prepare: brackets with both", 1,
-     [](ProcessOptions& o) {
-         o.StripTHEtagDirs = 1;
-         o.StripTHEtagDirsMove = 1;
-     },
-     Ctl::StripTheBrackets, true},
-    {"prepare: special files follow their box", 1, nullptr, Ctl::AddFile, false},
-    {"prepare: special files on", 1, [](ProcessOptions& o) { o.DeleteTempFiles = 1; }, Ctl::SpecialList,
-     true},
-    {"prepare: tagline follows CRC check", 1, nullptr, Ctl::PrepareTagline, false},
-    {"check and tag: no renaming", 2, [](ProcessOptions& o) { o.Truncate = 1; }, Ctl::Truncate, false},
-    {"check and tag: truncation group off", 2, [](ProcessOptions& o) { o.Truncate = 1; }, Ctl::PreserveGrptag,
-     false},
-    {"check and tag: special box on", 2, nullptr, Ctl::DeleteTempFiles, true},
-    {"check and tag: special files follow", 2, [](ProcessOptions& o) { o.DeleteTempFiles = 1; },
-     Ctl::RemoveSelected, true},
-    {"prepare: VA exception needs VA", 1, [](ProcessOptions& o) { o.Truncate = 1; }, Ctl::NotInNfo, false},
-    {"check and tag: tagline with CRC", 2, [](ProcessOptions& o) { o.PrepareCRCCheck = 1; },
-     Ctl::PrepareTrust, true},
-    {"any mode: confirm box on", 2, nullptr, Ctl::ConfirmChanges, true},
-    {"any mode: abort off when idle", 1, nullptr, Ctl::Abort, false},
-};
+// The controls whose enablement differs between two looks at the window, "+" for those on now.
+std::string Changed(const std::vector<bool>& before, const std::vector<bool>& after) {
+    std::string out;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i] != after[i])
+            out +=
+                std::string(after[i] ? " +" : " -") + CKestrowDlg::Label(static_cast<Ctl>(i)).toStdString();
+    }
+    return out.empty() ? " (none)" : out;
+}
 
-// A check box, its state after the click, and a control that follows it.
-struct FollowCase {
-    const char* name;
-    std::function<void(ProcessOptions&)> set;
-    Ctl box;
-    Ctl follower;
-};
-
-const FollowCase kFollowCases[] = {
-    {"Truncate", nullptr, Ctl::Truncate, Ctl::PreserveYear},
-    {"Truncate: number", nullptr, Ctl::Truncate, Ctl::Characters},
-    {"VA at beginning", [](ProcessOptions& o) { o.Truncate = 1; }, Ctl::StripVaAtBeginning, Ctl::NotInNfo},
-    {"dots in dirs", nullptr, Ctl::RemoveDots, Ctl::RemoveDotsFront},
-    {"THE", nullptr, Ctl::StripThe, Ctl::StripTheMove},
-    {"THE move", [](ProcessOptions& o) { o.StripTHEtagDirs = 1; }, Ctl::StripTheMove, Ctl::StripTheBrackets},
-    {"CRC check", nullptr, Ctl::PrepareCrc, Ctl::PrepareTrust},
-};
+std::vector<bool> Enabled(CKestrowDlg& w) {
+    std::vector<bool> on;
+    for (int i = 0; i < static_cast<int>(Ctl::Count); ++i)
+        on.push_back(w.control(static_cast<Ctl>(i))->isEnabled());
+    return on;
+}
 
 }  // namespace
 
@@ -175,43 +124,38 @@ private slots:
         QVERIFY(!w.control(Ctl::Analyze)->isVisibleTo(&w));
     }
 
-    void ControlStates_data() {
-        QTest::addColumn<int>("index");
-        for (int i = 0; i < static_cast<int>(std::size(kStateCases)); ++i)
-            QTest::newRow(kStateCases[i].name) << i;
-    }
-    void ControlStates() {
-        QFETCH(int, index);
-        const StateCase& c = kStateCases[index];
-        ProcessOptions o = Options(c.mode);
-        if (c.set) c.set(o);
-        CKestrowDlg w(o, Setup());
-        QCOMPARE(w.control(c.control)->isEnabled(), c.enabled);
-    }
-
-    // A box changed by its toggled signal (keyboard, accessibility) sets its option and its
-    // followers at once; switching modes takes the followers from the options again.
-    void FollowersTrackTheirBox_data() {
-        QTest::addColumn<int>("index");
-        for (int i = 0; i < static_cast<int>(std::size(kFollowCases)); ++i)
-            QTest::newRow(kFollowCases[i].name) << i;
-    }
-    void FollowersTrackTheirBox() {
-        QFETCH(int, index);
-        const FollowCase& c = kFollowCases[index];
-        ProcessOptions o = Options(1);
-        if (c.set) c.set(o);
-        CKestrowDlg w(o, Setup());
-        QVERIFY(!w.control(c.follower)->isEnabled());
-        Button(w, c.box)->toggle();
-        QVERIFY(w.control(c.follower)->isEnabled());
-        Button(w, Ctl::ModeRestore)->toggle();
-        QVERIFY(!w.control(c.follower)->isEnabled());
-        QCOMPARE(w.options().lastProcessOption, 0);
-        Button(w, Ctl::ModePrepare)->click();
-        QVERIFY(w.control(c.follower)->isEnabled());
-        Button(w, c.box)->toggle();
-        QVERIFY(!w.control(c.follower)->isEnabled());
+    // The controls each mode and option set leaves off; then, for each check box, the controls
+    // that follow it when it is toggled (keyboard, accessibility), when the mode changes to restore
+    // and back (the followers are taken from the options again), and when it is toggled back.
+    void ControlStatesAndFollowers() {
+        std::string out;
+        for (const auto& row : test::TableRows("window_states.txt")) {
+            CKestrowDlg w(With(Options(std::stoi(row[0])), row[1]), Setup());
+            out += "== mode " + row[0] + " " + row[1] + "\n";
+            const std::vector<bool> on = Enabled(w);
+            for (std::size_t i = 0; i < on.size(); ++i)
+                if (!on[i]) out += "  off: " + CKestrowDlg::Label(static_cast<Ctl>(i)).toStdString() + "\n";
+        }
+        const std::pair<Ctl, const char*> boxes[] = {
+            {Ctl::Truncate, ""},       {Ctl::StripVaAtBeginning, "Truncate=1"},  {Ctl::RemoveDots, ""},
+            {Ctl::StripThe, ""},       {Ctl::StripTheMove, "StripTHEtagDirs=1"}, {Ctl::PrepareCrc, ""},
+            {Ctl::DeleteTempFiles, ""}};
+        for (const auto& [box, overrides] : boxes) {
+            CKestrowDlg w(With(Options(1), overrides), Setup());
+            out += "== toggle " + CKestrowDlg::Label(box).toStdString() + "\n";
+            std::vector<bool> last = Enabled(w);
+            const auto step = [&](const char* what, const std::function<void()>& act) {
+                act();
+                out += std::string("  ") + what + ":" + Changed(last, Enabled(w)) + "\n";
+                last = Enabled(w);
+            };
+            step("on", [&] { Button(w, box)->toggle(); });
+            step("restore", [&] { Button(w, Ctl::ModeRestore)->toggle(); });
+            QCOMPARE(w.options().lastProcessOption, 0);
+            step("prepare", [&] { Button(w, Ctl::ModePrepare)->click(); });
+            step("off", [&] { Button(w, box)->toggle(); });
+        }
+        QVERIFY(test::ExpectGolden("ui/control_states", out));
     }
 
     void OptionsFollowTheirControls() {
@@ -400,7 +344,7 @@ private slots:
 
     // "kestrow -C DIR": the directory is tagged and the program closes by itself with status 0.
     void CommandLineRunClosesByItself() {
-        MakeRelease(m_lib + "Release-2008-GRP");
+        test::WriteIntactRelease(m_lib + "Release-2008-GRP");
         test::WriteFile(*m_tmp / "kestrow.ini", "[GENERAL]\nPrepareCRCCheck=1\nGeneratePrepareTagline=1\n");
         QProcess p;
         p.start(QStringLiteral(KESTROW_GUI_BIN),
@@ -418,7 +362,7 @@ private slots:
     // saves the options and closes.
     void ClosingDuringAJobRefusesAndWaits() {
         const std::string longName = "A_Very_Long_Artist_Name-An_Even_Longer_Album_Title_Here-2008-GRP";
-        MakeRelease(m_lib + longName);
+        test::WriteIntactRelease(m_lib + longName);
         ProcessOptions o = Options(1);
         o.Truncate = 1;
         o.TruncateMaxChars = 30;
