@@ -8,21 +8,18 @@
 namespace kestrow {
 
 std::string OneLine(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c == '\r' || c == '\n') c = ' ';
-    }
-    // Names from a download reach the log as they are; the terminal or window shows them inert.
-    // Tabs stay: the log lays them out at its tab stops.
-    std::string escaped;
-    escaped.reserve(out.size());
+    // CR and LF become spaces and tabs stay, for the log's tab stops; names from a download reach
+    // the log as they are, so every other control character is shown inert.
+    std::string out;
+    out.reserve(text.size());
     std::size_t from = 0;
-    for (std::size_t tab; (tab = out.find('\t', from)) != std::string::npos; from = tab + 1) {
-        escaped += platform::EscapeControls(std::string_view(out).substr(from, tab - from));
-        escaped += '\t';
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\r' && text[i] != '\n' && text[i] != '\t') continue;
+        out += platform::EscapeControls(text.substr(from, i - from));
+        if (i < text.size()) out += text[i] == '\t' ? '\t' : ' ';
+        from = i + 1;
     }
-    escaped += platform::EscapeControls(std::string_view(out).substr(from));
-    return escaped;
+    return out;
 }
 
 LogLineModel::LogLineModel(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 2)) {}

@@ -153,6 +153,10 @@ bool IStartsWith(std::string_view s, std::string_view prefix) {
 }
 
 std::string EscapeControls(std::string_view s, std::string_view alsoEscape) {
+    // Most lines are printable ASCII throughout: they go out as they are, without decoding.
+    if (std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F; }) &&
+        s.find_first_of(alsoEscape) == std::string_view::npos)
+        return std::string(s);
     std::string out;
     out.reserve(s.size());
     auto hex = [&out](unsigned char b) {
