@@ -119,7 +119,7 @@ TEST_F(SfvListTest, FindAndSetEntries) {
     EXPECT_EQ(list.FindEntry("Track.mp3"), -1);
 }
 
-TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedList) {
+TEST_F(SfvListTest, ReloadingDoesNotAppend) {
     WriteFile(m_dir / "a.sfv", ";c\r\na.mp3 1\r\nbad\r\n");
     SfvList list(PathName(m_dir / "a.sfv", false));
     ASSERT_TRUE(list.Load());
@@ -127,13 +127,6 @@ TEST_F(SfvListTest, ReloadingDoesNotAppendAndAMissingFileLeavesAnEmptyUnloadedLi
     EXPECT_EQ(list.EntryCount(), 1u);
     EXPECT_EQ(list.CommentCount(), 1u);
     EXPECT_EQ(list.InvalidLines().size(), 1u);
-
-    SfvList missing(PathName(m_dir / "gone.sfv", false));
-    std::string error;
-    EXPECT_FALSE(missing.Load(&error));
-    EXPECT_FALSE(missing.Loaded());
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(missing.EntryCount(), 0u);
 }
 
 TEST(M3uListTest, AddAndReplaceEntries) {
