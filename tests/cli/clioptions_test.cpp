@@ -42,12 +42,5 @@ TEST(CliOptionsTest, ShowBackupNeedsNoMode) {
     EXPECT_TRUE(o.directories.empty());
 }
 
-TEST(CliOptionsTest, HelpAndVersionNeedNothingElse) {
-    EXPECT_TRUE(ParseCliArguments({"--help"}).help);
-    EXPECT_TRUE(ParseCliArguments({"--help"}).error.empty());
-    EXPECT_TRUE(ParseCliArguments({"--version"}).version);
-    EXPECT_TRUE(ParseCliArguments({"--version"}).error.empty());
-}
-
 }  // namespace
 }  // namespace kestrow

@@ -20,8 +20,8 @@ TEST(LogLineModelTest, SheddingKeepsIdentities) {
     EXPECT_EQ(log.IndexOf(ids[19]), log.Size());
     ASSERT_NE(log.Find(ids[22]), nullptr);
     EXPECT_EQ(log.Find(ids[22])->text, "22");
-    log.Append(ids[22], "+");
-    EXPECT_EQ(log.At(2).text, "22+");
+    log.Append(ids[22], "+\r\n");
+    EXPECT_EQ(log.At(2).text, "22+  ");
     // A shed line cannot take the text; it becomes a line of its own.
     LogLineId made = log.Append(ids[3], " ===> CRC OK");
     EXPECT_NE(made, ids[3]);

@@ -203,25 +203,16 @@ int Field(const ProcessOptions& o, std::string_view key) {
 }
 
 TEST(LoadOptions, NumbersAreReadAndSavedByKind) {
-    const struct {
-        const char* key;
-        const char* stored;
-        int read;
-        const char* saved;
-    } cases[] = {
-        {"Truncate", "5", 1, "1"},          {"ConfirmChanges", "-1", 1, "1"},
-        {"SuppressAlerts", "junk", 0, "0"}, {"lastProcessOption", "7", 7, "2"},
-        {"prepareBackupTo", "-4", -4, "2"}, {"prepareBackupTo", "1", 1, "1"},
-        {"preserveRlsyear", "5", 5, "0"},   {"TruncateMaxChars", "-12", -12, "-12"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
+    const auto rows = test::TableRows("settings_number_rows.txt");
+    EXPECT_EQ(rows.size(), 8u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0] + "=" + row[1]);
         TempDir t;
-        WriteFile(t / "k.ini", std::string("[GENERAL]\n") + c.key + "=" + c.stored + "\n");
+        WriteFile(t / "k.ini", "[GENERAL]\n" + row[0] + "=" + row[1] + "\n");
         ProcessOptions o = Loaded(At(t / "k.ini"));
-        EXPECT_EQ(Field(o, c.key), c.read);
+        EXPECT_EQ(Field(o, row[0]), std::stoi(row[2]));
         ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
-        EXPECT_EQ(Opened(t / "k.ini").ReadString(c.key, "GENERAL"), c.saved);
+        EXPECT_EQ(Opened(t / "k.ini").ReadString(row[0], "GENERAL"), row[3]);
     }
 }
 
