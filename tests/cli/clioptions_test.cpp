@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/golden.h"
+
 namespace kestrow {
 namespace {
 
@@ -28,27 +30,9 @@ TEST(CliOptionsTest, ModesDirectoriesAndOptions) {
 }
 
 TEST(CliOptionsTest, Errors) {
-    struct Row {
-        std::vector<std::string> args;
-        std::string error;
-    };
-    const Row rows[] = {
-        {{"d"}, "a mode is needed: -C, -P or -R"},
-        {{"-C"}, "no directory given"},
-        {{"-C", "-P", "d"}, "only one mode may be given"},
-        {{"-X", "d"}, "unknown option -X"},
-        {{"-C", "d", "--settings"}, "--settings needs a file"},
-        {{"-C", "d", "--settings="}, "--settings needs a file"},
-        {{"-C", "d", "--yes", "--no"}, "--yes and --no exclude each other"},
-        {{"-C", "d", "--color=maybe"}, "--color takes auto, always or never"},
-        {{"-C", "d", "--verbose"}, "unknown option --verbose"},
-        {{"--show-backup"}, "--show-backup needs a directory"},
-        {{"--show-backup", "d", "-C"}, "--show-backup takes one directory and no mode"},
-        {{"--show-backup", "d", "e"}, "--show-backup takes one directory and no mode"},
-    };
-    for (const Row& row : rows) EXPECT_EQ(ParseCliArguments(row.args).error, row.error);
-    // The same mode twice is harmless.
-    EXPECT_TRUE(ParseCliArguments({"-C", "-c", "d"}).error.empty());
+    const auto rows = test::TableRows("cli_error_rows.txt");
+    EXPECT_EQ(rows.size(), 13u);
+    for (const auto& row : rows) EXPECT_EQ(ParseCliArguments(test::Words(row[0])).error, row[1]) << row[0];
 }
 
 TEST(CliOptionsTest, ShowBackupNeedsNoMode) {
@@ -56,13 +40,6 @@ TEST(CliOptionsTest, ShowBackupNeedsNoMode) {
     EXPECT_TRUE(o.error.empty()) << o.error;
     EXPECT_EQ(o.showBackupDir, "rel/");
     EXPECT_TRUE(o.directories.empty());
-}
-
-TEST(CliOptionsTest, HelpAndVersionNeedNothingElse) {
-    EXPECT_TRUE(ParseCliArguments({"--help"}).help);
-    EXPECT_TRUE(ParseCliArguments({"--help"}).error.empty());
-    EXPECT_TRUE(ParseCliArguments({"--version"}).version);
-    EXPECT_TRUE(ParseCliArguments({"--version"}).error.empty());
 }
 
 }  // namespace

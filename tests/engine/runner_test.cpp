@@ -7,7 +7,6 @@
 
 #include "engine/analysisreporter.h"
 #include "engine/changereporter.h"
-#include "engine/cprocessthread.h"
 #include "tests/engine/fakehost.h"
 #include "tests/engine/fakesteps.h"
 #include "tests/support/golden.h"
@@ -27,14 +26,6 @@ protected:
         host.currentFolder = tmp.path() + "/";
         host.options.lastProcessOption = 1;
         runner.Attach(context);
-    }
-
-    std::vector<std::string> Checked() const {
-        std::vector<std::string> out;
-        for (const auto& c : steps.calls) {
-            if (c.rfind("check ", 0) == 0) out.push_back(c.substr(6, c.find(' ', 6) - 6));
-        }
-        return out;
     }
 
     // The run's step calls, window events and questions as a golden transcript.
@@ -170,20 +161,6 @@ TEST_F(RunnerTest, UnattendedRunWithoutNameSelectsEverything) {
         if (e == "select all") host.selected = {"A", "B", "C"};
     };
     Golden(runner.Run());
-}
-
-TEST_F(RunnerTest, RunsOnItsOwnThread) {
-    host.selected = {"B"};
-    runner.Start();
-    runner.Join();
-    EXPECT_EQ(Checked(), std::vector<std::string>{"B"});
-}
-
-TEST(WorkerTest, NothingAttachedEndsWithMinusOne) {
-    CProcessControlThread runner;
-    EXPECT_EQ(runner.Run(), -1);
-    CProcessThread worker;
-    EXPECT_EQ(worker.Run(), -1);
 }
 
 }  // namespace

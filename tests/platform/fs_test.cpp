@@ -54,15 +54,6 @@ TEST(ListDirectory, MissingFolderFailsWithReason) {
     EXPECT_FALSE(s.message().empty());
 }
 
-TEST(InputFile, RefusesFifoWithoutBlocking) {
-    TempDir t;
-    ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0600), 0);
-    InputFile f;
-    EXPECT_FALSE(f.open(t / "pipe"));
-    std::string out;
-    EXPECT_FALSE(ReadWholeFile(t / "pipe", out));
-}
-
 TEST(ReadWholeFile, HonoursTheSizeCap) {
     TempDir t;
     WriteFile(t / "list.sfv", std::string(100, 'x'));

@@ -203,25 +203,16 @@ int Field(const ProcessOptions& o, std::string_view key) {
 }
 
 TEST(LoadOptions, NumbersAreReadAndSavedByKind) {
-    const struct {
-        const char* key;
-        const char* stored;
-        int read;
-        const char* saved;
-    } cases[] = {
-        {"Truncate", "5", 1, "1"},          {"ConfirmChanges", "-1", 1, "1"},
-        {"SuppressAlerts", "junk", 0, "0"}, {"lastProcessOption", "7", 7, "2"},
-        {"prepareBackupTo", "-4", -4, "2"}, {"prepareBackupTo", "1", 1, "1"},
-        {"preserveRlsyear", "5", 5, "0"},   {"TruncateMaxChars", "-12", -12, "-12"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
+    const auto rows = test::TableRows("settings_number_rows.txt");
+    EXPECT_EQ(rows.size(), 8u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0] + "=" + row[1]);
         TempDir t;
-        WriteFile(t / "k.ini", std::string("[GENERAL]\n") + c.key + "=" + c.stored + "\n");
+        WriteFile(t / "k.ini", "[GENERAL]\n" + row[0] + "=" + row[1] + "\n");
         ProcessOptions o = Loaded(At(t / "k.ini"));
-        EXPECT_EQ(Field(o, c.key), c.read);
+        EXPECT_EQ(Field(o, row[0]), std::stoi(row[2]));
         ASSERT_TRUE(SaveOptions(At(t / "k.ini"), o));
-        EXPECT_EQ(Opened(t / "k.ini").ReadString(c.key, "GENERAL"), c.saved);
+        EXPECT_EQ(Opened(t / "k.ini").ReadString(row[0], "GENERAL"), row[3]);
     }
 }
 
@@ -363,37 +354,24 @@ TEST(LocateSettings, TheProgramFindsTheDefaultsFromItsOwnFolder) {
 }
 
 TEST(LocateSettings, ChoosesTheFile) {
-    // Paths starting with "~" are inside the temporary folder; file and folder are relative to it.
-    const struct {
-        const char* what;
-        bool explicitFile, portableFolder;
-        const char *xdg, *home, *file, *folderToCreate;
-    } cases[] = {
-        {"explicit wins", true, true, "~/xdg", "~/home", "given.ini", ""},
-        {"portable folder", false, true, "~/xdg", "~/home", "bin/Settings/kestrow.ini", ""},
-        {"xdg", false, false, "~/xdg", "~/home", "xdg/kestrow/kestrow.ini", "xdg/kestrow"},
-        {"relative xdg ignored", false, false, "xdg", "~/home", "home/.config/kestrow/kestrow.ini",
-         "home/.config/kestrow"},
-        {"home config", false, false, "", "~/home", "home/.config/kestrow/kestrow.ini",
-         "home/.config/kestrow"},
-        {"nowhere", false, false, "", "", "", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    const auto rows = test::TableRows("settings_place_rows.txt");
+    EXPECT_EQ(rows.size(), 6u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0]);
         TempDir t;
-        test::MakeDirs(t / (c.portableFolder ? "bin/Settings" : "bin"));
+        test::MakeDirs(t / (row[2] == "1" ? "bin/Settings" : "bin"));
         WriteFile(t / "share/second.ini", "");
-        auto inTemp = [&](const char* p) { return *p == '~' ? t.path() + (p + 1) : std::string(p); };
-        auto relative = [&](const char* p) { return *p ? t / p : std::string(); };
+        auto inTemp = [&](const std::string& p) { return p.rfind('~', 0) == 0 ? t.path() + p.substr(1) : p; };
+        auto relative = [&](const std::string& p) { return p.empty() ? std::string() : t / p; };
         SettingsPlaces places;
-        places.explicitFile = c.explicitFile ? t / "given.ini" : "";
+        places.explicitFile = row[1] == "1" ? t / "given.ini" : "";
         places.exeDir = t / "bin";
-        places.xdgConfigHome = inTemp(c.xdg);
-        places.home = inTemp(c.home);
+        places.xdgConfigHome = inTemp(row[3]);
+        places.home = inTemp(row[4]);
         places.defaultsCandidates = {t / "share/first.ini", t / "share", t / "share/second.ini"};
         SettingsLocation where = LocateSettings(places);
-        EXPECT_EQ(where.file, relative(c.file));
-        EXPECT_EQ(where.folderToCreate, relative(c.folderToCreate));
+        EXPECT_EQ(where.file, relative(row[5]));
+        EXPECT_EQ(where.folderToCreate, relative(row[6]));
         EXPECT_EQ(where.defaultsFile, t / "share/second.ini") << "the first candidate that is a file";
     }
 }
