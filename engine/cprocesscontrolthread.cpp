@@ -133,11 +133,6 @@ int CProcessControlThread::Run() {
     return 0;
 }
 
-void CProcessControlThread::Start() {
-    Join();
-    m_thread = std::thread([this] { Run(); });
-}
-
 void CProcessControlThread::StartWith(std::function<void()> finished) {
     Join();
     m_thread = std::thread([this, finished = std::move(finished)] {

@@ -21,9 +21,8 @@ public:
     void Attach(const PassContext& context) { m_context = &context; }
     // -1 when nothing is attached, else 0 at the end of the job.
     int Run();
-    // Runs the job on its own thread and returns at once.
-    void Start();
-    // As Start, then calls `finished` on the runner's thread once the job has ended.
+    // Runs the job on its own thread and returns at once; `finished` is called on that thread
+    // once the job has ended.
     void StartWith(std::function<void()> finished);
     void Join();
     bool Running() const { return m_thread.joinable(); }
