@@ -45,7 +45,7 @@ using Ctl = CKestrowDlg::Ctl;
 
 enum class Kind { Tree, DirList, Button, Log, Group, Radio, Check, Label, Edit, ListBox };
 
-struct ControlSpec {
+struct ControlLayout {
     Ctl id;
     Kind kind;
     const char* label;
@@ -54,7 +54,7 @@ struct ControlSpec {
 };
 
 // Positions and sizes in dialog units.
-constexpr ControlSpec kControls[] = {
+constexpr ControlLayout kControls[] = {
     {Ctl::Tree, Kind::Tree, "Directory tree", 3, 8, 162, 144, nullptr},
     {Ctl::DirList, Kind::DirList, "Directory list", 169, 8, 350, 182, nullptr},
     {Ctl::UpdateTree, Kind::Button, "Update &Tree (F5)", 7, 156, 73, 14, nullptr},
@@ -140,7 +140,7 @@ static_assert(std::size(kControls) == static_cast<std::size_t>(Ctl::Count));
 constexpr int kDialogWidth = 740;
 constexpr int kDialogHeight = 568;
 
-const ControlSpec& Spec(Ctl c) {
+const ControlLayout& LayoutOf(Ctl c) {
     return kControls[static_cast<std::size_t>(c)];
 }
 
@@ -210,7 +210,7 @@ QString WithSlash(QString path) {
 }  // namespace
 
 QString CKestrowDlg::Label(Ctl c) {
-    return QString::fromUtf8(Spec(c).label);
+    return QString::fromUtf8(LayoutOf(c).label);
 }
 
 CKestrowDlg::CKestrowDlg(const ProcessOptions& options, Setup setup, QWidget* parent)
@@ -331,7 +331,7 @@ CKestrowDlg::~CKestrowDlg() {
 }
 
 void CKestrowDlg::CreateControls(QWidget* client) {
-    auto rect = [this](const ControlSpec& s) {
+    auto rect = [this](const ControlLayout& s) {
         return QRect(static_cast<int>(std::lround(s.x * m_hu)), static_cast<int>(std::lround(s.y * m_vu)),
                      static_cast<int>(std::lround(s.w * m_hu)), static_cast<int>(std::lround(s.h * m_vu)));
     };
@@ -339,7 +339,7 @@ void CKestrowDlg::CreateControls(QWidget* client) {
     m_backupGroup = new QButtonGroup(this);
     m_yearGroup = new QButtonGroup(this);
 
-    for (const ControlSpec& s : kControls) {
+    for (const ControlLayout& s : kControls) {
         const QString label = QString::fromUtf8(s.label);
         QRect r = rect(s);
         if (s.id == Ctl::TruncateMax || s.id == Ctl::Characters) r.translate(m_rowShift, 0);
@@ -518,7 +518,7 @@ bool CKestrowDlg::Checked(Ctl c) const {
 }
 
 void CKestrowDlg::ConnectOptions() {
-    for (const ControlSpec& s : kControls) {
+    for (const ControlLayout& s : kControls) {
         if (s.kind != Kind::Check || !s.field) continue;
         connect(Button(s.id), &QAbstractButton::toggled, this, [this, field = s.field, id = s.id](bool on) {
             if (m_loading) return;
@@ -559,7 +559,7 @@ void CKestrowDlg::ConnectOptions() {
 
 void CKestrowDlg::LoadControls() {
     m_loading = true;
-    for (const ControlSpec& s : kControls) {
+    for (const ControlLayout& s : kControls) {
         if (s.kind == Kind::Check && s.field) Button(s.id)->setChecked(m_options.*s.field != 0);
     }
     Button(Ctl::NotInNfo)->setChecked(m_options.preserveVAtagException1 && m_options.preserveVAtag);

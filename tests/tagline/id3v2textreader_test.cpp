@@ -8,7 +8,7 @@
 #include "tests/support/golden.h"
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
-#include "tests/tagline/tagspec.h"
+#include "tests/tagline/tagwords.h"
 
 namespace kestrow::test {
 namespace {
@@ -34,7 +34,7 @@ TEST(Id3v2TextReader, FindsTheFrameText) {
     ASSERT_EQ(rows.size(), 8u);
     for (const auto& row : rows) {
         Id3v2TextReader reader;
-        ASSERT_TRUE(reader.Parse(Id3v2FromSpec(row[1]))) << row[0];
+        ASSERT_TRUE(reader.Parse(Id3v2FromWords(row[1]))) << row[0];
         EXPECT_EQ(reader.Text(row[2]), Unescape(row[3])) << row[0];
     }
 }

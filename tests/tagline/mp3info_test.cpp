@@ -15,7 +15,7 @@
 #include "tests/support/mp3builder.h"
 #include "tests/support/tempdir.h"
 #include "tests/tagline/helperpath.h"
-#include "tests/tagline/tagspec.h"
+#include "tests/tagline/tagwords.h"
 
 namespace kestrow::test {
 namespace {
@@ -61,7 +61,7 @@ std::string SampleBytes(const std::vector<std::string>& row) {
         s.bitrateKbps = 64;
         s.channels = ChannelMode::SingleChannel;
     }
-    return MakeMp3(Id3v2FromSpec(row[1]), MakeMpegStream(s),
+    return MakeMp3(Id3v2FromWords(row[1]), MakeMpegStream(s),
                    row[3].empty() ? "" : MakeId3v1Tag(V1(std::stoi(row[3]))));
 }
 

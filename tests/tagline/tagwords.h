@@ -11,9 +11,9 @@ namespace kestrow::test {
 
 // A tag written as a table row shows it: the major version, then one word per frame in order,
 // ID=TEXT (Latin-1 bytes as given), ID:utf8=TEXT, ID!=BYTES (the frame's data as it is), COMM=TEXT
-// and WXXX=URL; words are unescaped as test::Unescape does. An empty spec gives no tag.
-inline std::string Id3v2FromSpec(const std::string& spec) {
-    const std::vector<std::string> words = Words(spec);
+// and WXXX=URL; words are unescaped as test::Unescape does. No words give no tag.
+inline std::string Id3v2FromWords(const std::string& description) {
+    const std::vector<std::string> words = Words(description);
     if (words.empty()) return {};
     Id3v2Builder tag(std::stoi(words[0]));
     for (std::size_t i = 1; i < words.size(); ++i) {
